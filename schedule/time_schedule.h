@@ -1,0 +1,229 @@
+#pragma once
+
+// The weekly time schedule of a route profile. For each of 23 day types
+// (0..6 Monday to Sunday, 7..22 the special day types a calendar assigns to a
+// date) it keeps an active flag, a group flag, an ordered list of periods and
+// the day type's axis number in the editor view, plus m_UseCalendar.
+//
+// The same class is the schedule editor view: a host window passes its host
+// container (named members called at run time) and its drawing surface on
+// every call of the view operations (Paint, MouseDown, ...).
+//
+// Flags are 16-bit values: 0 false, -1 true, any non-zero value counts as true
+// and is kept as it was given (only SetActive normalises).
+//
+// Ownership of periods. Each day type owns its periods through a list of
+// std::unique_ptr, so a period keeps its address (its identity) for as long
+// as it is in its list: GetNextTimePeriod walks by identity, and the
+// selection (m_SelectedPeriod) and the drag (m_DraggedPeriod) refer to list
+// entries by address. Every removal of a period, by any operation (editing,
+// merging, group copies, reading a file or a period array), goes through one
+// private function that drops m_SelectedPeriod and m_DraggedPeriod when they
+// refer to the period being removed. So neither reference can ever reach a
+// removed period; when an operation removes the selected period, the
+// selection is dropped.
+//
+// Errors: day types outside 0..22 are refused with ErrorCode::IndexOutOfRange
+// before anything changes; failures of the host container (a member it
+// lacks) are passed on to the caller. Nothing throws.
+
+#include "schedule/day_type_names.h"
+#include "schedule/drawing_surface.h"
+#include "schedule/host_container.h"
+#include "store/bytes.h"
+#include "store/result.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace vel {
+
+class cCalendar;
+class cTimeScheduleTestAccess;
+
+// Largest number of periods one day type can hold in a file (its count is a
+// 16-bit signed field).
+constexpr std::size_t MaxPeriodsPerDayType = 32767;
+
+// A schedule with P periods in all takes 186 + 4 * P bytes in a file and as
+// many characters as a period array.
+constexpr std::size_t ScheduleFixedBytes = 186;
+
+class cTimeSchedulePeriod {
+public:
+    std::int16_t m_StartMinute = 0;
+    std::int16_t m_StopMinute = 0;
+};
+
+using PeriodList = std::vector<std::unique_ptr<cTimeSchedulePeriod>>;
+
+class cTimeSchedule {
+public:
+    // The views read the day-type names from `names`; an empty pointer reads
+    // as a table of empty names.
+    explicit cTimeSchedule(std::shared_ptr<const DayTypeNameTable> names = nullptr);
+
+    cTimeSchedule(const cTimeSchedule&) = delete;
+    cTimeSchedule& operator=(const cTimeSchedule&) = delete;
+    cTimeSchedule(cTimeSchedule&&) = default;
+    cTimeSchedule& operator=(cTimeSchedule&&) = default;
+
+    // --- members -----------------------------------------------------------
+    // Number of day-type axes the editor view paints (computed by
+    // RecalculateAndPrepareToPaint; not stored in files).
+    std::int16_t m_NumberOfAxisToPaint = 0;
+    // Flag: the schedule works with the calendar day types 7..22.
+    std::int16_t m_UseCalendar = 0;
+    // Flags per day type; true for 0..6 and false for 7..22 in a new schedule.
+    std::array<std::int16_t, DayTypeCount> m_DayTypeActive{-1, -1, -1, -1, -1, -1, -1};
+    std::array<std::int16_t, DayTypeCount> m_DayTypeGrouped{};
+    // Axis number of each day type in the editor view: the number of active
+    // day types with a lower index (RecalculateAndPrepareToPaint). Stored.
+    std::array<std::int16_t, DayTypeCount> m_DayTypeAxis{};
+
+    // --- queries used by the calendar month view ----------------------------
+    // Walks the periods of DayType: first call with no LastTimePeriod, then
+    // with the period returned last, until none (nullptr) comes back. Periods
+    // are matched by identity. An inactive day type gives none and leaves
+    // StartTime and StopTime untouched.
+    Result<const cTimeSchedulePeriod*> GetNextTimePeriod(std::int16_t DayType, std::int16_t& StartTime,
+                                                         std::int16_t& StopTime,
+                                                         const cTimeSchedulePeriod* LastTimePeriod) const;
+    // The stored active flag of DayType.
+    Result<std::int16_t> GetActive(std::int16_t DayType) const;
+    // Active flag of DayType becomes -1 when State is non-zero, else 0.
+    // Always returns 0. Nothing is recounted or repainted.
+    Result<std::int16_t> SetActive(std::int16_t DayType, std::int16_t State);
+
+    void notused_ActivateUsedPeriods(const cCalendar* /*ActualCalender*/) {}
+
+    // --- editing operations (on the day type selected in the editor) ----------
+    // Records the selected day type (also -1) for Paste.
+    void Copy();
+    // Monday to Friday become active and grouped and each get a period
+    // 07:00-16:00 appended.
+    void SetDefaultPeriod();
+    Status Delete(HostContainer& m_ParentContainer, DrawingSurface* m_SchedulePaintObject);
+    Status SetTimeFrom00to24(HostContainer& m_ParentContainer, DrawingSurface* m_SchedulePaintObject);
+    Status Group(HostContainer& m_ParentContainer, DrawingSurface* m_SchedulePaintObject);
+    Status GroupMonFri(HostContainer& m_ParentContainer, DrawingSurface* m_SchedulePaintObject);
+    // Does nothing when nothing has been copied, or when the copied day type
+    // is the selected one.
+    Status Paste(HostContainer& m_ParentContainer, DrawingSurface* m_SchedulePaintObject);
+
+    // --- persistence ---------------------------------------------------------
+    // Appends the schedule to `file` (little-endian 16-bit values). Refuses,
+    // writing nothing, a day type with more than 32767 periods (TooLong).
+    Status SaveToDisk(ByteWriter& file) const;
+    // Reads a schedule from the reader's current position into this schedule,
+    // replacing flags, periods, axis numbers and m_UseCalendar. When the data
+    // ends inside the schedule, every missing value reads as 0 (a period that
+    // is not wholly there is left out), the schedule stays consistent, and the
+    // result is a Truncated error naming the source and byte offset.
+    Status ReadFromDisk(ByteReader& file);
+    // The schedule as text, two characters per value, high byte first.
+    AnsiText ComposePeriodArray() const;
+    // Sets the schedule from a period array. A text that ends too early is an
+    // InvalidArgument error; the day types before the failing value keep what
+    // was extracted, the one being extracted is left emptied or partly filled.
+    Status ExtractPeriodArray(std::string_view PeriodArray);
+
+    // --- the editor view -----------------------------------------------------
+    // Sizes the host's surface and scroll bar and numbers the axes. When the
+    // host's surface variable m_SchedulePaintObject is empty, it is set to
+    // SchedulePaintObject.
+    Status RecalculateAndPrepareToPaint(HostContainer& m_ParentContainer, DrawingSurface*& m_SchedulePaintObject,
+                                        DrawingSurface* SchedulePaintObject);
+    // Draws the whole view (does not clear the surface first). An empty
+    // surface draws nothing.
+    Status Paint(HostContainer& m_ParentContainer, DrawingSurface* m_SchedulePaintObject);
+    // Button 1 left (select, grab an edge or start a new period), 2 right
+    // (prepares the host's popup menu).
+    Status MouseDown(HostContainer& m_ParentContainer, DrawingSurface* m_SchedulePaintObject, std::int16_t Button,
+                     std::int16_t Shift, float X, float Y);
+    Status MouseMove(HostContainer& m_ParentContainer, DrawingSurface* m_SchedulePaintObject, std::int16_t Button,
+                     std::int16_t Shift, float X, float Y);
+    Status MouseUp(HostContainer& m_ParentContainer, DrawingSurface* m_SchedulePaintObject, std::int16_t Button,
+                   std::int16_t Shift, float X, float Y);
+    // Applies the host's two period texts to the selected period. Does
+    // nothing unless a period of the selected day type is selected.
+    Status ExtractTimeFromTextboxes(HostContainer& m_ParentContainer, DrawingSurface* m_SchedulePaintObject);
+
+    // --- period lists ------------------------------------------------------
+    Result<std::span<const std::unique_ptr<cTimeSchedulePeriod>>> Periods(std::int32_t DayType) const;
+    // Appends a new period to the list of DayType and returns it.
+    Result<cTimeSchedulePeriod*> AppendPeriod(std::int32_t DayType, std::int16_t StartMinute,
+                                              std::int16_t StopMinute);
+    // Removes every period of DayType.
+    Status ClearPeriods(std::int32_t DayType);
+    std::size_t TotalPeriods() const;
+
+    // --- selection and view state (read only) ---------------------------------
+    const cTimeSchedulePeriod* SelectedPeriod() const { return m_SelectedPeriod; }
+    std::int32_t SelectedDayType() const { return m_SelectedDayType; }
+    // Selects a day type (-1 for none) and a period of it (nullptr for none),
+    // as a press of the editor would. A period that is not in the list of
+    // DayType is refused (InvalidArgument).
+    Status Select(std::int32_t DayType, const cTimeSchedulePeriod* Period);
+    std::int32_t CopiedDayType() const { return m_CopiedDayType; }
+    const cTimeSchedulePeriod* DraggedPeriod() const { return m_DraggedPeriod; }
+    std::int32_t DraggedDayType() const { return m_DraggedDayType; }
+    std::int32_t DragAnchorMinute() const { return m_DragAnchorMinute; }
+    std::int16_t DragMode() const { return m_DragMode; }
+    float Scale() const { return m_Scale; }
+    std::int32_t EditStartMinute() const { return m_EditStartMinute; }
+    std::int32_t EditStopMinute() const { return m_EditStopMinute; }
+    std::int16_t MouseButton() const { return m_MouseButton; }
+    float MouseX() const { return m_MouseX; }
+    float MouseY() const { return m_MouseY; }
+    const DayTypeNameTable& Names() const { return *m_Names; }
+
+private:
+    friend class cTimeScheduleTestAccess;
+
+    // The one place where periods leave a list.
+    void RemovePeriodAt(std::size_t DayType, std::size_t Index);
+    void RemoveAllPeriods(std::size_t DayType);
+    // Replaces the periods of `to` by new copies of those of `from`.
+    void ReplaceWithCopies(std::size_t to, std::size_t from);
+    bool Holds(std::size_t DayType, const cTimeSchedulePeriod* Period) const;
+
+    Status MergeOverlappingPeriods(std::int32_t DayType);
+    Status CopyPeriodsToGroup(HostContainer& m_ParentContainer, DrawingSurface* m_SchedulePaintObject,
+                              std::int32_t DayType);
+    Status PaintDayTypeAxis(HostContainer& m_ParentContainer, DrawingSurface* m_SchedulePaintObject,
+                            std::int32_t DayType);
+    // Minute under the point (>= 0) and its axis number, or -3 outside the
+    // axes vertically, -2 left of 00:00, -1 right of 24:00.
+    Result<std::int32_t> PointToMinute(HostContainer& m_ParentContainer, float X, float Y, std::int32_t& Axis);
+    void ClearDragState();
+
+    std::shared_ptr<const DayTypeNameTable> m_Names;
+    std::array<PeriodList, DayTypeCount> m_Periods;
+
+    // editor view state
+    float m_Scale = 0.0F;
+    std::int32_t m_EditStopMinute = 0;
+    std::int32_t m_EditStartMinute = 0;
+    std::int16_t m_MouseButton = 0;
+    float m_MouseX = 0.0F;
+    float m_MouseY = 0.0F;
+    cTimeSchedulePeriod* m_SelectedPeriod = nullptr;
+    std::int32_t m_SelectedDayType = -1;
+    cTimeSchedulePeriod* m_DraggedPeriod = nullptr;
+    std::int32_t m_DraggedDayType = 0;
+    std::int32_t m_CopiedDayType = -1;
+    std::int32_t m_DragAnchorMinute = 0;
+    std::int16_t m_DragMode = 0;
+};
+
+// A minute count as the view shows it: two-digit hour, ":", two-digit minute
+// (0 -> "00:00", 425 -> "07:05", 1440 -> "24:00").
+AnsiText MinutesToTimeText(std::int32_t minutes);
+
+} // namespace vel
