@@ -1,0 +1,458 @@
+#include "calendar/calendar.h"
+#include "calendar/calendar_dates.h"
+#include "calendar/file_exists.h"
+#include "calendar/holiday_tables.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vel {
+namespace {
+
+namespace fsys = std::filesystem;
+
+class TempDir {
+public:
+    TempDir()
+    {
+        std::string pattern = (fsys::temp_directory_path() / "velcal-XXXXXX").string();
+        char* made = ::mkdtemp(pattern.data());
+        EXPECT_NE(made, nullptr);
+        m_path = pattern;
+    }
+    ~TempDir()
+    {
+        std::error_code ec;
+        fsys::remove_all(m_path, ec);
+    }
+    std::string operator/(const std::string& name) const { return (fsys::path(m_path) / name).string(); }
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+std::vector<unsigned char> ReadBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// ---------------------------------------------------------------- dates
+
+TEST(CalendarDates, DayIndexesOfTheCalendarRange)
+{
+    EXPECT_EQ(DayIndexOf(2000, 1, 1), 0);
+    EXPECT_EQ(DayIndexOf(2000, 12, 31), 365);
+    EXPECT_EQ(DayIndexOf(2024, 2, 29), 8825);
+    EXPECT_EQ(DayIndexOf(2039, 12, 31), 14609);
+    EXPECT_EQ(DayIndexOf(2026, 12, 1), 9831);
+    // Month normalisation: month 13 and month 0.
+    EXPECT_EQ(DayIndexOf(2026, 13, 1), DayIndexOf(2027, 1, 1));
+    EXPECT_EQ(DayIndexOf(2026, 0, 1), DayIndexOf(2025, 12, 1));
+    EXPECT_EQ(DayIndexOf(2026, -11, 1), DayIndexOf(2025, 1, 1));
+    EXPECT_EQ(DayIndexOf(1999, 12, 31), -1);
+}
+
+TEST(CalendarDates, WeekdaysMonthLengthsAndBackConversion)
+{
+    EXPECT_EQ(WeekdayOfDayIndex(0), 5);                     // 2000-01-01 Saturday
+    EXPECT_EQ(WeekdayOfDayIndex(DayIndexOf(2026, 12, 1)), 1); // Tuesday
+    EXPECT_EQ(WeekdayOfDayIndex(-1), 4);                    // 1999-12-31 Friday
+    EXPECT_EQ(DaysInMonth(2024, 2), 29);
+    EXPECT_EQ(DaysInMonth(2023, 2), 28);
+    EXPECT_EQ(DaysInMonth(2100, 2), 28);
+    EXPECT_EQ(DaysInMonth(2000, 2), 29);
+    EXPECT_EQ(DaysInMonth(2026, 12), 31);
+    for (std::int64_t day : {0LL, 59LL, 60LL, 8825LL, 9861LL, 14609LL, -400LL}) {
+        const CivilDate d = DateOfDayIndex(day);
+        EXPECT_EQ(DayIndexOf(d.year, d.month, d.day), day);
+    }
+    const CivilDate leap = DateOfDayIndex(8825);
+    EXPECT_EQ(leap.year, 2024);
+    EXPECT_EQ(leap.month, 2);
+    EXPECT_EQ(leap.day, 29);
+}
+
+TEST(CalendarDates, IsoWeekNumbers)
+{
+    EXPECT_EQ(IsoWeekOfDayIndex(DayIndexOf(2026, 12, 1)), 49);
+    EXPECT_EQ(IsoWeekOfDayIndex(DayIndexOf(2026, 12, 29)), 53); // 2026 has 53 weeks
+    EXPECT_EQ(IsoWeekOfDayIndex(DayIndexOf(2027, 1, 3)), 53);   // Sunday of week 53 of 2026
+    EXPECT_EQ(IsoWeekOfDayIndex(DayIndexOf(2027, 1, 4)), 1);
+    EXPECT_EQ(IsoWeekOfDayIndex(DayIndexOf(2024, 12, 30)), 1);  // belongs to 2025
+    EXPECT_EQ(IsoWeekOfDayIndex(DayIndexOf(2021, 1, 1)), 53);
+    EXPECT_EQ(IsoWeekOfDayIndex(DayIndexOf(2000, 1, 1)), 52);
+}
+
+// ---------------------------------------------------------------- tables
+
+TEST(CalendarModel, NewCalendarHoldsNoEntries)
+{
+    cCalendar cal;
+    for (std::int32_t day : {0, 1, 8825, 14609}) {
+        Result<std::int16_t> v = cal.GetDayType(day);
+        ASSERT_TRUE(v.ok());
+        EXPECT_EQ(*v, 0);
+    }
+    EXPECT_EQ(cal.m_AssociatedTimeSchedule, nullptr);
+    EXPECT_EQ(cal.m_ShowTimeAxis, 0);
+}
+
+TEST(CalendarModel, DayIndexOutsideTheTableIsRefusedAndNothingChanges)
+{
+    cCalendar cal;
+    for (std::int32_t day : {-1, 14610, -32768, 2147483647}) {
+        Result<std::int16_t> got = cal.GetDayType(day);
+        ASSERT_FALSE(got.ok());
+        EXPECT_EQ(got.error().code, ErrorCode::IndexOutOfRange);
+        Status set = cal.SetDayType(day, 5);
+        ASSERT_FALSE(set.ok());
+        EXPECT_EQ(set.error().code, ErrorCode::IndexOutOfRange);
+    }
+    ASSERT_TRUE(cal.SetDayType(14609, 23).ok());
+    EXPECT_EQ(*cal.GetDayType(14609), 23);
+    ASSERT_TRUE(cal.SetDayType(0, -7).ok()); // the calendar keeps any value
+    EXPECT_EQ(*cal.GetDayType(0), -7);
+    cCalendar fresh;
+    EXPECT_EQ(*fresh.GetDayType(14608), 0);
+}
+
+TEST(CalendarModel, IsDayTypeUsedRange)
+{
+    cCalendar cal;
+    for (std::int16_t dt : {0, 7, 22}) {
+        Result<bool> used = cal.IsDayTypeUsed(dt);
+        ASSERT_TRUE(used.ok());
+        EXPECT_FALSE(*used);
+    }
+    for (std::int16_t dt : {23, -1}) {
+        Result<bool> used = cal.IsDayTypeUsed(dt);
+        ASSERT_FALSE(used.ok());
+        EXPECT_EQ(used.error().code, ErrorCode::IndexOutOfRange);
+    }
+}
+
+TEST(CalendarModel, CompareToOtherCalendar)
+{
+    cCalendar a, b;
+    EXPECT_TRUE(*a.CompareToOtherCalendar(&b));
+    ASSERT_TRUE(b.SetDayType(14609, 1).ok());
+    EXPECT_FALSE(*a.CompareToOtherCalendar(&b));
+    EXPECT_FALSE(*b.CompareToOtherCalendar(&a));
+    ASSERT_TRUE(a.SetDayType(14609, 1).ok());
+    EXPECT_TRUE(*a.CompareToOtherCalendar(&b));
+    ASSERT_TRUE(b.SetDayType(0, 3).ok());
+    EXPECT_FALSE(*a.CompareToOtherCalendar(&b));
+    EXPECT_EQ(*b.GetDayType(0), 3); // the other calendar is only read
+
+    Result<bool> none = a.CompareToOtherCalendar(nullptr);
+    ASSERT_FALSE(none.ok());
+    EXPECT_EQ(none.error().code, ErrorCode::InvalidArgument);
+}
+
+TEST(HolidayTablesTest, AddKeepsFlagsAndLabelsConsistent)
+{
+    HolidayTables tables;
+    EXPECT_TRUE(tables.HolidayLabels().empty());
+    EXPECT_EQ(*tables.GetHolidayLabelFlag(9854), 0);
+    EXPECT_FALSE(tables.AnyLabelViewedInCalendar());
+
+    cHolidayLabel christmas;
+    christmas.m_Day = static_cast<std::int16_t>(DayIndexOf(2026, 12, 25));
+    christmas.m_Label = "Christmas";
+    ASSERT_TRUE(tables.AddHolidayLabel(christmas).ok());
+    EXPECT_NE(*tables.GetHolidayLabelFlag(christmas.m_Day), 0);
+    EXPECT_FALSE(tables.AnyLabelViewedInCalendar());
+    cHolidayLabel second = christmas;
+    second.m_Label = "Second";
+    second.m_ViewInCalendar = -1;
+    ASSERT_TRUE(tables.AddHolidayLabel(second).ok());
+    EXPECT_TRUE(tables.AnyLabelViewedInCalendar());
+    ASSERT_NE(tables.FirstLabelOfDay(christmas.m_Day), nullptr);
+    EXPECT_EQ(tables.FirstLabelOfDay(christmas.m_Day)->m_Label, "Christmas");
+    EXPECT_EQ(tables.FirstLabelOfDay(0), nullptr);
+
+    cHolidayLabel outside;
+    outside.m_Day = -1;
+    Status refused = tables.AddHolidayLabel(outside);
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(refused.error().code, ErrorCode::IndexOutOfRange);
+    EXPECT_EQ(tables.HolidayLabels().size(), 2u);
+    EXPECT_EQ(tables.GetHolidayLabelFlag(14610).error().code, ErrorCode::IndexOutOfRange);
+    EXPECT_EQ(tables.SetHolidayLabelFlag(-1, 1).error().code, ErrorCode::IndexOutOfRange);
+
+    tables.Clear();
+    EXPECT_TRUE(tables.HolidayLabels().empty());
+    EXPECT_EQ(*tables.GetHolidayLabelFlag(christmas.m_Day), 0);
+}
+
+// ---------------------------------------------------------------- FileExists
+
+TEST(FileExistsTest, NormalFilesOnly)
+{
+    TempDir dir;
+    WriteBytes(dir / "cal.dat", {1, 2});
+    WriteBytes(dir / ".hidden.dat", {1});
+    fsys::create_directory(dir / "sub.dat");
+    FileSystem& fs = RealFileSystem();
+
+    EXPECT_TRUE(FileExists(fs, dir / "cal.dat"));
+    EXPECT_FALSE(FileExists(fs, dir / "other.dat"));
+    EXPECT_FALSE(FileExists(fs, dir / "sub.dat"));               // a directory
+    EXPECT_FALSE(FileExists(fs, dir / "missing/cal.dat"));       // directory does not exist
+    EXPECT_FALSE(FileExists(fs, ""));
+    EXPECT_FALSE(FileExists(fs, dir.path() + "/"));
+    EXPECT_TRUE(FileExists(fs, dir / "*.dat"));
+    EXPECT_TRUE(FileExists(fs, dir / "c?l.dat"));
+    EXPECT_FALSE(FileExists(fs, dir / "sub.*"));                 // only the directory matches
+    EXPECT_FALSE(FileExists(fs, dir / "*.hidden.dat"));          // hidden file
+    EXPECT_TRUE(FileExists(fs, dir / ".hid*"));
+    EXPECT_FALSE(FileExists(fs, dir / "*/cal.dat"));
+}
+
+TEST(FileExistsTest, WildcardMatching)
+{
+    EXPECT_TRUE(MatchesWildcard("*", ""));
+    EXPECT_TRUE(MatchesWildcard("a*b*c", "axxbyyc"));
+    EXPECT_FALSE(MatchesWildcard("a*b*c", "axxbyy"));
+    EXPECT_TRUE(MatchesWildcard("Profile_????.dat", "Profile_0001.dat"));
+    EXPECT_FALSE(MatchesWildcard("Profile_????.dat", "Profile_001.dat"));
+    EXPECT_TRUE(MatchesWildcard("*.dat", "x.dat.dat"));
+    EXPECT_FALSE(MatchesWildcard("", "a"));
+}
+
+// ---------------------------------------------------------------- the file
+
+TEST(CalendarFile, SaveToNewFileWritesExactly29220LittleEndianBytes)
+{
+    TempDir dir;
+    const std::string name = dir / "new.cal";
+    cCalendar cal;
+    ASSERT_TRUE(cal.SetDayType(8825, 0x1234).ok()); // 2024-02-29
+    ASSERT_TRUE(cal.SetDayType(0, 9).ok());
+    ASSERT_TRUE(cal.SetDayType(14609, -2).ok());
+    Result<bool> saved = cal.SaveToDisk(name);
+    ASSERT_TRUE(saved.ok()) << saved.error().message;
+    EXPECT_TRUE(*saved);
+
+    const std::vector<unsigned char> bytes = ReadBytes(name);
+    ASSERT_EQ(bytes.size(), 29220u);
+    EXPECT_EQ(bytes[0], 9);
+    EXPECT_EQ(bytes[1], 0);
+    EXPECT_EQ(bytes[17650], 0x34);
+    EXPECT_EQ(bytes[17651], 0x12);
+    EXPECT_EQ(bytes[29218], 0xFE);
+    EXPECT_EQ(bytes[29219], 0xFF);
+    std::size_t nonZero = 0;
+    for (unsigned char b : bytes) nonZero += b != 0 ? 1 : 0;
+    EXPECT_EQ(nonZero, 5u);
+    EXPECT_FALSE(fsys::exists(name + ".tmp"));
+}
+
+TEST(CalendarFile, RoundTripThroughTheFile)
+{
+    TempDir dir;
+    const std::string name = dir / "round.cal";
+    cCalendar written;
+    for (std::int32_t day = 0; day < CalendarDays; ++day)
+        ASSERT_TRUE(written.SetDayType(day, static_cast<std::int16_t>((day * 7919) % 24 - (day % 5 == 0 ? 300 : 0))).ok());
+    ASSERT_TRUE(*written.SaveToDisk(name));
+
+    cCalendar read;
+    Result<bool> got = read.ReadFromDisk(name);
+    ASSERT_TRUE(got.ok()) << got.error().message;
+    EXPECT_TRUE(*got);
+    EXPECT_TRUE(*read.CompareToOtherCalendar(&written));
+    EXPECT_TRUE(*read.CompareToDisk(name));
+
+    // Saving what was read gives the same bytes.
+    const std::vector<unsigned char> before = ReadBytes(name);
+    ASSERT_TRUE(*read.SaveToDisk(name));
+    EXPECT_EQ(ReadBytes(name), before);
+}
+
+TEST(CalendarFile, MissingFileReadsFalseAndLeavesTheCalendarUnchanged)
+{
+    TempDir dir;
+    cCalendar cal;
+    ASSERT_TRUE(cal.SetDayType(100, 4).ok());
+    for (const std::string& name : {dir / "none.cal", dir / "nodir/none.cal"}) {
+        Result<bool> got = cal.ReadFromDisk(name);
+        ASSERT_TRUE(got.ok());
+        EXPECT_FALSE(*got);
+        EXPECT_EQ(*cal.GetDayType(100), 4);
+        Result<bool> same = cal.CompareToDisk(name);
+        ASSERT_TRUE(same.ok());
+        EXPECT_FALSE(*same);
+    }
+    // A directory of that name is no calendar file either.
+    fsys::create_directory(dir / "folder.cal");
+    EXPECT_FALSE(*cal.ReadFromDisk(dir / "folder.cal"));
+}
+
+TEST(CalendarFile, ShortFileReadsMissingDaysAsZero)
+{
+    TempDir dir;
+    const std::string name = dir / "short.cal";
+    // Days 0 and 1 set, then one odd byte that starts day 2.
+    WriteBytes(name, {5, 0, 0x10, 0x01, 7});
+    cCalendar cal;
+    for (std::int32_t day = 0; day < CalendarDays; day += 97) ASSERT_TRUE(cal.SetDayType(day, 3).ok());
+    ASSERT_TRUE(cal.SetDayType(14609, 3).ok());
+    ASSERT_TRUE(*cal.ReadFromDisk(name));
+    EXPECT_EQ(*cal.GetDayType(0), 5);
+    EXPECT_EQ(*cal.GetDayType(1), 0x0110);
+    EXPECT_EQ(*cal.GetDayType(2), 7);
+    EXPECT_EQ(*cal.GetDayType(3), 0);
+    EXPECT_EQ(*cal.GetDayType(97), 0);
+    EXPECT_EQ(*cal.GetDayType(14609), 0);
+    EXPECT_TRUE(*cal.CompareToDisk(name)); // the missing days compare as 0
+    ASSERT_TRUE(cal.SetDayType(14609, 1).ok());
+    EXPECT_FALSE(*cal.CompareToDisk(name));
+
+    WriteBytes(name, {});
+    ASSERT_TRUE(*cal.ReadFromDisk(name));
+    EXPECT_EQ(*cal.GetDayType(0), 0);
+    EXPECT_EQ(*cal.GetDayType(14609), 0);
+}
+
+TEST(CalendarFile, SaveOverALongerFileKeepsItsTail)
+{
+    TempDir dir;
+    const std::string name = dir / "long.cal";
+    std::vector<unsigned char> old(30000);
+    for (std::size_t i = 0; i < old.size(); ++i) old[i] = static_cast<unsigned char>(i * 31 + 7);
+    WriteBytes(name, old);
+
+    cCalendar cal;
+    ASSERT_TRUE(cal.SetDayType(3, 0x0102).ok());
+    ASSERT_TRUE(*cal.SaveToDisk(name));
+    const std::vector<unsigned char> now = ReadBytes(name);
+    ASSERT_EQ(now.size(), 30000u);
+    for (std::size_t i = 29220; i < 30000; ++i) ASSERT_EQ(now[i], old[i]) << "offset " << i;
+    EXPECT_EQ(now[6], 0x02);
+    EXPECT_EQ(now[7], 0x01);
+    EXPECT_EQ(now[0], 0);
+    EXPECT_EQ(now[29219], 0);
+    EXPECT_TRUE(*cal.CompareToDisk(name)); // the tail is not compared
+
+    // A shorter existing file is simply replaced by the full 29220 bytes.
+    WriteBytes(name, std::vector<unsigned char>(100, 0xAA));
+    ASSERT_TRUE(*cal.SaveToDisk(name));
+    EXPECT_EQ(ReadBytes(name).size(), 29220u);
+}
+
+TEST(CalendarFile, CompareToDiskSeesOneChangedDay)
+{
+    TempDir dir;
+    const std::string name = dir / "cmp.cal";
+    cCalendar cal;
+    ASSERT_TRUE(cal.SetDayType(5000, 12).ok());
+    ASSERT_TRUE(*cal.SaveToDisk(name));
+    EXPECT_TRUE(*cal.CompareToDisk(name));
+    ASSERT_TRUE(cal.SetDayType(14609, 2).ok());
+    EXPECT_FALSE(*cal.CompareToDisk(name));
+    ASSERT_TRUE(cal.SetDayType(14609, 0).ok());
+    EXPECT_TRUE(*cal.CompareToDisk(name));
+    ASSERT_TRUE(cal.SetDayType(5000, 12 + 256).ok()); // differs only in the high byte
+    EXPECT_FALSE(*cal.CompareToDisk(name));
+}
+
+TEST(CalendarFile, SaveToADirectoryOrMissingFolderFails)
+{
+    TempDir dir;
+    cCalendar cal;
+    fsys::create_directory(dir / "folder.cal");
+    Result<bool> toDir = cal.SaveToDisk(dir / "folder.cal");
+    ASSERT_FALSE(toDir.ok());
+    EXPECT_EQ(toDir.error().code, ErrorCode::Io);
+    Result<bool> noFolder = cal.SaveToDisk(dir / "nodir/x.cal");
+    ASSERT_FALSE(noFolder.ok());
+    EXPECT_EQ(noFolder.error().code, ErrorCode::Io);
+}
+
+TEST(CalendarFile, FailedWriteReachesTheCallerAndKeepsTheOldFile)
+{
+    TempDir dir;
+    const std::string name = dir / "faulty.cal";
+    cCalendar original;
+    ASSERT_TRUE(original.SetDayType(10, 8).ok());
+    ASSERT_TRUE(*original.SaveToDisk(name));
+    const std::vector<unsigned char> before = ReadBytes(name);
+
+    cCalendar changed;
+    ASSERT_TRUE(changed.SetDayType(10, 9).ok());
+    // Every counted operation of a save, one after the other, fails once.
+    for (long k = 1;; ++k) {
+        FaultInjectingFileSystem faulty(RealFileSystem());
+        faulty.FailAt(k, false);
+        cCalendar cal(faulty);
+        ASSERT_TRUE(cal.SetDayType(10, 9).ok());
+        Result<bool> saved = cal.SaveToDisk(name);
+        if (saved.ok()) {
+            // Past the last operation: the save went through.
+            EXPECT_GT(k, 1);
+            EXPECT_TRUE(*changed.CompareToDisk(name));
+            break;
+        }
+        if (ReadBytes(name) != before) {
+            // Only a failure after the replacement (the folder sync) may leave
+            // the new content in place; it is still a whole calendar.
+            EXPECT_TRUE(*changed.CompareToDisk(name)) << "k=" << k;
+        } else {
+            EXPECT_TRUE(*original.CompareToDisk(name)) << "k=" << k;
+        }
+        EXPECT_FALSE(fsys::exists(name + ".tmp")) << "k=" << k;
+        ASSERT_LT(k, 20);
+    }
+}
+
+TEST(CalendarFile, FailedReadLeavesTheCalendarUnchanged)
+{
+    TempDir dir;
+    const std::string name = dir / "read.cal";
+    cCalendar other;
+    ASSERT_TRUE(other.SetDayType(1, 1).ok());
+    ASSERT_TRUE(*other.SaveToDisk(name));
+
+    FaultInjectingFileSystem faulty(RealFileSystem());
+    faulty.CountReads(true);
+    faulty.FailAt(1, true);
+    cCalendar cal(faulty);
+    ASSERT_TRUE(cal.SetDayType(1, 5).ok());
+    Result<bool> got = cal.ReadFromDisk(name);
+    // The existence test fails quietly (no file); the read itself, when it is
+    // reached, reports its error. Either way the calendar is unchanged.
+    if (got.ok()) {
+        EXPECT_FALSE(*got);
+    }
+    EXPECT_EQ(*cal.GetDayType(1), 5);
+
+    faulty.Reset();
+    faulty.CountReads(true);
+    faulty.FailAt(2, false); // the Stat passes, the read fails
+    Result<bool> failed = cal.ReadFromDisk(name);
+    ASSERT_FALSE(failed.ok());
+    EXPECT_EQ(*cal.GetDayType(1), 5);
+    Result<bool> cmp = cal.CompareToDisk(name);
+    EXPECT_TRUE(cmp.ok()); // one failure only; the next read works
+    EXPECT_FALSE(*cmp);
+}
+
+} // namespace
+} // namespace vel
