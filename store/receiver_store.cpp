@@ -1,0 +1,209 @@
+#include "store/receiver_store.h"
+
+#include "store/codepage.h"
+#include "store/file_set.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace vel {
+
+namespace {
+
+constexpr LayoutEntry ReceiverEntries[] = {
+    {6, ItemKind::None, 0},        // Id, Enabled, ReceiverType
+    {0, ItemKind::Text, 1},        // Name
+    {0, ItemKind::TaggedArray, 4}, // Settings
+    {10, ItemKind::None, 0},       // Status, ExtraBytes
+    {0, ItemKind::Text, 1},        // Text1
+    {0, ItemKind::Text, 1},        // Text2
+    {0, ItemKind::Text, 1},        // Text3
+    {0, ItemKind::Text, 1},        // Text4
+    {0, ItemKind::Text, 1},        // Text5
+};
+
+constexpr LayoutEntry ReceiverV3Entries[] = {
+    {4, ItemKind::Text, 1},        // Id, ReceiverType, Name
+    {0, ItemKind::TaggedArray, 4}, // Settings
+};
+
+constexpr const char* Prefix = "Receiver_";
+constexpr const char* Kind = "Receivers";
+
+} // namespace
+
+RecordLayout ReceiverLayout() { return ReceiverEntries; }
+RecordLayout ReceiverV3Layout() { return ReceiverV3Entries; }
+
+Receiver::Receiver() : Record(ReceiverLayout()) {}
+ReceiverV3::ReceiverV3() : Record(ReceiverV3Layout()) {}
+
+Result<DecodedReceiver> DecodeReceiverFile(std::span<const std::uint8_t> data, const std::string& source)
+{
+    ByteReader in(data, source);
+    auto version = in.ReadI16();
+    if (!version) return version.error();
+    DecodedReceiver out;
+    out.version = *version;
+    if (*version == 4) {
+        VEL_TRY(ReadRecord(in, out.receiver));
+    } else if (*version == 3) {
+        ReceiverV3 old;
+        VEL_TRY(ReadRecord(in, old));
+        Receiver& r = out.receiver;
+        r.SetEnabled(-1);
+        r.SetId(old.Id());
+        r.SetReceiverType(old.ReceiverType());
+        r.Name() = old.Name();
+        r.Text1().clear();
+        for (std::size_t i = 0; i < 4; ++i) r.Settings(i) = old.Settings(i);
+    } else {
+        return MakeError(ErrorCode::BadFormat, std::to_string(*version));
+    }
+    if (!in.atEnd())
+        return in.ErrorHere(ErrorCode::BadFormat, std::to_string(in.remaining()) + " bytes follow the receiver record");
+    return out;
+}
+
+Result<ByteBuffer> EncodeReceiverFile(const Receiver& receiver, const std::string& target)
+{
+    ByteWriter out(target);
+    out.WriteI16(4);
+    VEL_TRY(WriteRecord(out, receiver));
+    return out.take();
+}
+
+ReceiverStore::ReceiverStore()
+{
+    for (auto& slot : Receivers) slot = std::make_unique<Receiver>();
+}
+
+void ReceiverStore::SortReceivers()
+{
+    const auto n = static_cast<std::size_t>(NumberOfReceivers);
+    std::stable_sort(Receivers.begin(), Receivers.begin() + static_cast<std::ptrdiff_t>(n),
+                     [](const auto& a, const auto& b) { return CompareUpper(a->Name(), b->Name()) < 0; });
+}
+
+std::int16_t ReceiverStore::ReadAllReceivers(const StoreContext& ctx, LoadReport* report)
+{
+    BusyPointer busy(ctx);
+    LoadReport local;
+    LoadReport& rep = report != nullptr ? *report : local;
+    NumberOfReceivers = 0;
+    m_loaded = KindSnapshot{};
+
+    auto passOver = [&](const std::string& file, const std::string& reason, bool logIt) {
+        rep.passedOver.push_back({file, reason});
+        if (logIt) ctx.WriteLog("Receiver file '" + file + "' passed over: " + reason);
+    };
+
+    auto folder = FindKindFolder(*ctx.fs, ctx.ProjectPath, Kind);
+    if (!folder) {
+        passOver(ctx.ProjectPath + Kind, folder.error().message, true);
+        return 0;
+    }
+    if (!*folder) {
+        m_loaded.taken = true;
+        return 0;
+    }
+    auto snapshot = TakeSnapshot(*ctx.fs, *folder, Prefix);
+    auto files = ListKindFiles(*ctx.fs, **folder, Prefix);
+    if (!files) {
+        passOver(**folder, files.error().message, true);
+        return 0;
+    }
+    for (const KindFile& f : *files) {
+        if (!FileNumber(f.numberPart)) {
+            passOver(f.name, "the characters after \"Receiver_\" are not a number", false);
+            continue;
+        }
+        auto data = ctx.fs->ReadFile(f.path);
+        if (!data) {
+            passOver(f.name, data.error().message, true);
+            continue;
+        }
+        if (data->size() < 2) {
+            passOver(f.name, "shorter than 2 bytes", false);
+            continue;
+        }
+        auto decoded = DecodeReceiverFile(*data, f.path);
+        if (!decoded) {
+            const std::int16_t version = static_cast<std::int16_t>((*data)[0] | ((*data)[1] << 8));
+            if (version != 3 && version != 4) {
+                ctx.WriteLog(ctx.GetText(803) + " '" + f.name + "' (" + std::to_string(version) + ") " + ctx.GetText(804));
+                passOver(f.name, "file version " + std::to_string(version) + " is not known", false);
+            } else {
+                passOver(f.name, decoded.error().message, true);
+            }
+            continue;
+        }
+        if (NumberOfReceivers >= Capacity) {
+            passOver(f.name, "the table holds only 300 receivers", true);
+            continue;
+        }
+        if (decoded->version == 3)
+            ctx.WriteLog(ctx.GetText(888) + " '" + f.name + "' (3 -> 4)");
+        Receiver& slot = at(static_cast<std::size_t>(NumberOfReceivers));
+        slot = std::move(decoded->receiver);
+        slot.SetStatus(0);
+        ++NumberOfReceivers;
+    }
+    SortReceivers();
+    if (snapshot) m_loaded = std::move(*snapshot);
+    return NumberOfReceivers;
+}
+
+SaveReport ReceiverStore::SaveAllReceivers(const StoreContext& ctx)
+{
+    BusyPointer busy(ctx);
+    SaveReport report;
+    auto fail = [&](Error e) {
+        report.error = std::move(e);
+        return report;
+    };
+
+    SortReceivers();
+
+    auto folder = FindKindFolder(*ctx.fs, ctx.ProjectPath, Kind);
+    if (!folder) return fail(folder.error());
+    if (!*folder && NumberOfReceivers > 0)
+        return fail(MakeError(ErrorCode::Io, "the folder '" + ctx.ProjectPath + Kind + "' does not exist"));
+
+    if (m_loaded.taken) {
+        auto now = TakeSnapshot(*ctx.fs, *folder, Prefix);
+        if (!now) return fail(now.error());
+        if (!(*now == m_loaded))
+            return fail(MakeError(ErrorCode::Conflict, "receiver files were changed on disk since they were loaded: " +
+                                                           DescribeChanges(m_loaded, *now)));
+    }
+
+    if (*folder) {
+        FileSetWrite set;
+        set.kind = Kind;
+        set.folder = **folder;
+        auto existing = ListKindFiles(*ctx.fs, **folder, Prefix);
+        if (!existing) return fail(existing.error());
+        for (const KindFile& f : *existing) set.oldNames.push_back(f.name);
+        for (std::int16_t i = 0; i < NumberOfReceivers; ++i) {
+            const std::string name = NumberedFileName(Prefix, i);
+            auto bytes = EncodeReceiverFile(at(static_cast<std::size_t>(i)), name);
+            if (!bytes) return fail(bytes.error());
+            // Read back what will be written: it must decode to the same receiver.
+            auto check = DecodeReceiverFile(*bytes, name);
+            if (!check || !(check->receiver == at(static_cast<std::size_t>(i))))
+                return fail(MakeError(ErrorCode::BadFormat, name + ": the encoded receiver does not read back unchanged"));
+            set.newFiles.emplace_back(name, std::move(*bytes));
+        }
+        auto written = WriteFileSet(*ctx.fs, ctx.ProjectPath, set);
+        if (!written) return fail(written.error());
+        report.backupFolder = written->backupFolder;
+        auto after = TakeSnapshot(*ctx.fs, *folder, Prefix);
+        m_loaded = after ? std::move(*after) : KindSnapshot{};
+    }
+    report.written = true;
+    report.notify = ctx.PostCommand("RR");
+    return report;
+}
+
+} // namespace vel

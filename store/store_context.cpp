@@ -1,0 +1,22 @@
+#include "store/store_context.h"
+
+namespace vel {
+
+AnsiText StoreContext::GetText(std::int32_t number) const
+{
+    if (texts != nullptr) return texts->GetText(number);
+    return SuiteTexts().GetText(number);
+}
+
+void StoreContext::WriteLog(const std::string& line) const
+{
+    if (log) log(line);
+}
+
+Status StoreContext::PostCommand(const std::string& command) const
+{
+    if (server == nullptr) return MakeError(ErrorCode::NotAvailable, "no server library is configured");
+    return server->SetCommandEntry(command, 0);
+}
+
+} // namespace vel

@@ -1,0 +1,69 @@
+#pragma once
+
+// What the stores need from the program around them: the file layer, the
+// project directory, the text table, the log sink, the server's library and
+// the busy pointer. One instance per program run (or per test).
+
+#include "store/file_system.h"
+#include "store/server_command.h"
+#include "store/texts.h"
+
+#include <functional>
+#include <string>
+
+namespace vel {
+
+struct StoreContext {
+    FileSystem* fs = &RealFileSystem();
+    std::string ProjectPath;
+    const SuiteTexts* texts = nullptr;
+    LogSink log = StandardErrorLog();
+    ServerCommand* server = nullptr;
+    // Shows (true) and clears (false) the application's busy pointer.
+    std::function<void(bool)> busy;
+
+    AnsiText GetText(std::int32_t number) const;
+    void WriteLog(const std::string& line) const;
+    Status PostCommand(const std::string& command) const;
+};
+
+// Shows the busy pointer for the lifetime of the object.
+class BusyPointer {
+public:
+    explicit BusyPointer(const StoreContext& ctx) : m_busy(ctx.busy)
+    {
+        if (m_busy) m_busy(true);
+    }
+    ~BusyPointer()
+    {
+        if (m_busy) m_busy(false);
+    }
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
+
+private:
+    std::function<void(bool)> m_busy;
+};
+
+// A file that a load passed over, and why.
+struct PassedOver {
+    std::string file;
+    std::string reason;
+};
+
+struct LoadReport {
+    std::vector<PassedOver> passedOver;
+    bool complete() const { return passedOver.empty(); }
+};
+
+// The outcome of saving a whole kind: written says whether the new files are
+// on disk; notify says whether the server was told to reload.
+struct SaveReport {
+    bool written = false;
+    Status notify;
+    Error error;              // why nothing was written (when !written)
+    std::string backupFolder; // where the previous files were kept
+    bool ok() const { return written && notify.ok(); }
+};
+
+} // namespace vel

@@ -1,0 +1,101 @@
+#include "store/text_conversions.h"
+
+#include <gtest/gtest.h>
+
+namespace vel {
+namespace {
+
+TEST(TimeTextToMinutes, ListedExamples)
+{
+    const std::pair<const char*, int> cases[] = {
+        {"8:30", 510}, {"08.30", 510}, {"8,5", 485},   {"8 30", 510},   {":30", 30},    {"8:", 480},
+        {"-30", 30},   {"+15", 15},    {"9", 540},     {"12", 720},     {"07", 7},      {"0", 0},
+        {"930", 570},  {"0930", 570},  {"12345", 1425}, {"2400", 1440}, {"25:00", 1440}, {"0:-5", 0},
+        {"", 0},       {"abc", 0},     {"1:31.5", 92}, {"1:30.5", 90},
+    };
+    for (const auto& [text, minutes] : cases) EXPECT_EQ(TimeTextToMinutes(text), minutes) << '"' << text << '"';
+}
+
+TEST(TimeTextToMinutes, SeparatorKindsAreTriedInOrder)
+{
+    // ":" wins over "." although "." comes first in the text.
+    EXPECT_EQ(TimeTextToMinutes("12.30:15"), static_cast<int>(RoundHalfEven(12.3 * 60 + 15)));
+    EXPECT_EQ(TimeTextToMinutes("1-2+3"), 62);
+}
+
+TEST(TimeTextToMinutes, AbsurdInputIsBounded)
+{
+    EXPECT_EQ(TimeTextToMinutes(std::string(400, '9') + ":00"), 1440);
+    EXPECT_EQ(TimeTextToMinutes("1e999:0"), 1440);
+    EXPECT_EQ(TimeTextToMinutes("-1e999:0"), 0);
+    EXPECT_EQ(TimeTextToMinutes(std::string("\0\xff:\x80", 4)), 0);
+}
+
+TEST(LeadingNumber, ReadsTheNumberAtTheStart)
+{
+    EXPECT_EQ(LeadingNumber(""), 0);
+    EXPECT_EQ(LeadingNumber("ab"), 0);
+    EXPECT_EQ(LeadingNumber("5a"), 5);
+    EXPECT_EQ(LeadingNumber("7.5"), 7.5);
+    EXPECT_EQ(LeadingNumber(" 1 2 "), 12);
+    EXPECT_EQ(LeadingNumber("-5"), -5);
+    EXPECT_EQ(LeadingNumber("1e3"), 1000);
+    EXPECT_EQ(LeadingNumber("2e"), 2);
+}
+
+TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour)
+{
+    EXPECT_EQ(RoundHalfEven(0.5), 0);
+    EXPECT_EQ(RoundHalfEven(1.5), 2);
+    EXPECT_EQ(RoundHalfEven(2.5), 2);
+    EXPECT_EQ(RoundHalfEven(-0.5), 0);
+    EXPECT_EQ(RoundHalfEven(-1.5), -2);
+    EXPECT_EQ(RoundHalfEven(2.4999), 2);
+}
+
+AnsiText Field(const AnsiText& text, std::int16_t index, AnsiText sep = ";")
+{
+    return ExtractField(text, index, sep);
+}
+
+TEST(ExtractField, WithSemicolon)
+{
+    EXPECT_EQ(Field("a;b;c", 1), "b");
+    EXPECT_EQ(Field("a;b;c", 3), "");
+    EXPECT_EQ(Field("a;;b", 1), "");
+    EXPECT_EQ(Field("a;;b", 2), "b");
+    EXPECT_EQ(Field("abc", 0), "abc");
+    EXPECT_EQ(Field("abc", 1), "");
+    EXPECT_EQ(Field("", 0), "");
+    EXPECT_EQ(Field("a;", 1), "");
+    EXPECT_EQ(Field("a;b", -1), "");
+    EXPECT_EQ(Field("a--b", 1, "--"), "b");
+    EXPECT_EQ(Field("aXbxc", 1, "x"), "c"); // letters compare by code
+}
+
+TEST(ExtractField, EmptySeparatorIsChosenAndHandedBack)
+{
+    AnsiText sep;
+    EXPECT_EQ(ExtractField("x\ty;z", 1, sep), "y;z");
+    EXPECT_EQ(sep, "\t");
+    sep.clear();
+    EXPECT_EQ(ExtractField("x;y", 1, sep), "y");
+    EXPECT_EQ(sep, ";");
+    sep.clear();
+    EXPECT_EQ(ExtractField("xy", 0, sep), "");
+    EXPECT_EQ(sep, "");
+}
+
+TEST(ExtractField, NulSeparatedReceiverLists)
+{
+    const AnsiText list("Siren\0Pager\0", 12);
+    const AnsiText nul(1, '\0');
+    AnsiText sep = nul;
+    EXPECT_EQ(ExtractField(list, 0, sep), "Siren");
+    EXPECT_EQ(ExtractField(list, 1, sep), "Pager");
+    EXPECT_EQ(ExtractField(list, 2, sep), "");
+    EXPECT_EQ(sep, nul);
+}
+
+} // namespace
+} // namespace vel
