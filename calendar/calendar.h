@@ -14,6 +14,8 @@
 
 #include "calendar/calendar_dates.h"
 #include "calendar/holiday_tables.h"
+#include "schedule/day_type_names.h"
+#include "schedule/drawing_surface.h"
 #include "schedule/host_container.h"
 #include "store/bytes.h"
 #include "store/file_system.h"
@@ -21,25 +23,26 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace vel {
 
 class cTimeSchedule;
-class DrawingSurface;
 class SuiteTexts;
 
 constexpr std::size_t CalendarFileBytes = 2 * static_cast<std::size_t>(CalendarDays);
 constexpr std::int32_t ScheduleDayTypes = 23;
 
-// The program-wide tables the month view reads. Each pointer may be empty,
-// which reads as an empty table (no holidays, fallback texts, empty names).
+// The program-wide tables the month view reads, shared by every calendar of a
+// program. Each may be empty, which reads as an empty table: no holidays, the
+// fallback texts of GetText, empty day-type names.
 struct CalendarViewTables {
-    const HolidayTables* holidays = nullptr;
-    const SuiteTexts* texts = nullptr;
-    // DayTypeShortNames: 23 texts indexed by schedule day type.
-    const std::array<AnsiText, 23>* dayTypeShortNames = nullptr;
+    std::shared_ptr<const HolidayTables> holidays;
+    std::shared_ptr<const SuiteTexts> texts;
+    std::shared_ptr<const DayTypeNameTable> dayTypeNames; // DayTypeShortNames
 };
 
 class cCalendar {
@@ -101,6 +104,7 @@ public:
     void SetTodayOverride(std::optional<std::int32_t> dayIndex) { m_TodayOverride = dayIndex; }
     // Locale of the month heading: "" is the user's locale.
     void SetHeadingLocale(std::string localeName) { m_HeadingLocale = std::move(localeName); }
+    const std::string& HeadingLocale() const { return m_HeadingLocale; }
 
     // Mouse state, readable for hosts and tests.
     std::int16_t MouseButton() const { return m_MouseButton; }
@@ -112,6 +116,9 @@ public:
 
 private:
     Result<ByteBuffer> ReadPadded(const std::string& CalendarName) const;
+    AnsiText SuiteText(std::int32_t number) const;
+    Status PaintTimeBar(DrawingSurface& surface, std::int16_t storedDayType, std::int32_t row,
+                        std::int32_t column) const;
 
     FileSystem* m_FileSystem;
     std::array<std::int16_t, CalendarDays> m_DayTypes;
