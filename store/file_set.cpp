@@ -139,6 +139,17 @@ Status WriteMarker(FileSystem& fs, const std::string& work, const std::string& k
 // any more, a name already removed is gone.
 Status RollForward(FileSystem& fs, const std::string& staging, const Marker& m)
 {
+    // Every new file must be somewhere, staged or in place, before anything
+    // is touched; otherwise the marker does not describe what is on disk.
+    for (const auto& name : m.newNames) {
+        auto staged = fs.Stat(JoinPath(staging, name));
+        if (!staged) return staged.error();
+        if (staged->exists) continue;
+        auto placed = fs.Stat(JoinPath(m.folder, name));
+        if (!placed) return placed.error();
+        if (!placed->exists)
+            return MakeError(ErrorCode::Conflict, "the new file '" + name + "' is neither staged nor in place");
+    }
     for (const auto& name : m.newNames) {
         const std::string staged = JoinPath(staging, name);
         auto info = fs.Stat(staged);
@@ -256,6 +267,13 @@ Result<FileSetOutcome> WriteFileSet(FileSystem& fs, const std::string& projectPa
     // 3. The commit point.
     if (before) before = WriteMarker(fs, work, set.kind, m);
     if (!before) {
+        // A marker that reached its place must go first: while it exists, the
+        // next start would complete the save from the staged files.
+        auto marker = fs.Stat(markerPath);
+        const bool markerGone = marker.ok() && (!marker->exists || fs.Remove(markerPath).ok());
+        if (!markerGone)
+            return MakeError(before.error().code,
+                             before.error().message + "; the save will be completed when the program starts next");
         (void)fs.Remove(JoinPath(work, set.kind + ".commit.tmp"));
         (void)RemoveFolder(fs, staging);
         if (!outcome.backupFolder.empty()) (void)RemoveFolder(fs, outcome.backupFolder);
@@ -276,9 +294,12 @@ Result<FileSetOutcome> WriteFileSet(FileSystem& fs, const std::string& projectPa
                          applied.error().message + "; the save could not be undone either (" + undone.error().message +
                              "); it will be completed when the program starts next");
     }
-    VEL_TRY(fs.Remove(markerPath));
-    (void)fs.SyncDirectory(work);
-    (void)RemoveFolder(fs, staging);
+    // The new set is in place. Clearing up can fail without undoing that: a
+    // marker left behind is finished again, harmlessly, at the next start.
+    if (fs.Remove(markerPath)) {
+        (void)fs.SyncDirectory(work);
+        (void)RemoveFolder(fs, staging);
+    }
     return outcome;
 }
 

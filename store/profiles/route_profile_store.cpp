@@ -1,0 +1,291 @@
+#include "store/profiles/route_profile_store.h"
+
+#include "store/codepage.h"
+#include "store/file_set.h"
+#include "store/text_conversions.h"
+
+#include <algorithm>
+#include <numeric>
+#include <random>
+#include <set>
+
+namespace vel {
+
+namespace {
+
+constexpr LayoutEntry RouteProfileEntries[] = {
+    {4, ItemKind::Text, 1},       // ProfileNumber, Enabled; Name
+    {12, ItemKind::Text, 1},      // opaque; ReceiverList1
+    {0, ItemKind::Text, 1},       // ReceiverList2
+    {0, ItemKind::TextArray, 6},  // six opaque texts
+    {6, ItemKind::None, 0},       // opaque
+    {0, ItemKind::Text, 1},       // opaque text
+    {4, ItemKind::Text, 1},       // opaque; opaque text
+    {0, ItemKind::Text, 1},       // opaque text
+    {130, ItemKind::None, 0},     // opaque
+};
+
+constexpr const char* Prefix = "Profile_";
+constexpr const char* Kind = "Profiles";
+constexpr int LowestNumber = 1;
+constexpr int HighestDrawnNumber = 9991;
+
+std::string Shown(const AnsiText& name) { return "'" + Cp1252ToUtf8(name) + "'"; }
+
+} // namespace
+
+RecordLayout RouteProfileLayout() { return RouteProfileEntries; }
+
+RouteProfile::RouteProfile() : Record(RouteProfileLayout()) {}
+
+Result<DecodedProfile> DecodeProfileFile(std::span<const std::uint8_t> data, const std::string& source)
+{
+    ByteReader in(data, source);
+    auto version = in.ReadI16();
+    if (!version) return version.error();
+    if (*version != 4) return MakeError(ErrorCode::BadFormat, std::to_string(*version));
+
+    DecodedProfile out;
+    out.version = 4;
+    out.schedule = std::make_unique<cTimeSchedule>();
+    Status record = ReadRecord(in, out.profile);
+    if (!record) {
+        // The schedule lies behind a record that could not be read whole: it
+        // is missing too, and reads as zeros.
+        out.truncated = true;
+        out.problem = record.error().message;
+        ByteReader nothing(std::span<const std::uint8_t>{}, source);
+        (void)out.schedule->ReadFromDisk(nothing);
+        return out;
+    }
+    Status schedule = out.schedule->ReadFromDisk(in);
+    if (!schedule) {
+        out.truncated = true;
+        out.problem = schedule.error().message;
+    } else if (!in.atEnd()) {
+        out.problem = in.ErrorHere(ErrorCode::BadFormat, std::to_string(in.remaining()) +
+                                                             " bytes follow the schedule and are not carried over")
+                          .message;
+    }
+    return out;
+}
+
+Result<ByteBuffer> EncodeProfileFile(const RouteProfile& profile, const cTimeSchedule& schedule,
+                                     const std::string& target)
+{
+    ByteWriter out(target);
+    out.WriteI16(4);
+    VEL_TRY(WriteRecord(out, profile));
+    VEL_TRY(schedule.SaveToDisk(out));
+    return out.take();
+}
+
+RouteProfileStore::RouteProfileStore()
+{
+    for (auto& slot : RouteProfiles) slot = std::make_unique<RouteProfile>();
+    // Not seeded: the same sequence on every run.
+    Random = [engine = std::mt19937_64()]() mutable { return std::generate_canonical<double, 53>(engine); };
+}
+
+void RouteProfileStore::SortRouteProfiles()
+{
+    const auto n = static_cast<std::size_t>(NumberOfRouteProfiles);
+    std::vector<std::size_t> order(n);
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return CompareUpper(RouteProfiles[a]->Name(), RouteProfiles[b]->Name()) < 0;
+    });
+    std::vector<std::unique_ptr<RouteProfile>> profiles(n);
+    std::vector<std::unique_ptr<cTimeSchedule>> schedules(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        profiles[i] = std::move(RouteProfiles[order[i]]);
+        schedules[i] = std::move(RouteProfileSchedules[order[i]]);
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        RouteProfiles[i] = std::move(profiles[i]);
+        RouteProfileSchedules[i] = std::move(schedules[i]);
+    }
+}
+
+bool RouteProfileStore::ReadRouteProfile(const StoreContext& ctx, std::int16_t slot, const KindFile& file,
+                                         LoadReport& report)
+{
+    const auto index = static_cast<std::size_t>(slot);
+    RouteProfileSchedules[index].reset();
+
+    auto versionLine = [&](std::int16_t version) {
+        ctx.WriteLog(ctx.GetText(803) + " '" + file.path + "' (" + std::to_string(version) + ") " + ctx.GetText(805));
+    };
+
+    auto data = ctx.fs->ReadFile(file.path);
+    if (!data) {
+        versionLine(0);
+        report.passedOver.push_back({file.name, data.error().message});
+        return false;
+    }
+    if (data->size() < 2) {
+        report.passedOver.push_back({file.name, "shorter than 2 bytes"});
+        return false;
+    }
+    auto decoded = DecodeProfileFile(*data, file.path);
+    if (!decoded) {
+        const auto version = static_cast<std::int16_t>((*data)[0] | ((*data)[1] << 8));
+        versionLine(version);
+        report.passedOver.push_back({file.name, "file version " + std::to_string(version) + " is not known"});
+        return false;
+    }
+    if (!decoded->problem.empty()) {
+        ctx.WriteLog("Profile file '" + file.path + "': " + decoded->problem +
+                     (decoded->truncated ? "; the missing values read as zero or empty" : ""));
+    }
+    *RouteProfiles[index] = std::move(decoded->profile);
+    RouteProfileSchedules[index] = std::move(decoded->schedule);
+    return true;
+}
+
+std::int16_t RouteProfileStore::ReadAllRouteProfiles(const StoreContext& ctx, LoadReport* report)
+{
+    BusyPointer busy(ctx);
+    LoadReport local;
+    LoadReport& rep = report != nullptr ? *report : local;
+    for (auto& schedule : RouteProfileSchedules) schedule.reset();
+    NumberOfRouteProfiles = 0;
+    m_loaded = KindSnapshot{};
+
+    auto folder = FindKindFolder(*ctx.fs, ctx.ProjectPath, Kind);
+    if (!folder) {
+        rep.passedOver.push_back({ctx.ProjectPath + Kind, folder.error().message});
+        ctx.WriteLog("Profiles not loaded: " + folder.error().message);
+        return 0;
+    }
+    if (!*folder) {
+        m_loaded.taken = true;
+        return 0;
+    }
+    auto snapshot = TakeSnapshot(*ctx.fs, *folder, Prefix);
+    auto files = ListKindFiles(*ctx.fs, **folder, Prefix);
+    if (!files) {
+        rep.passedOver.push_back({**folder, files.error().message});
+        ctx.WriteLog("Profiles not loaded: " + files.error().message);
+        return 0;
+    }
+    for (const KindFile& f : *files) {
+        if (!FileNumber(f.numberPart)) {
+            rep.passedOver.push_back({f.name, "the characters after \"Profile_\" are not a number"});
+            continue;
+        }
+        if (NumberOfRouteProfiles >= Capacity) {
+            // Decode into a scratch slot only to tell a loadable file from the rest.
+            RouteProfileStore scratch;
+            LoadReport ignored;
+            if (scratch.ReadRouteProfile(StoreContext{ctx.fs, ctx.ProjectPath, ctx.texts, {}, nullptr, {}}, 0, f, ignored)) {
+                rep.passedOver.push_back({f.name, "the table holds only 300 route profiles"});
+                ctx.WriteLog("Profile file '" + f.path + "' passed over: the table holds only 300 route profiles");
+            } else {
+                rep.passedOver.insert(rep.passedOver.end(), ignored.passedOver.begin(), ignored.passedOver.end());
+            }
+            continue;
+        }
+        if (ReadRouteProfile(ctx, NumberOfRouteProfiles, f, rep)) ++NumberOfRouteProfiles;
+    }
+    SortRouteProfiles();
+    if (snapshot) m_loaded = std::move(*snapshot);
+    return NumberOfRouteProfiles;
+}
+
+SaveReport RouteProfileStore::SaveAllRouteProfiles(const StoreContext& ctx)
+{
+    BusyPointer busy(ctx);
+    SaveReport report;
+    auto fail = [&](Error e) {
+        report.error = std::move(e);
+        return report;
+    };
+
+    auto folder = FindKindFolder(*ctx.fs, ctx.ProjectPath, Kind);
+    if (!folder) return fail(folder.error());
+    if (!*folder && NumberOfRouteProfiles > 0)
+        return fail(MakeError(ErrorCode::Io, "the folder '" + ctx.ProjectPath + Kind + "' does not exist"));
+
+    if (m_loaded.taken) {
+        auto now = TakeSnapshot(*ctx.fs, *folder, Prefix);
+        if (!now) return fail(now.error());
+        if (!(*now == m_loaded))
+            return fail(MakeError(ErrorCode::Conflict, "route profile files were changed on disk since they were loaded: " +
+                                                           DescribeChanges(m_loaded, *now)));
+    }
+
+    if (*folder) {
+        FileSetWrite set;
+        set.kind = Kind;
+        set.folder = **folder;
+        auto existing = ListKindFiles(*ctx.fs, **folder, Prefix);
+        if (!existing) return fail(existing.error());
+        for (const KindFile& f : *existing) set.oldNames.push_back(f.name);
+
+        // The file number of every entry: its own ProfileNumber, unless that is
+        // unset (0), cannot name a file that loads again (negative), or names
+        // the same file as an earlier entry; then a fresh one, free among the
+        // files on disk and the numbers of the whole table.
+        const auto n = static_cast<std::size_t>(NumberOfRouteProfiles);
+        std::set<std::string> taken;
+        for (const KindFile& f : *existing) taken.insert(UpperCaseAnsi(f.name));
+        for (std::size_t i = 0; i < n; ++i)
+            if (at(i).ProfileNumber() > 0) taken.insert(UpperCaseAnsi(NumberedFileName(Prefix, at(i).ProfileNumber())));
+
+        std::vector<std::int16_t> numbers(n);
+        std::set<std::string> used;
+        for (std::size_t i = 0; i < n; ++i) {
+            std::int16_t number = at(i).ProfileNumber();
+            const bool duplicate = number > 0 && used.count(UpperCaseAnsi(NumberedFileName(Prefix, number))) != 0;
+            if (number <= 0 || duplicate) {
+                std::int16_t fresh = 0;
+                for (int tries = 0; tries < 100000 && fresh == 0; ++tries) {
+                    const auto candidate = static_cast<std::int16_t>(RoundHalfEven(Random() * 9990.0 + 1.0));
+                    if (taken.count(UpperCaseAnsi(NumberedFileName(Prefix, candidate))) == 0) fresh = candidate;
+                }
+                for (int c = LowestNumber; c <= HighestDrawnNumber && fresh == 0; ++c)
+                    if (taken.count(UpperCaseAnsi(NumberedFileName(Prefix, c))) == 0) fresh = static_cast<std::int16_t>(c);
+                if (fresh == 0)
+                    return fail(MakeError(ErrorCode::Io, "no free profile number is left for route profile " +
+                                                             Shown(at(i).Name())));
+                if (duplicate)
+                    ctx.WriteLog("Route profile " + Shown(at(i).Name()) + " has the number " + std::to_string(number) +
+                                 " of an earlier profile; it is saved under the new number " + std::to_string(fresh));
+                else if (number < 0)
+                    ctx.WriteLog("Route profile " + Shown(at(i).Name()) + " has the invalid number " +
+                                 std::to_string(number) + "; it is saved under the new number " + std::to_string(fresh));
+                number = fresh;
+                taken.insert(UpperCaseAnsi(NumberedFileName(Prefix, number)));
+            }
+            used.insert(UpperCaseAnsi(NumberedFileName(Prefix, number)));
+            numbers[i] = number;
+        }
+
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::string name = NumberedFileName(Prefix, numbers[i]);
+            const std::string who = "route profile " + Shown(at(i).Name()) + " (" + name + ")";
+            if (!RouteProfileSchedules[i]) RouteProfileSchedules[i] = std::make_unique<cTimeSchedule>();
+            RouteProfile profile = at(i);
+            profile.SetProfileNumber(numbers[i]);
+            auto bytes = EncodeProfileFile(profile, *RouteProfileSchedules[i], name);
+            if (!bytes) return fail(MakeError(bytes.error().code, who + ": " + bytes.error().message));
+            // Read back what will be written: it must decode to the same profile.
+            auto check = DecodeProfileFile(*bytes, name);
+            if (!check || check->truncated || !check->problem.empty() || !(check->profile == profile))
+                return fail(MakeError(ErrorCode::BadFormat, who + ": the encoded profile does not read back unchanged"));
+            set.newFiles.emplace_back(name, std::move(*bytes));
+        }
+        auto written = WriteFileSet(*ctx.fs, ctx.ProjectPath, set);
+        if (!written) return fail(written.error());
+        report.backupFolder = written->backupFolder;
+        for (std::size_t i = 0; i < n; ++i) at(i).SetProfileNumber(numbers[i]);
+        auto after = TakeSnapshot(*ctx.fs, *folder, Prefix);
+        m_loaded = after ? std::move(*after) : KindSnapshot{};
+    }
+    report.written = true;
+    report.notify = ctx.PostCommand("RP:-1");
+    return report;
+}
+
+} // namespace vel

@@ -1,0 +1,87 @@
+#pragma once
+
+// The route profiles of the project: one file per profile,
+// Profiles/Profile_NNNN.dat, named by the profile's own ProfileNumber, each
+// holding the profile record followed by its weekly time schedule.
+
+#include "schedule/time_schedule.h"
+#include "store/project.h"
+#include "store/record.h"
+#include "store/store_context.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace vel {
+
+class RouteProfile : public Record {
+public:
+    RouteProfile();
+
+    std::int16_t ProfileNumber() const { return PlainI16(0, 0); }
+    void SetProfileNumber(std::int16_t v) { SetPlainI16(0, 0, v); }
+    std::int16_t Enabled() const { return PlainI16(0, 2); }
+    void SetEnabled(std::int16_t v) { SetPlainI16(0, 2, v); }
+    AnsiText& Name() { return Text(0); }
+    const AnsiText& Name() const { return Text(0); }
+    // Receiver names, each followed by one NUL character.
+    AnsiText& ReceiverList1() { return Text(1); }
+    const AnsiText& ReceiverList1() const { return Text(1); }
+    AnsiText& ReceiverList2() { return Text(2); }
+    const AnsiText& ReceiverList2() const { return Text(2); }
+};
+
+RecordLayout RouteProfileLayout();
+
+// A decoded profile file. `truncated` is set when the file ended inside the
+// record or the schedule: the missing values are zero or empty then.
+struct DecodedProfile {
+    RouteProfile profile;
+    std::unique_ptr<cTimeSchedule> schedule;
+    std::int16_t version = 0;
+    bool truncated = false;
+    std::string problem; // what was missing, for the log
+};
+// An unknown version is a BadFormat error whose message is the version.
+Result<DecodedProfile> DecodeProfileFile(std::span<const std::uint8_t> data, const std::string& source);
+Result<ByteBuffer> EncodeProfileFile(const RouteProfile& profile, const cTimeSchedule& schedule,
+                                     const std::string& target);
+
+class RouteProfileStore {
+public:
+    static constexpr std::int16_t Capacity = 300;
+
+    RouteProfileStore();
+
+    // Replaces the table with the profiles on disk, each with its schedule,
+    // sorted by name. Files that cannot be used are passed over, logged and
+    // listed in the report.
+    std::int16_t ReadAllRouteProfiles(const StoreContext& ctx, LoadReport* report = nullptr);
+
+    // Replaces every profile file with the table, each under its own
+    // ProfileNumber (drawing a free number where it is 0); then posts "RP:-1".
+    // Nothing on disk changes unless every profile could be written.
+    SaveReport SaveAllRouteProfiles(const StoreContext& ctx);
+
+    std::array<std::unique_ptr<RouteProfile>, Capacity> RouteProfiles;
+    std::int16_t NumberOfRouteProfiles = 0;
+    std::array<std::unique_ptr<cTimeSchedule>, Capacity> RouteProfileSchedules;
+
+    RouteProfile& at(std::size_t slot) { return *RouteProfiles[slot]; }
+    const RouteProfile& at(std::size_t slot) const { return *RouteProfiles[slot]; }
+
+    // The program's pseudo-random sequence, uniform in [0, 1). Replaceable
+    // by tests.
+    std::function<double()> Random;
+
+private:
+    // Reads one file into a slot; true when the profile was taken.
+    bool ReadRouteProfile(const StoreContext& ctx, std::int16_t slot, const KindFile& file, LoadReport& report);
+    void SortRouteProfiles();
+
+    KindSnapshot m_loaded;
+};
+
+} // namespace vel

@@ -1,0 +1,36 @@
+#pragma once
+
+// Everything the program holds for one project: the text table, the receiver
+// and route profile tables, and the services the stores use. One object per
+// program run; a test makes a fresh one.
+
+#include "store/profiles/route_profile_store.h"
+#include "store/receiver_store.h"
+#include "store/server_command.h"
+#include "store/store_context.h"
+#include "store/texts.h"
+
+#include <memory>
+#include <string>
+
+namespace vel {
+
+class Suite {
+public:
+    // projectPath: the project directory (holding Profiles/ and Receivers/).
+    explicit Suite(std::string projectPath, FileSystem* fs = &RealFileSystem(),
+                   ServerCommand* server = nullptr);
+
+    // Finishes an interrupted save, then loads the receivers, then the profiles.
+    LoadReport LoadAll();
+
+    SuiteTexts Texts;
+    ReceiverStore ReceiverTable;
+    RouteProfileStore ProfileTable;
+    StoreContext Context;
+
+private:
+    std::unique_ptr<ServerCommand> m_ownServer;
+};
+
+} // namespace vel

@@ -1,0 +1,52 @@
+#pragma once
+
+// Temporary project folders and file helpers for the store tests.
+
+#include "store/bytes.h"
+#include "store/texts.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace vel::test {
+
+// A fresh folder below the system's temporary folder, removed with its
+// content when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return m_path; }
+    std::string operator/(const std::string& rel) const { return m_path + "/" + rel; }
+
+private:
+    std::string m_path;
+};
+
+void WriteBytes(const std::string& path, const ByteBuffer& data);
+ByteBuffer ReadBytes(const std::string& path);
+bool Exists(const std::string& path);
+void MakeDirs(const std::string& path);
+// Every regular file below a folder (relative path -> content), hidden
+// folders excluded unless asked for.
+std::map<std::string, ByteBuffer> Snapshot(const std::string& folder, bool withHidden = false);
+std::vector<std::string> Names(const std::string& folder);
+
+// A log sink that keeps the lines.
+struct LogRecorder {
+    std::vector<std::string> lines;
+    LogSink sink()
+    {
+        return [this](const std::string& line) { lines.push_back(line); };
+    }
+};
+
+ByteBuffer Bytes(std::initializer_list<int> values);
+ByteBuffer Concat(std::initializer_list<ByteBuffer> parts);
+ByteBuffer I16(int v);
+ByteBuffer Text(const std::string& s);
+
+} // namespace vel::test
