@@ -28,9 +28,13 @@ public:
     Result<HostValue> Call(std::string_view member) { return Call(member, {}); }
 };
 
-// A host value read as a 32-bit integer (flags, sizes); texts and empty values
-// are an InvalidArgument error.
+// A host value read as a 32-bit integer (flags, sizes); true reads as -1,
+// floating-point values are rounded (halves to even); texts, empty values and
+// numbers outside the 32-bit range are an InvalidArgument error.
 Result<std::int32_t> HostValueToInt(const HostValue& v);
+// A host value read as a number: floating-point values as they are, other
+// values as HostValueToInt reads them.
+Result<double> HostValueToNumber(const HostValue& v);
 // A host value read as a text; numbers are an InvalidArgument error.
 Result<std::string> HostValueToText(const HostValue& v);
 
