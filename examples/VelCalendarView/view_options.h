@@ -1,0 +1,50 @@
+#pragma once
+
+// The command line of VelCalendarView (no Qt here, so that it can be tested
+// on its own):
+//
+//   VelCalendarView [--calendar FILE] [--profile FILE] [--show-time-axis]
+//                   [--year Y --month M] [--today YYYY-MM-DD]
+//                   [--screenshot OUT.png]
+//
+// --calendar   the calendar file shown and edited (read when it exists;
+//              the Save button writes it)
+// --profile    a route profile file whose time schedule the month view draws
+// --today      today's date instead of the system date
+// --screenshot renders the drawing surface alone to a PNG and exits
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vel {
+
+struct CalendarViewOptions {
+    std::string calendarFile;
+    std::string profileFile;
+    bool showTimeAxis = false;
+    std::optional<std::int32_t> year;
+    std::optional<std::int32_t> month;
+    std::optional<std::int32_t> todayDayIndex; // day index of --today
+    std::string screenshotFile;
+    bool help = false;
+    std::string error; // non-empty: the command line is wrong
+};
+
+// args: the arguments without the program's name.
+CalendarViewOptions ParseCalendarViewOptions(const std::vector<std::string>& args);
+
+std::string CalendarViewUsage();
+
+// The month to show first: the one given, else the month of today.
+struct YearMonth {
+    std::int32_t year = 2000;
+    std::int32_t month = 1;
+};
+YearMonth FirstMonthToShow(const CalendarViewOptions& options, std::int64_t todayDayIndex);
+
+// Months the view can show: those of 2000-01 to 2039-12.
+bool MonthInCalendar(std::int64_t year, std::int64_t month);
+
+} // namespace vel
