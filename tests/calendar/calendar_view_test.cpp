@@ -401,10 +401,21 @@ TEST(CalendarView, MonthsOutsideTheCalendarAreReported)
     EXPECT_EQ(painted.error().code, ErrorCode::IndexOutOfRange);
     v.Show(1999, 12);
     EXPECT_FALSE(v.Paint().ok());
+    v.Show(2100, 2);
+    EXPECT_EQ(v.cal.m_DaysInActualMonth, 28);
+    EXPECT_FALSE(v.Paint().ok());
     v.Show(2039, 12);
     EXPECT_TRUE(v.Paint().ok());
     v.Show(2000, 1);
     EXPECT_TRUE(v.Paint().ok());
+
+    // A position outside the six rows of the grid is refused before drawing.
+    v.Show(2026, 12);
+    const int fills = v.surface.fillCount;
+    EXPECT_EQ(v.cal.PaintDateBox(v.host, v.surface, 41).error().code, ErrorCode::IndexOutOfRange);
+    EXPECT_EQ(v.cal.PaintDateBox(v.host, v.surface, -2).error().code, ErrorCode::IndexOutOfRange);
+    EXPECT_EQ(v.surface.fillCount, fills);
+    EXPECT_TRUE(v.cal.PaintDateBox(v.host, v.surface, 40).ok()); // the last cell, row 5 column 6
 }
 
 TEST(CalendarView, PaintReportsAHostWithoutTheHeadingMember)
