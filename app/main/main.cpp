@@ -1,0 +1,23 @@
+// VelNameChange: renames route profiles and receivers of an alarm-server
+// project. Without a command it opens its window; with one it works on the
+// command line and needs no display.
+
+#include "app/main/command_line.h"
+#include "app/main/main_window.h"
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+int main(int argc, char** argv)
+{
+    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const vel::Invocation invocation = vel::ParseCommandLine(args);
+    if (invocation.mode != vel::Invocation::Mode::Window) return vel::RunCommand(invocation, std::cout, std::cerr);
+
+    if (const std::string bad = vel::CheckProjectDirectory(invocation); !bad.empty()) {
+        std::cerr << "VelNameChange: " << bad << '\n';
+        return vel::ExitUsage;
+    }
+    return vel::RunWindow(argc, argv, vel::ResolveProjectPath(invocation));
+}

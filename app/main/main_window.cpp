@@ -1,0 +1,285 @@
+#include "app/main/main_window.h"
+
+#include "app/main/prompt.h"
+#include "app/main/rename_commands.h"
+#include "store/codepage.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QPainter>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace vel {
+
+namespace {
+
+// Design positions are in twips; 15 twips make one pixel at 96 dots per inch.
+constexpr int Px(int twips) { return twips / 15; }
+
+QRect Twips(int left, int top, int width, int height)
+{
+    return QRect(Px(left), Px(top), Px(width), Px(height));
+}
+
+QString Shown(const AnsiText& name) { return QString::fromStdString(Cp1252ToUtf8(name)); }
+
+// A list row. Rows sort by their text without regard to case (as the tables
+// sort), equal texts by tag.
+class NameItem final : public QTreeWidgetItem {
+public:
+    NameItem(const QString& text, const QIcon& icon, int imageNumber, int tag)
+    {
+        setText(0, text);
+        setIcon(0, icon);
+        setData(0, ImageNumberRole, imageNumber);
+        setData(0, Qt::UserRole, tag);
+        setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    }
+
+    bool operator<(const QTreeWidgetItem& other) const override
+    {
+        const int c = QString::compare(text(0), other.text(0), Qt::CaseInsensitive);
+        if (c != 0) return c < 0;
+        const int t = QString::compare(text(0), other.text(0), Qt::CaseSensitive);
+        if (t != 0) return t < 0;
+        return data(0, Qt::UserRole).toInt() < other.data(0, Qt::UserRole).toInt();
+    }
+};
+
+QTreeWidget* MakeList(QWidget* frame, const char* name, QRect geometry)
+{
+    auto* list = new QTreeWidget(frame);
+    list->setObjectName(QString::fromLatin1(name));
+    list->setGeometry(geometry);
+    list->setColumnCount(1);
+    list->setHeaderLabels({QStringLiteral("Name")});
+    list->header()->resizeSection(0, Px(6000));
+    list->header()->setStretchLastSection(false);
+    list->setRootIsDecorated(false);
+    list->setUniformRowHeights(true);
+    list->setIconSize(QSize(13, 13));
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setFocusPolicy(Qt::StrongFocus);
+    return list;
+}
+
+void Fill(QTreeWidget* list, const SmallImageList& images, std::int16_t count,
+          const std::function<std::pair<const AnsiText&, std::int16_t>(std::size_t)>& entry)
+{
+    list->setSortingEnabled(false);
+    list->clear();
+    QList<QTreeWidgetItem*> rows;
+    rows.reserve(count);
+    for (std::int16_t i = 0; i < count; ++i) {
+        const auto [name, enabled] = entry(static_cast<std::size_t>(i));
+        const int image = enabled != 0 ? 1 : 2;
+        rows.append(new NameItem(Shown(name), images.Image(image), image, i));
+    }
+    list->addTopLevelItems(rows);
+    list->setSortingEnabled(true);
+    list->sortItems(0, Qt::AscendingOrder);
+}
+
+QTreeWidgetItem* SelectedRow(QTreeWidget* list)
+{
+    const QList<QTreeWidgetItem*> rows = list->selectedItems();
+    return rows.isEmpty() ? nullptr : rows.front();
+}
+
+} // namespace
+
+SmallImageList::SmallImageList() : m_ticked(Draw(true)), m_empty(Draw(false)) {}
+
+QPixmap SmallImageList::Draw(bool ticked)
+{
+    QImage image(13, 13, QImage::Format_RGB888);
+    image.fill(QColor(255, 255, 255));
+    QPainter p(&image);
+    p.setPen(QPen(QColor(128, 128, 128), 1));
+    p.drawRect(0, 0, 12, 12);
+    if (ticked) {
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setPen(QPen(QColor(0, 0, 0), 2, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+        const QPoint tick[] = {QPoint(3, 6), QPoint(5, 9), QPoint(9, 3)};
+        p.drawPolyline(tick, 3);
+    }
+    p.end();
+    return QPixmap::fromImage(image);
+}
+
+MainWindow::MainWindow(Suite& suite, Prompt& prompt, QWidget* parent)
+    : QWidget(parent), m_suite(suite), m_prompt(prompt)
+{
+    setObjectName(QStringLiteral("VelNameChange_Main"));
+    setWindowTitle(QStringLiteral("Veltra Name change utility"));
+    resize(Px(7650), Px(11310));
+
+    m_frameProfiles = new QGroupBox(QStringLiteral("&Route Profiles"), this);
+    m_frameProfiles->setObjectName(QStringLiteral("Frame_0"));
+    m_frameProfiles->setGeometry(Twips(0, 0, 7575, 5685));
+    m_listProfiles = MakeList(m_frameProfiles, "ListView_Profiles", Twips(120, 270, 7275, 5265));
+
+    m_frameReceivers = new QGroupBox(QStringLiteral("R&eceivers"), this);
+    m_frameReceivers->setObjectName(QStringLiteral("Frame_1"));
+    m_frameReceivers->setGeometry(Twips(0, 5700, 7575, 5085));
+    m_listReceivers = MakeList(m_frameReceivers, "ListView_Receivers", Twips(120, 330, 7275, 4575));
+
+    m_saveProfiles = new QPushButton(QStringLiteral("Save Profiles"), this);
+    m_saveProfiles->setObjectName(QStringLiteral("Command_SaveProfiles"));
+    m_saveProfiles->setGeometry(Twips(300, 10860, 1575, 315));
+    m_saveProfiles->setAutoDefault(false);
+
+    m_saveReceivers = new QPushButton(QStringLiteral("Save Receivers"), this);
+    m_saveReceivers->setObjectName(QStringLiteral("Command_SaveReceivers"));
+    m_saveReceivers->setGeometry(Twips(2040, 10860, 1575, 315));
+    m_saveReceivers->setAutoDefault(false);
+
+    setTabOrder(m_listProfiles, m_listReceivers);
+    setTabOrder(m_listReceivers, m_saveProfiles);
+    setTabOrder(m_saveProfiles, m_saveReceivers);
+
+    m_listProfiles->viewport()->installEventFilter(this);
+    m_listReceivers->viewport()->installEventFilter(this);
+    connect(m_saveProfiles, &QPushButton::clicked, this, &MainWindow::SaveAllProfiles);
+    connect(m_saveReceivers, &QPushButton::clicked, this, &MainWindow::SaveAllReceivers);
+
+    m_suite.Context.busy = [](bool on) {
+        if (on)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    };
+}
+
+MainWindow::~MainWindow() { m_suite.Context.busy = nullptr; }
+
+LoadReport MainWindow::StartUp()
+{
+    LoadReport report = m_suite.LoadAll();
+    FillProfiles();
+    FillReceivers();
+    return report;
+}
+
+void MainWindow::ReportIncompleteLoad(const LoadReport& report)
+{
+    const std::string text = DescribeIncompleteLoad(report);
+    if (!text.empty()) m_prompt.Tell(QString::fromStdString(text));
+}
+
+void MainWindow::FillProfiles()
+{
+    const RouteProfileStore& t = m_suite.ProfileTable;
+    Fill(m_listProfiles, m_images, t.NumberOfRouteProfiles, [&](std::size_t i) {
+        return std::pair<const AnsiText&, std::int16_t>(t.at(i).Name(), t.at(i).Enabled());
+    });
+}
+
+void MainWindow::FillReceivers()
+{
+    const ReceiverStore& t = m_suite.ReceiverTable;
+    Fill(m_listReceivers, m_images, t.NumberOfReceivers, [&](std::size_t i) {
+        return std::pair<const AnsiText&, std::int16_t>(t.at(i).Name(), t.at(i).Enabled());
+    });
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // A double-click anywhere in a list (on a row or below the last one)
+    // renames the selected row.
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        if (watched == m_listProfiles->viewport()) {
+            RenameSelectedProfile();
+            return true;
+        }
+        if (watched == m_listReceivers->viewport()) {
+            RenameSelectedReceiver();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::RenameSelectedProfile()
+{
+    QTreeWidgetItem* row = SelectedRow(m_listProfiles);
+    if (row == nullptr) return;
+    const QString answer = m_prompt.AskText(QString::fromLatin1(NewProfilePrompt), row->text(0));
+    const auto tag = static_cast<std::int16_t>(row->data(0, Qt::UserRole).toInt());
+    auto outcome = RenameProfile(m_suite, tag, answer.toStdString());
+    if (!outcome) {
+        m_prompt.Tell(QString::fromStdString(outcome.error().message));
+        return;
+    }
+    if (outcome->result == RenameResult::Renamed)
+        row->setText(0, Shown(outcome->newName));
+    else if (!outcome->message.empty())
+        m_prompt.Tell(QString::fromStdString(outcome->message));
+}
+
+void MainWindow::RenameSelectedReceiver()
+{
+    QTreeWidgetItem* row = SelectedRow(m_listReceivers);
+    if (row == nullptr) return;
+    const QString answer = m_prompt.AskText(QString::fromLatin1(NewReceiverPrompt), row->text(0));
+    const auto tag = static_cast<std::int16_t>(row->data(0, Qt::UserRole).toInt());
+    auto outcome = RenameReceiver(m_suite, tag, answer.toStdString());
+    if (!outcome) {
+        m_prompt.Tell(QString::fromStdString(outcome.error().message));
+        return;
+    }
+    if (outcome->result == RenameResult::Renamed)
+        row->setText(0, Shown(outcome->newName));
+    else if (!outcome->message.empty())
+        m_prompt.Tell(QString::fromStdString(outcome->message));
+}
+
+void MainWindow::SaveAllProfiles()
+{
+    const std::string text = DescribeSave(SaveProfiles(m_suite), SavedKind::Profiles);
+    if (!text.empty()) m_prompt.Tell(QString::fromStdString(text));
+}
+
+void MainWindow::SaveAllReceivers()
+{
+    // The save sorts the table again, so the rows are filled anew and every
+    // tag names its own entry; the selected receiver stays selected.
+    const Receiver* selected = nullptr;
+    if (QTreeWidgetItem* row = SelectedRow(m_listReceivers))
+        selected = m_suite.ReceiverTable.Receivers[static_cast<std::size_t>(row->data(0, Qt::UserRole).toInt())].get();
+
+    const SaveReport report = SaveReceivers(m_suite);
+    FillReceivers();
+    for (int r = 0; selected != nullptr && r < m_listReceivers->topLevelItemCount(); ++r) {
+        QTreeWidgetItem* row = m_listReceivers->topLevelItem(r);
+        if (m_suite.ReceiverTable.Receivers[static_cast<std::size_t>(row->data(0, Qt::UserRole).toInt())].get() ==
+            selected) {
+            m_listReceivers->setCurrentItem(row);
+            break;
+        }
+    }
+    const std::string text = DescribeSave(report, SavedKind::Receivers);
+    if (!text.empty()) m_prompt.Tell(QString::fromStdString(text));
+}
+
+int RunWindow(int& argc, char** argv, const std::string& projectPath)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
+
+    Suite suite(projectPath);
+    DialogPrompt prompt;
+    MainWindow window(suite, prompt);
+    prompt.SetParent(&window);
+    const LoadReport report = window.StartUp();
+    window.show();
+    if (!report.complete()) QTimer::singleShot(0, &window, [&window, report] { window.ReportIncompleteLoad(report); });
+    return app.exec();
+}
+
+} // namespace vel

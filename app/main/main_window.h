@@ -1,0 +1,88 @@
+#pragma once
+
+// VelNameChange_Main: the utility's one window. Two framed lists, route
+// profiles and receivers, each row showing an entry's name with a ticked or
+// empty box for its Enabled flag and carrying the entry's table index as its
+// tag (Qt::UserRole). A double-click renames the selected entry; the two
+// buttons save the tables. Controls keep their design positions.
+
+#include "store/profiles/suite.h"
+
+#include <QIcon>
+#include <QWidget>
+
+class QGroupBox;
+class QPushButton;
+class QTreeWidget;
+
+namespace vel {
+
+class Prompt;
+
+// Role of a row's image number (1 ticked box, 2 empty box) beside its icon.
+inline constexpr int ImageNumberRole = Qt::UserRole + 1;
+
+// The two 13 x 13 images of the lists: 1 a ticked check box, 2 an empty one.
+class SmallImageList {
+public:
+    SmallImageList();
+    // image 1 or 2
+    const QIcon& Image(int number) const { return number == 1 ? m_ticked : m_empty; }
+    static QPixmap Draw(bool ticked);
+
+private:
+    QIcon m_ticked;
+    QIcon m_empty;
+};
+
+class MainWindow final : public QWidget {
+    Q_OBJECT
+
+public:
+    MainWindow(Suite& suite, Prompt& prompt, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Loads receivers and profiles and fills both lists. Runs once, before
+    // the window is first shown.
+    LoadReport StartUp();
+    // Tells the operator which files the load passed over (nothing when
+    // every file was taken).
+    void ReportIncompleteLoad(const LoadReport& report);
+
+    QTreeWidget* ProfileList() const { return m_listProfiles; }
+    QTreeWidget* ReceiverList() const { return m_listReceivers; }
+    QPushButton* SaveProfilesButton() const { return m_saveProfiles; }
+    QPushButton* SaveReceiversButton() const { return m_saveReceivers; }
+    const SmallImageList& Images() const { return m_images; }
+
+public slots:
+    // The double-click handlers: rename the selected row's entry.
+    void RenameSelectedProfile();
+    void RenameSelectedReceiver();
+    // The button handlers.
+    void SaveAllProfiles();
+    void SaveAllReceivers();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FillProfiles();
+    void FillReceivers();
+
+    Suite& m_suite;
+    Prompt& m_prompt;
+    SmallImageList m_images;
+    QGroupBox* m_frameProfiles = nullptr;
+    QGroupBox* m_frameReceivers = nullptr;
+    QTreeWidget* m_listProfiles = nullptr;
+    QTreeWidget* m_listReceivers = nullptr;
+    QPushButton* m_saveProfiles = nullptr;
+    QPushButton* m_saveReceivers = nullptr;
+};
+
+// The window mode of the program: creates the application, opens the window
+// on the project and runs until it is closed.
+int RunWindow(int& argc, char** argv, const std::string& projectPath);
+
+} // namespace vel

@@ -1,0 +1,223 @@
+#include "app/main/rename_commands.h"
+
+#include "store/codepage.h"
+
+#include <cstdio>
+
+namespace vel {
+
+namespace {
+
+std::string_view TrimBlanks(std::string_view text)
+{
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    return text;
+}
+
+std::string CodePoint(char32_t cp)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "U+%04X", static_cast<unsigned>(cp));
+    return buf;
+}
+
+bool IsControl(char32_t cp) { return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F); }
+
+// Fills `outcome` for a new name that is empty or cannot be stored; false
+// when the name can go on to the duplicate test.
+bool RefuseNewName(std::string_view newNameUtf8, RenameOutcome& outcome)
+{
+    if (TrimBlanks(newNameUtf8).empty()) {
+        outcome.result = RenameResult::Unchanged;
+        return true;
+    }
+    auto name = PrepareNewName(newNameUtf8);
+    if (!name) {
+        outcome.result = RenameResult::NotStorable;
+        outcome.message = name.error().message;
+        return true;
+    }
+    outcome.newName = std::move(*name);
+    return false;
+}
+
+template <class Store, class Entry>
+bool NameTaken(const Store& table, std::int16_t count, std::int16_t slot, const AnsiText& name, Entry entry)
+{
+    for (std::int16_t i = 0; i < count; ++i) {
+        if (i != slot && entry(table, i).Name() == name) return true;
+    }
+    return false;
+}
+
+} // namespace
+
+Status CheckStorableName(const AnsiText& name)
+{
+    for (const char c : name) {
+        const char32_t cp = Cp1252ToUnicode(static_cast<unsigned char>(c));
+        if (IsControl(cp))
+            return MakeError(ErrorCode::InvalidArgument,
+                             "The name cannot be stored: it holds the control character " + CodePoint(cp) + ".");
+    }
+    if (name.size() > MaxTextBytes)
+        return MakeError(ErrorCode::TooLong, "The name cannot be stored: it is " + std::to_string(name.size()) +
+                                                 " bytes long, and at most " + std::to_string(MaxTextBytes) + " fit.");
+    return Status::Ok();
+}
+
+Result<AnsiText> PrepareNewName(std::string_view utf8)
+{
+    auto encoded = Utf8ToCp1252(TrimBlanks(utf8));
+    if (!encoded) return MakeError(encoded.error().code, "The name cannot be stored: " + encoded.error().message + ".");
+    VEL_TRY(CheckStorableName(*encoded));
+    return std::move(*encoded);
+}
+
+AnsiText RebuildReceiverList(const AnsiText& list, const AnsiText& oldName, const AnsiText& newName)
+{
+    const AnsiText oldUpper = UpperCaseAnsi(oldName);
+    AnsiText result;
+    result.reserve(list.size() + 1);
+    std::size_t start = 0;
+    while (start < list.size()) {
+        std::size_t end = list.find('\0', start);
+        if (end == AnsiText::npos) end = list.size();
+        const std::string_view item(list.data() + start, end - start);
+        // An empty item is kept as it is; it never matches a receiver's name,
+        // since a receiver's name is never empty.
+        if (!item.empty() && UpperCaseAnsi(item) == oldUpper)
+            result += newName;
+        else
+            result += item;
+        result += '\0';
+        start = end + 1;
+    }
+    return result;
+}
+
+Result<RenameOutcome> RenameProfile(Suite& suite, std::int16_t slot, std::string_view newNameUtf8)
+{
+    RouteProfileStore& table = suite.ProfileTable;
+    const std::int16_t count = table.NumberOfRouteProfiles;
+    if (slot < 0 || slot >= count) return IndexOutOfRange("RouteProfiles", slot, 0, count - 1);
+
+    RenameOutcome outcome;
+    if (RefuseNewName(newNameUtf8, outcome)) return outcome;
+    auto entry = [](const RouteProfileStore& t, std::int16_t i) -> const RouteProfile& {
+        return t.at(static_cast<std::size_t>(i));
+    };
+    if (NameTaken(table, count, slot, outcome.newName, entry)) {
+        outcome.result = RenameResult::Duplicate;
+        outcome.message = DuplicateProfileMessage;
+        outcome.newName.clear();
+        return outcome;
+    }
+    table.at(static_cast<std::size_t>(slot)).Name() = outcome.newName;
+    outcome.result = RenameResult::Renamed;
+    return outcome;
+}
+
+Result<RenameOutcome> RenameReceiver(Suite& suite, std::int16_t slot, std::string_view newNameUtf8)
+{
+    ReceiverStore& table = suite.ReceiverTable;
+    const std::int16_t count = table.NumberOfReceivers;
+    if (slot < 0 || slot >= count) return IndexOutOfRange("Receivers", slot, 0, count - 1);
+
+    RenameOutcome outcome;
+    if (RefuseNewName(newNameUtf8, outcome)) return outcome;
+    auto entry = [](const ReceiverStore& t, std::int16_t i) -> const Receiver& {
+        return t.at(static_cast<std::size_t>(i));
+    };
+    if (NameTaken(table, count, slot, outcome.newName, entry)) {
+        outcome.result = RenameResult::Duplicate;
+        outcome.message = DuplicateReceiverMessage;
+        outcome.newName.clear();
+        return outcome;
+    }
+
+    // Rebuild every list first; change nothing unless all of them fit.
+    const AnsiText oldName = table.at(static_cast<std::size_t>(slot)).Name();
+    RouteProfileStore& profiles = suite.ProfileTable;
+    struct Rebuilt {
+        AnsiText list1;
+        AnsiText list2;
+    };
+    std::vector<Rebuilt> rebuilt;
+    rebuilt.reserve(static_cast<std::size_t>(profiles.NumberOfRouteProfiles));
+    for (std::int16_t j = 0; j < profiles.NumberOfRouteProfiles; ++j) {
+        const RouteProfile& p = profiles.at(static_cast<std::size_t>(j));
+        Rebuilt r{RebuildReceiverList(p.ReceiverList1(), oldName, outcome.newName),
+                  RebuildReceiverList(p.ReceiverList2(), oldName, outcome.newName)};
+        if (r.list1.size() > MaxTextBytes || r.list2.size() > MaxTextBytes) {
+            outcome.result = RenameResult::NotStorable;
+            outcome.message = "The name cannot be stored: a receiver list of the route profile \"" +
+                              Cp1252ToUtf8(p.Name()) + "\" would become longer than " +
+                              std::to_string(MaxTextBytes) + " bytes.";
+            outcome.newName.clear();
+            return outcome;
+        }
+        rebuilt.push_back(std::move(r));
+    }
+
+    table.at(static_cast<std::size_t>(slot)).Name() = outcome.newName;
+    for (std::int16_t j = 0; j < profiles.NumberOfRouteProfiles; ++j) {
+        RouteProfile& p = profiles.at(static_cast<std::size_t>(j));
+        Rebuilt& r = rebuilt[static_cast<std::size_t>(j)];
+        if (p.ReceiverList1() != r.list1) ++outcome.listsChanged;
+        if (p.ReceiverList2() != r.list2) ++outcome.listsChanged;
+        p.ReceiverList1() = std::move(r.list1);
+        p.ReceiverList2() = std::move(r.list2);
+    }
+    outcome.result = RenameResult::Renamed;
+    return outcome;
+}
+
+std::vector<std::int16_t> FindProfilesByName(const Suite& suite, std::string_view nameUtf8)
+{
+    std::vector<std::int16_t> found;
+    auto name = Utf8ToCp1252(nameUtf8);
+    if (!name) return found;
+    for (std::int16_t i = 0; i < suite.ProfileTable.NumberOfRouteProfiles; ++i) {
+        if (suite.ProfileTable.at(static_cast<std::size_t>(i)).Name() == *name) found.push_back(i);
+    }
+    return found;
+}
+
+std::vector<std::int16_t> FindReceiversByName(const Suite& suite, std::string_view nameUtf8)
+{
+    std::vector<std::int16_t> found;
+    auto name = Utf8ToCp1252(nameUtf8);
+    if (!name) return found;
+    for (std::int16_t i = 0; i < suite.ReceiverTable.NumberOfReceivers; ++i) {
+        if (suite.ReceiverTable.at(static_cast<std::size_t>(i)).Name() == *name) found.push_back(i);
+    }
+    return found;
+}
+
+SaveReport SaveProfiles(Suite& suite) { return suite.ProfileTable.SaveAllRouteProfiles(suite.Context); }
+
+SaveReport SaveReceivers(Suite& suite) { return suite.ReceiverTable.SaveAllReceivers(suite.Context); }
+
+std::string DescribeSave(const SaveReport& report, SavedKind kind)
+{
+    const std::string what = kind == SavedKind::Profiles ? "route profiles" : "receivers";
+    if (!report.written)
+        return "The " + what + " were not saved; nothing on disk has changed. Reason: " + report.error.message;
+    if (!report.notify.ok())
+        return "The " + what + " are saved, but the alarm server was not told to reload them: " +
+               report.notify.error().message;
+    return {};
+}
+
+std::string DescribeIncompleteLoad(const LoadReport& report)
+{
+    if (report.complete()) return {};
+    std::string text = "Not every file of the project could be loaded. These files were passed over and are not "
+                       "listed:";
+    for (const PassedOver& p : report.passedOver) text += "\n" + p.file + ": " + p.reason;
+    return text;
+}
+
+} // namespace vel

@@ -1,0 +1,320 @@
+#include "app/main/rename_commands.h"
+
+#include "app_test_util.h"
+
+#include <gtest/gtest.h>
+
+namespace vel {
+namespace {
+
+using test::Snapshot;
+using test::TestProject;
+
+std::string Nul(std::initializer_list<std::string> items)
+{
+    std::string out;
+    for (const auto& i : items) out += i + '\0';
+    return out;
+}
+
+const RouteProfile& ProfileNamed(const Suite& s, const AnsiText& name)
+{
+    for (std::int16_t i = 0; i < s.ProfileTable.NumberOfRouteProfiles; ++i) {
+        if (s.ProfileTable.at(static_cast<std::size_t>(i)).Name() == name)
+            return s.ProfileTable.at(static_cast<std::size_t>(i));
+    }
+    throw std::runtime_error("no profile " + name);
+}
+
+std::int16_t SlotOf(const std::vector<std::int16_t>& found)
+{
+    if (found.size() != 1) throw std::runtime_error("expected one match");
+    return found.front();
+}
+
+class ProfileRenameTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        project.AddProfile(1, "Alpha");
+        project.AddProfile(2, "Beta");
+        suite = project.Open();
+        ASSERT_EQ(suite->ProfileTable.NumberOfRouteProfiles, 2);
+        beta = SlotOf(FindProfilesByName(*suite, "Beta"));
+    }
+    std::string NameAt(std::int16_t slot) { return suite->ProfileTable.at(static_cast<std::size_t>(slot)).Name(); }
+
+    TestProject project;
+    std::unique_ptr<Suite> suite;
+    std::int16_t beta = -1;
+};
+
+TEST_F(ProfileRenameTest, OwnNameIsAcceptedWithoutMessage)
+{
+    auto r = RenameProfile(*suite, beta, "Beta");
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r->result, RenameResult::Renamed);
+    EXPECT_TRUE(r->message.empty());
+    EXPECT_EQ(NameAt(beta), "Beta");
+}
+
+TEST_F(ProfileRenameTest, BlanksAroundTheAnswerAreRemoved)
+{
+    auto r = RenameProfile(*suite, beta, " Gamma ");
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r->result, RenameResult::Renamed);
+    EXPECT_EQ(NameAt(beta), "Gamma");
+    EXPECT_EQ(r->newName, "Gamma");
+}
+
+TEST_F(ProfileRenameTest, DuplicateTestIsCaseSensitive)
+{
+    auto dup = RenameProfile(*suite, beta, "Alpha");
+    ASSERT_TRUE(dup.ok());
+    EXPECT_EQ(dup->result, RenameResult::Duplicate);
+    EXPECT_EQ(dup->message, "A Route Profile with this name already exists.");
+    EXPECT_EQ(NameAt(beta), "Beta");
+
+    auto upper = RenameProfile(*suite, beta, "ALPHA");
+    ASSERT_TRUE(upper.ok());
+    EXPECT_EQ(upper->result, RenameResult::Renamed);
+    EXPECT_EQ(NameAt(beta), "ALPHA");
+}
+
+TEST_F(ProfileRenameTest, EmptyAnswerChangesNothing)
+{
+    for (const char* answer : {"", " ", "    "}) {
+        auto r = RenameProfile(*suite, beta, answer);
+        ASSERT_TRUE(r.ok());
+        EXPECT_EQ(r->result, RenameResult::Unchanged) << '"' << answer << '"';
+        EXPECT_TRUE(r->message.empty());
+        EXPECT_EQ(NameAt(beta), "Beta");
+    }
+}
+
+TEST_F(ProfileRenameTest, SlotOutsideTheTableIsRefused)
+{
+    for (std::int16_t slot : {std::int16_t(-1), std::int16_t(2), std::int16_t(299)}) {
+        auto r = RenameProfile(*suite, slot, "X");
+        ASSERT_FALSE(r.ok());
+        EXPECT_EQ(r.error().code, ErrorCode::IndexOutOfRange);
+    }
+    EXPECT_EQ(NameAt(0), "Alpha");
+    EXPECT_EQ(NameAt(1), "Beta");
+}
+
+TEST_F(ProfileRenameTest, NamesThatCannotBeStoredAreRefused)
+{
+    const std::string tooLong(MaxTextBytes + 1, 'x');
+    const std::string withNul("a\0b", 3);
+    for (const std::string& answer : {std::string("Greek \xCE\xA9"), std::string("tab\there"), std::string("bell\x07"),
+                                      withNul, std::string("del\x7F"), std::string("c1 \xC2\x81"),
+                                      std::string("bad utf8 \xFF"), tooLong}) {
+        auto r = RenameProfile(*suite, beta, answer);
+        ASSERT_TRUE(r.ok());
+        EXPECT_EQ(r->result, RenameResult::NotStorable) << answer.substr(0, 20);
+        EXPECT_NE(r->message.find("cannot be stored"), std::string::npos) << r->message;
+        EXPECT_EQ(NameAt(beta), "Beta");
+    }
+}
+
+TEST_F(ProfileRenameTest, CodePageCharactersAndTheLongestNameAreStored)
+{
+    auto accented = RenameProfile(*suite, beta, "Caf\xC3\xA9 \xE2\x82\xAC");
+    ASSERT_TRUE(accented.ok());
+    EXPECT_EQ(accented->result, RenameResult::Renamed);
+    EXPECT_EQ(NameAt(beta), "Caf\xE9 \x80");
+
+    const std::string longest(MaxTextBytes, 'y');
+    auto r = RenameProfile(*suite, beta, longest);
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r->result, RenameResult::Renamed);
+    EXPECT_EQ(NameAt(beta), longest);
+    EXPECT_TRUE(SaveProfiles(*suite).ok());
+}
+
+TEST(RebuildReceiverList, ReplacesMatchesInUpperCaseAndClosesEveryItem)
+{
+    EXPECT_EQ(RebuildReceiverList(Nul({"Siren", "Pager"}), "Siren", "Horn"), Nul({"Horn", "Pager"}));
+    EXPECT_EQ(RebuildReceiverList(Nul({"SIREN"}), "Siren", "Horn"), Nul({"Horn"}));
+    EXPECT_EQ(RebuildReceiverList(Nul({"sir\xE8ne"}), "SIR\xC8NE", "Horn"), Nul({"Horn"}));
+    EXPECT_EQ(RebuildReceiverList("Pager", "Siren", "Horn"), Nul({"Pager"}));
+    EXPECT_EQ(RebuildReceiverList("", "Siren", "Horn"), "");
+    EXPECT_EQ(RebuildReceiverList(Nul({"Sirens", "Sire"}), "Siren", "Horn"), Nul({"Sirens", "Sire"}));
+}
+
+TEST(RebuildReceiverList, AnEmptyItemLosesNothingAfterIt)
+{
+    EXPECT_EQ(RebuildReceiverList(Nul({"A", "", "Siren", "B"}), "Siren", "Horn"), Nul({"A", "", "Horn", "B"}));
+    EXPECT_EQ(RebuildReceiverList(Nul({""}), "Siren", "Horn"), Nul({""}));
+    EXPECT_EQ(RebuildReceiverList(std::string("\0\0Siren", 7), "Siren", "Horn"), Nul({"", "", "Horn"}));
+    EXPECT_EQ(RebuildReceiverList(Nul({"x", ""}), "Siren", "Horn"), Nul({"x", ""}));
+}
+
+class ReceiverRenameTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        project.AddReceiver(1, "Siren");
+        project.AddReceiver(2, "Pager");
+        project.AddProfile(1, "Day", -1, Nul({"Siren", "Pager"}), Nul({"SIREN"}));
+        project.AddProfile(2, "Night", -1, "Pager", "");
+        project.AddProfile(3, "Odd", 0, Nul({"A", "", "siren", "B"}), Nul({"Other"}));
+        suite = project.Open();
+        siren = SlotOf(FindReceiversByName(*suite, "Siren"));
+    }
+
+    TestProject project;
+    std::unique_ptr<Suite> suite;
+    std::int16_t siren = -1;
+};
+
+TEST_F(ReceiverRenameTest, RenameCascadesIntoEveryProfileList)
+{
+    auto r = RenameReceiver(*suite, siren, "Horn");
+    ASSERT_TRUE(r.ok());
+    ASSERT_EQ(r->result, RenameResult::Renamed);
+    EXPECT_EQ(suite->ReceiverTable.at(static_cast<std::size_t>(siren)).Name(), "Horn");
+
+    const RouteProfile& day = ProfileNamed(*suite, "Day");
+    EXPECT_EQ(day.ReceiverList1(), Nul({"Horn", "Pager"}));
+    EXPECT_EQ(day.ReceiverList2(), Nul({"Horn"}));
+    const RouteProfile& night = ProfileNamed(*suite, "Night");
+    EXPECT_EQ(night.ReceiverList1(), Nul({"Pager"}));
+    EXPECT_EQ(night.ReceiverList2(), "");
+    const RouteProfile& odd = ProfileNamed(*suite, "Odd");
+    EXPECT_EQ(odd.ReceiverList1(), Nul({"A", "", "Horn", "B"}));
+    EXPECT_EQ(odd.ReceiverList2(), Nul({"Other"}));
+    // Day list 1 and 2, Night list 1 (closing NUL), Odd list 1.
+    EXPECT_EQ(r->listsChanged, 4);
+}
+
+TEST_F(ReceiverRenameTest, DuplicateIsRefusedAndNoListChanges)
+{
+    const std::int16_t pager = SlotOf(FindReceiversByName(*suite, "Pager"));
+    auto r = RenameReceiver(*suite, pager, " Siren ");
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r->result, RenameResult::Duplicate);
+    EXPECT_EQ(r->message, "A Receiver with this name already exists.");
+    EXPECT_EQ(suite->ReceiverTable.at(static_cast<std::size_t>(pager)).Name(), "Pager");
+    EXPECT_EQ(ProfileNamed(*suite, "Night").ReceiverList1(), "Pager");
+
+    auto lower = RenameReceiver(*suite, pager, "siren");
+    ASSERT_TRUE(lower.ok());
+    EXPECT_EQ(lower->result, RenameResult::Renamed);
+}
+
+TEST_F(ReceiverRenameTest, EmptyOrUnstorableNameChangesNoList)
+{
+    for (const char* answer : {"  ", "Ho\x01rn"}) {
+        auto r = RenameReceiver(*suite, siren, answer);
+        ASSERT_TRUE(r.ok());
+        EXPECT_NE(r->result, RenameResult::Renamed);
+        EXPECT_EQ(suite->ReceiverTable.at(static_cast<std::size_t>(siren)).Name(), "Siren");
+        EXPECT_EQ(ProfileNamed(*suite, "Night").ReceiverList1(), "Pager");
+        EXPECT_EQ(ProfileNamed(*suite, "Day").ReceiverList2(), Nul({"SIREN"}));
+    }
+}
+
+TEST_F(ReceiverRenameTest, ListThatWouldGrowTooLongRefusesTheWholeRename)
+{
+    // Siren listed so often that a longer name overflows the list's 16-bit length.
+    RouteProfile& day = suite->ProfileTable.at(0);
+    day.ReceiverList1().clear();
+    while (day.ReceiverList1().size() + 6 <= MaxTextBytes) day.ReceiverList1() += Nul({"Siren"});
+    const AnsiText before = day.ReceiverList1();
+
+    auto r = RenameReceiver(*suite, siren, "Siren Hall");
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r->result, RenameResult::NotStorable);
+    EXPECT_NE(r->message.find("longer than 32767"), std::string::npos) << r->message;
+    EXPECT_EQ(suite->ReceiverTable.at(static_cast<std::size_t>(siren)).Name(), "Siren");
+    EXPECT_EQ(day.ReceiverList1(), before);
+    EXPECT_EQ(ProfileNamed(*suite, "Night").ReceiverList1(), "Pager");
+}
+
+TEST_F(ReceiverRenameTest, NothingReachesTheDiskBeforeTheSaves)
+{
+    const auto before = Snapshot(project.path(), true);
+    auto r = RenameReceiver(*suite, siren, "Horn");
+    ASSERT_TRUE(r.ok());
+    ASSERT_EQ(r->result, RenameResult::Renamed);
+    EXPECT_EQ(Snapshot(project.path(), true), before);
+    EXPECT_TRUE(project.server.commands.empty());
+
+    ASSERT_TRUE(SaveReceivers(*suite).ok());
+    ASSERT_TRUE(SaveProfiles(*suite).ok());
+    EXPECT_EQ(project.server.commands, (std::vector<std::string>{"RR\t0", "RP:-1\t0"}));
+
+    auto reloaded = project.Open();
+    EXPECT_EQ(FindReceiversByName(*reloaded, "Horn").size(), 1U);
+    EXPECT_TRUE(FindReceiversByName(*reloaded, "Siren").empty());
+    EXPECT_EQ(ProfileNamed(*reloaded, "Day").ReceiverList1(), Nul({"Horn", "Pager"}));
+    EXPECT_EQ(ProfileNamed(*reloaded, "Odd").ReceiverList1(), Nul({"A", "", "Horn", "B"}));
+}
+
+TEST(FindByName, MatchesExactlyAndFindsEveryBearer)
+{
+    TestProject project;
+    project.AddProfile(1, "Caf\xE9");
+    project.AddProfile(2, "Same");
+    project.AddProfile(3, "Same");
+    auto suite = project.Open();
+    EXPECT_EQ(FindProfilesByName(*suite, "Caf\xC3\xA9").size(), 1U);
+    EXPECT_TRUE(FindProfilesByName(*suite, "caf\xC3\xA9").empty());
+    EXPECT_TRUE(FindProfilesByName(*suite, "Caf\xE9").empty()); // not UTF-8
+    EXPECT_EQ(FindProfilesByName(*suite, "Same").size(), 2U);
+    EXPECT_TRUE(FindReceiversByName(*suite, "Same").empty());
+}
+
+TEST(SaveMessages, FailedSaveSaysNothingChangedAndWhy)
+{
+    TestProject project;
+    project.AddProfile(1, "Alpha");
+    FaultInjectingFileSystem faulty(RealFileSystem());
+    auto suite = project.Open(true, &faulty);
+    const auto before = Snapshot(project.path());
+    faulty.Reset();
+    faulty.FailAt(1, true);
+    const SaveReport report = SaveProfiles(*suite);
+    ASSERT_FALSE(report.written);
+    const std::string text = DescribeSave(report, SavedKind::Profiles);
+    EXPECT_NE(text.find("not saved; nothing on disk has changed"), std::string::npos) << text;
+    EXPECT_NE(text.find(report.error.message), std::string::npos);
+    EXPECT_FALSE(report.error.message.empty());
+    EXPECT_EQ(Snapshot(project.path()), before);
+}
+
+TEST(SaveMessages, FailedNotificationSaysTheFilesAreSaved)
+{
+    TestProject project;
+    project.AddReceiver(1, "Siren");
+    auto suite = project.Open();
+    project.server.fail = true;
+    const SaveReport report = SaveReceivers(*suite);
+    ASSERT_TRUE(report.written);
+    const std::string text = DescribeSave(report, SavedKind::Receivers);
+    EXPECT_NE(text.find("receivers are saved, but the alarm server was not told to reload"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("the test's server is down"), std::string::npos);
+
+    project.server.fail = false;
+    EXPECT_EQ(DescribeSave(SaveReceivers(*suite), SavedKind::Receivers), "");
+}
+
+TEST(LoadMessage, NamesEveryFilePassedOver)
+{
+    TestProject project;
+    project.AddReceiver(1, "Siren");
+    test::WriteBytes(project / "Receivers/Receiver_0002.dat", test::Bytes({7, 0, 1, 2}));
+    test::WriteBytes(project / "Profiles/Profile_0003.dat", test::Bytes({9, 0}));
+    auto suite = project.Open(false);
+    const LoadReport report = suite->LoadAll();
+    const std::string text = DescribeIncompleteLoad(report);
+    EXPECT_NE(text.find("Receiver_0002.dat"), std::string::npos) << text;
+    EXPECT_NE(text.find("Profile_0003.dat"), std::string::npos) << text;
+    EXPECT_EQ(DescribeIncompleteLoad(LoadReport{}), "");
+}
+
+} // namespace
+} // namespace vel
