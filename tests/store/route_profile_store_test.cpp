@@ -1,0 +1,293 @@
+#include "store/profiles/route_profile_store.h"
+
+#include "store/file_set.h"
+#include "test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+
+namespace vel {
+namespace {
+
+using test::Bytes;
+using test::Concat;
+using test::I16;
+using test::Text;
+
+class RecordingServer : public ServerCommand {
+public:
+    Status SetCommandEntry(const std::string& command, std::int32_t arg) override
+    {
+        commands.push_back(command + ":" + std::to_string(arg));
+        return Status::Ok();
+    }
+    std::vector<std::string> commands;
+};
+
+ByteBuffer Opaque(std::size_t n, int seed)
+{
+    ByteBuffer b(n);
+    for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>((seed * 31 + static_cast<int>(i) * 7 + 1) & 0xFF);
+    return b;
+}
+
+// A schedule block with periods, odd flags, axis numbers and m_UseCalendar set.
+ByteBuffer Schedule(int seed)
+{
+    ByteBuffer b;
+    for (int d = 0; d < 23; ++d) {
+        const int periods = (d + seed) % 4;
+        const ByteBuffer active = I16(d == 3 ? 7 : (d < 7 ? -1 : (d % 5 == 0 ? 1 : 0)));
+        b.insert(b.end(), active.begin(), active.end());
+        const ByteBuffer grouped = I16(d < 5 ? -1 : 0);
+        b.insert(b.end(), grouped.begin(), grouped.end());
+        const ByteBuffer count = I16(periods);
+        b.insert(b.end(), count.begin(), count.end());
+        for (int p = 0; p < periods; ++p) {
+            const ByteBuffer start = I16(60 * p + d + seed), stop = I16(60 * p + 30 + d);
+            b.insert(b.end(), start.begin(), start.end());
+            b.insert(b.end(), stop.begin(), stop.end());
+        }
+        const ByteBuffer axis = I16(d < 8 ? d : 0);
+        b.insert(b.end(), axis.begin(), axis.end());
+    }
+    const ByteBuffer use = I16(-1);
+    b.insert(b.end(), use.begin(), use.end());
+    return b;
+}
+
+ByteBuffer Record(int number, const std::string& name, const std::string& list1 = std::string("Siren\0Pager\0", 12),
+                  int enabled = -1, int seed = 1)
+{
+    return Concat({I16(number), I16(enabled), Text(name), Opaque(12, seed), Text(list1), Text(std::string("Horn\0", 5)),
+                   Text("t0"), Text(""), Text("t\xE9"), Text("t3"), Text(""), Text("t5"), Opaque(6, seed + 1),
+                   Text("x"), Opaque(4, seed + 2), Text(""), Text("yz"), Opaque(130, seed + 3)});
+}
+
+ByteBuffer ProfileFile(int number, const std::string& name, int seed = 1)
+{
+    return Concat({I16(4), Record(number, name, std::string("Siren\0Pager\0", 12), -1, seed), Schedule(seed)});
+}
+
+class RouteProfileStoreTest : public ::testing::Test {
+protected:
+    RouteProfileStoreTest()
+    {
+        ctx.ProjectPath = dir.path() + "/Project/";
+        ctx.log = log.sink();
+        ctx.server = &server;
+        test::MakeDirs(folder());
+    }
+    std::string folder() const { return dir.path() + "/Project/Profiles"; }
+    std::string file(const std::string& name) const { return folder() + "/" + name; }
+    void put(const std::string& name, const ByteBuffer& data) { test::WriteBytes(file(name), data); }
+    std::vector<std::string> names() const
+    {
+        std::vector<std::string> out;
+        for (std::int16_t i = 0; i < store.NumberOfRouteProfiles; ++i)
+            out.push_back(store.at(static_cast<std::size_t>(i)).Name());
+        return out;
+    }
+    // Random numbers that land on the given profile numbers.
+    void drawNumbers(std::deque<int> numbers)
+    {
+        store.Random = [numbers]() mutable {
+            const int n = numbers.front();
+            if (numbers.size() > 1) numbers.pop_front();
+            return (n - 1) / 9990.0;
+        };
+    }
+
+    test::TempDir dir;
+    test::LogRecorder log;
+    RecordingServer server;
+    StoreContext ctx;
+    RouteProfileStore store;
+};
+
+TEST_F(RouteProfileStoreTest, MissingOrEmptyFolderLoadsNothing)
+{
+    EXPECT_EQ(store.ReadAllRouteProfiles(ctx), 0);
+    ctx.ProjectPath = dir.path() + "/Elsewhere/";
+    EXPECT_EQ(store.ReadAllRouteProfiles(ctx), 0);
+    EXPECT_TRUE(log.lines.empty());
+}
+
+TEST_F(RouteProfileStoreTest, LoadSaveReproducesEveryFileByteForByte)
+{
+    put("Profile_0012.dat", ProfileFile(12, "beta", 1));
+    put("Profile_0003.dat", ProfileFile(3, "Alpha", 2));
+    put("Profile_0150.dat", ProfileFile(150, "alpha2", 3));
+    const auto before = test::Snapshot(folder());
+    ASSERT_EQ(store.ReadAllRouteProfiles(ctx), 3);
+    EXPECT_EQ(names(), (std::vector<std::string>{"Alpha", "alpha2", "beta"}));
+    ASSERT_NE(store.RouteProfileSchedules[2], nullptr);
+    EXPECT_EQ(store.RouteProfileSchedules[2]->m_UseCalendar, -1);
+    EXPECT_EQ(store.RouteProfileSchedules[2]->m_DayTypeActive[3], 7);
+
+    const SaveReport saved = store.SaveAllRouteProfiles(ctx);
+    ASSERT_TRUE(saved.ok()) << saved.error.message;
+    EXPECT_TRUE(test::Snapshot(folder()) == before);
+    EXPECT_EQ(server.commands, (std::vector<std::string>{"RP:-1:0"}));
+    EXPECT_TRUE(test::Snapshot(saved.backupFolder) == before);
+}
+
+TEST_F(RouteProfileStoreTest, FilesThatAreNotProfilesArePassedOver)
+{
+    put("Profile_0012.dat", ProfileFile(12, "Good"));
+    put("Profile_abcd.dat", ProfileFile(13, "NotNumbered"));
+    put("Profile_0014.dat", Concat({I16(3), Record(14, "Old")}));
+    put("Profile_0015.dat", Bytes({4}));
+    LoadReport report;
+    ASSERT_EQ(store.ReadAllRouteProfiles(ctx, &report), 1);
+    EXPECT_EQ(store.at(0).Name(), "Good");
+    EXPECT_EQ(report.passedOver.size(), 3u);
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"Invalid Text (803) '" + file("Profile_0014.dat") +
+                                                   "' (3) Invalid Text (805)"}));
+    // They are kept when the save removes them.
+    const SaveReport saved = store.SaveAllRouteProfiles(ctx);
+    ASSERT_TRUE(saved.ok());
+    EXPECT_EQ(test::Names(folder()), (std::vector<std::string>{"Profile_0012.dat"}));
+    EXPECT_EQ(test::Snapshot(saved.backupFolder).size(), 4u);
+}
+
+TEST_F(RouteProfileStoreTest, EqualNamesKeepListingOrder)
+{
+    put("Profile_0002.dat", ProfileFile(2, "abc", 1));
+    put("Profile_0001.dat", ProfileFile(1, "ABC", 2));
+    ASSERT_EQ(store.ReadAllRouteProfiles(ctx), 2);
+    EXPECT_EQ(names(), (std::vector<std::string>{"ABC", "abc"}));
+    // The schedule moves with its profile.
+    ByteWriter w;
+    ASSERT_TRUE(store.RouteProfileSchedules[1]->SaveToDisk(w).ok());
+    EXPECT_EQ(w.buffer(), Schedule(1));
+}
+
+TEST_F(RouteProfileStoreTest, FilesAreNamedByTheirProfileNumber)
+{
+    put("Profile_0005.dat", ProfileFile(17, "Moved"));
+    put("Profile_0000.dat", ProfileFile(0, "Zero"));
+    put("Profile_0009.dat", ProfileFile(0, "AlsoZero"));
+    ASSERT_EQ(store.ReadAllRouteProfiles(ctx), 3);
+    // Draws: 5 (a file exists), 17 (held by the table), then 40 and 41.
+    drawNumbers({5, 17, 40, 41});
+    ASSERT_TRUE(store.SaveAllRouteProfiles(ctx).ok());
+    EXPECT_EQ(test::Names(folder()),
+              (std::vector<std::string>{"Profile_0017.dat", "Profile_0040.dat", "Profile_0041.dat"}));
+    EXPECT_EQ(store.at(0).Name(), "AlsoZero");
+    EXPECT_EQ(store.at(0).ProfileNumber(), 40);
+    EXPECT_EQ(store.at(2).ProfileNumber(), 41);
+    EXPECT_EQ(test::ReadBytes(file("Profile_0041.dat")), ProfileFile(41, "Zero"));
+    EXPECT_EQ(test::ReadBytes(file("Profile_0017.dat")), ProfileFile(17, "Moved"));
+}
+
+TEST_F(RouteProfileStoreTest, DuplicateNumbersNeverShareAFile)
+{
+    put("Profile_0007.dat", ProfileFile(7, "First", 1));
+    put("Profile_0008.dat", ProfileFile(7, "Second", 2));
+    put("Profile_0009.dat", ProfileFile(-3, "Third", 3));
+    ASSERT_EQ(store.ReadAllRouteProfiles(ctx), 3);
+    drawNumbers({8, 9, 100, 101});
+    ASSERT_TRUE(store.SaveAllRouteProfiles(ctx).ok());
+    EXPECT_EQ(test::Names(folder()),
+              (std::vector<std::string>{"Profile_0007.dat", "Profile_0100.dat", "Profile_0101.dat"}));
+    EXPECT_EQ(test::ReadBytes(file("Profile_0007.dat")), ProfileFile(7, "First", 1));
+    EXPECT_EQ(test::ReadBytes(file("Profile_0100.dat")), ProfileFile(100, "Second", 2));
+    ASSERT_EQ(log.lines.size(), 2u);
+    EXPECT_NE(log.lines[0].find("'Second' has the number 7"), std::string::npos) << log.lines[0];
+    EXPECT_NE(log.lines[1].find("'Third' has the invalid number -3"), std::string::npos) << log.lines[1];
+}
+
+TEST_F(RouteProfileStoreTest, TruncatedFilesAreCountedWithZeros)
+{
+    const ByteBuffer whole = ProfileFile(21, "Cut", 5);
+    put("Profile_0021.dat", ByteBuffer(whole.begin(), whole.end() - 7));       // inside the schedule
+    put("Profile_0022.dat", ByteBuffer(whole.begin(), whole.begin() + 30));    // inside the record
+    LoadReport report;
+    ASSERT_EQ(store.ReadAllRouteProfiles(ctx, &report), 2);
+    EXPECT_TRUE(report.complete());
+    ASSERT_EQ(log.lines.size(), 2u);
+    EXPECT_NE(log.lines[0].find("Profile_0021.dat"), std::string::npos);
+    EXPECT_NE(log.lines[1].find("Profile_0022.dat"), std::string::npos);
+    const cTimeSchedule& cutInRecord = *store.RouteProfileSchedules[1];
+    EXPECT_EQ(cutInRecord.TotalPeriods(), 0u);
+    EXPECT_EQ(cutInRecord.m_DayTypeActive[0], 0);
+    EXPECT_EQ(store.at(1).ReceiverList2(), "");
+    EXPECT_EQ(cutInRecord.m_UseCalendar, 0);
+    EXPECT_EQ(store.RouteProfileSchedules[0]->m_UseCalendar, 0);
+}
+
+TEST_F(RouteProfileStoreTest, OnlyThreeHundredLoad)
+{
+    for (int i = 1; i <= 302; ++i) put(NumberedFileName("Profile_", i), ProfileFile(i, "P" + std::to_string(1000 + i)));
+    LoadReport report;
+    ASSERT_EQ(store.ReadAllRouteProfiles(ctx, &report), 300);
+    ASSERT_EQ(report.passedOver.size(), 2u);
+    EXPECT_EQ(report.passedOver[1].file, "Profile_0302.dat");
+    EXPECT_EQ(log.lines.size(), 2u);
+}
+
+TEST_F(RouteProfileStoreTest, EmptyTableSaveWritesNothingAndNotifies)
+{
+    SaveReport r = store.SaveAllRouteProfiles(ctx);
+    ASSERT_TRUE(r.ok());
+    EXPECT_TRUE(test::Names(folder()).empty());
+    EXPECT_EQ(server.commands, (std::vector<std::string>{"RP:-1:0"}));
+}
+
+TEST_F(RouteProfileStoreTest, AProfileThatCannotBeWrittenChangesNothing)
+{
+    put("Profile_0001.dat", ProfileFile(1, "One"));
+    put("Profile_0002.dat", ProfileFile(2, "Two"));
+    const auto before = test::Snapshot(folder());
+    ASSERT_EQ(store.ReadAllRouteProfiles(ctx), 2);
+    for (int i = 0; i < 32768; ++i) ASSERT_TRUE(store.RouteProfileSchedules[1]->AppendPeriod(4, 1, 2).ok());
+    SaveReport r = store.SaveAllRouteProfiles(ctx);
+    EXPECT_FALSE(r.written);
+    EXPECT_NE(r.error.message.find("'Two' (Profile_0002.dat)"), std::string::npos) << r.error.message;
+    EXPECT_TRUE(server.commands.empty());
+    EXPECT_TRUE(test::Snapshot(folder()) == before);
+}
+
+TEST_F(RouteProfileStoreTest, InjectedFailureAtEveryOperationChangesNothing)
+{
+    put("Profile_0001.dat", ProfileFile(1, "One", 1));
+    put("Profile_0005.dat", ProfileFile(17, "Moved", 2));
+    const auto before = test::Snapshot(folder());
+    FaultInjectingFileSystem faulty(RealFileSystem());
+    ctx.fs = &faulty;
+    long total = 0;
+    {
+        RouteProfileStore probe;
+        ASSERT_EQ(probe.ReadAllRouteProfiles(ctx), 2);
+        faulty.Reset();
+        ASSERT_TRUE(probe.SaveAllRouteProfiles(ctx).ok());
+        total = faulty.operations();
+        for (const auto& name : test::Names(folder())) ::unlink(file(name).c_str());
+        for (const auto& [name, data] : before) test::WriteBytes(file(name), data);
+    }
+    for (long k = 1; k <= total; ++k) {
+        RouteProfileStore s;
+        ASSERT_EQ(s.ReadAllRouteProfiles(ctx), 2);
+        server.commands.clear();
+        faulty.Reset();
+        faulty.FailAt(k, false);
+        SaveReport r = s.SaveAllRouteProfiles(ctx);
+        faulty.Reset();
+        if (r.written) {
+            EXPECT_EQ(test::Names(folder()), (std::vector<std::string>{"Profile_0001.dat", "Profile_0017.dat"})) << k;
+            for (const auto& name : test::Names(folder())) ::unlink(file(name).c_str());
+            for (const auto& [name, data] : before) test::WriteBytes(file(name), data);
+            continue;
+        }
+        EXPECT_FALSE(r.error.message.empty());
+        EXPECT_TRUE(server.commands.empty()) << k;
+        EXPECT_TRUE(test::Snapshot(folder()) == before) << "operation " << k << ": " << r.error.message;
+        EXPECT_EQ(s.at(0).Name(), "Moved");
+        EXPECT_EQ(s.at(0).ProfileNumber(), 17) << k;
+    }
+}
+
+} // namespace
+} // namespace vel
