@@ -1,0 +1,438 @@
+#include "app/main/main_window.h"
+
+#include "app/main/prompt.h"
+#include "app/main/rename_commands.h"
+#include "app_test_util.h"
+#include "store/codepage.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include <deque>
+
+namespace vel {
+namespace {
+
+using test::TestProject;
+
+// Answers the window's questions from a queue and keeps what it was told.
+class FakePrompt final : public Prompt {
+public:
+    QString AskText(const QString& prompt, const QString& proposed) override
+    {
+        asked.push_back({prompt, proposed});
+        if (answers.empty()) return {};
+        QString a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    void Tell(const QString& message) override { told.push_back(message); }
+
+    std::deque<QString> answers;
+    std::vector<std::pair<QString, QString>> asked;
+    std::vector<QString> told;
+};
+
+std::string Nul(std::initializer_list<std::string> items)
+{
+    std::string out;
+    for (const auto& i : items) out += i + '\0';
+    return out;
+}
+
+QTreeWidgetItem* RowNamed(QTreeWidget* list, const QString& text)
+{
+    for (int r = 0; r < list->topLevelItemCount(); ++r) {
+        if (list->topLevelItem(r)->text(0) == text) return list->topLevelItem(r);
+    }
+    return nullptr;
+}
+
+QStringList Rows(QTreeWidget* list)
+{
+    QStringList out;
+    for (int r = 0; r < list->topLevelItemCount(); ++r) out << list->topLevelItem(r)->text(0);
+    return out;
+}
+
+int Tag(const QTreeWidgetItem* row) { return row->data(0, Qt::UserRole).toInt(); }
+
+// Every row's tag names the table entry that bears the row's text.
+void ExpectTagsInStep(QTreeWidget* list, const std::function<AnsiText(int)>& nameAt)
+{
+    for (int r = 0; r < list->topLevelItemCount(); ++r) {
+        const QTreeWidgetItem* row = list->topLevelItem(r);
+        EXPECT_EQ(QString::fromStdString(Cp1252ToUtf8(nameAt(Tag(row)))), row->text(0)) << "row " << r;
+    }
+}
+
+void DoubleClick(QTreeWidget* list, QTreeWidgetItem* row)
+{
+    const QRect rect = row != nullptr ? list->visualItemRect(row) : QRect(5, list->viewport()->height() - 5, 1, 1);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void Open()
+    {
+        suite = project.Open(false);
+        window = std::make_unique<MainWindow>(*suite, prompt);
+        report = window->StartUp();
+    }
+    QTreeWidget* profiles() { return window->ProfileList(); }
+    QTreeWidget* receivers() { return window->ReceiverList(); }
+    AnsiText ProfileName(int slot) { return suite->ProfileTable.at(static_cast<std::size_t>(slot)).Name(); }
+    AnsiText ReceiverName(int slot) { return suite->ReceiverTable.at(static_cast<std::size_t>(slot)).Name(); }
+
+    TestProject project;
+    FakePrompt prompt;
+    std::unique_ptr<Suite> suite;
+    std::unique_ptr<MainWindow> window;
+    LoadReport report;
+};
+
+TEST_F(MainWindowTest, ControlsSitAtTheirDesignPositions)
+{
+    Open();
+    EXPECT_EQ(window->windowTitle(), "Veltra Name change utility");
+    EXPECT_EQ(window->size(), QSize(510, 754));
+
+    auto* frame0 = window->findChild<QGroupBox*>("Frame_0");
+    auto* frame1 = window->findChild<QGroupBox*>("Frame_1");
+    ASSERT_NE(frame0, nullptr);
+    ASSERT_NE(frame1, nullptr);
+    EXPECT_EQ(frame0->title(), "&Route Profiles");
+    EXPECT_EQ(frame1->title(), "R&eceivers");
+    EXPECT_EQ(frame0->geometry(), QRect(0, 0, 505, 379));
+    EXPECT_EQ(frame1->geometry(), QRect(0, 380, 505, 339));
+    EXPECT_EQ(profiles()->objectName(), "ListView_Profiles");
+    EXPECT_EQ(profiles()->parentWidget(), frame0);
+    EXPECT_EQ(profiles()->geometry(), QRect(8, 18, 485, 351));
+    EXPECT_EQ(receivers()->objectName(), "ListView_Receivers");
+    EXPECT_EQ(receivers()->parentWidget(), frame1);
+    EXPECT_EQ(receivers()->geometry(), QRect(8, 22, 485, 305));
+    EXPECT_EQ(window->SaveProfilesButton()->objectName(), "Command_SaveProfiles");
+    EXPECT_EQ(window->SaveProfilesButton()->text(), "Save Profiles");
+    EXPECT_EQ(window->SaveProfilesButton()->geometry(), QRect(20, 724, 105, 21));
+    EXPECT_EQ(window->SaveReceiversButton()->objectName(), "Command_SaveReceivers");
+    EXPECT_EQ(window->SaveReceiversButton()->text(), "Save Receivers");
+    EXPECT_EQ(window->SaveReceiversButton()->geometry(), QRect(136, 724, 105, 21));
+
+    for (QTreeWidget* list : {profiles(), receivers()}) {
+        EXPECT_EQ(list->columnCount(), 1);
+        EXPECT_EQ(list->headerItem()->text(0), "Name");
+        EXPECT_EQ(list->header()->sectionSize(0), 400);
+        EXPECT_EQ(list->iconSize(), QSize(13, 13));
+    }
+
+    // Resizing does not move the controls.
+    window->resize(800, 900);
+    EXPECT_EQ(receivers()->geometry(), QRect(8, 22, 485, 305));
+    EXPECT_EQ(window->SaveReceiversButton()->geometry(), QRect(136, 724, 105, 21));
+}
+
+TEST_F(MainWindowTest, TabOrderAndAccessKeys)
+{
+    Open();
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+
+    profiles()->setFocus();
+    QWidget* expected[] = {receivers(), window->SaveProfilesButton(), window->SaveReceiversButton(), profiles()};
+    for (QWidget* next : expected) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), next) << next->objectName().toStdString();
+    }
+
+    window->SaveReceiversButton()->setFocus();
+    QTest::keyClick(window.get(), Qt::Key_E, Qt::AltModifier);
+    EXPECT_EQ(QApplication::focusWidget(), receivers());
+    QTest::keyClick(window.get(), Qt::Key_R, Qt::AltModifier);
+    EXPECT_EQ(QApplication::focusWidget(), profiles());
+}
+
+TEST_F(MainWindowTest, RowsAreSortedWithIconsAndTags)
+{
+    project.AddProfile(3, "beta", 0);
+    project.AddProfile(1, "Alpha", -1);
+    project.AddProfile(2, "alpha2", 5);
+    project.AddReceiver(7, "Zed", 0);
+    project.AddReceiver(4, "Siren", -1);
+    Open();
+    ASSERT_TRUE(report.complete());
+
+    EXPECT_EQ(Rows(profiles()), (QStringList{"Alpha", "alpha2", "beta"}));
+    EXPECT_EQ(Rows(receivers()), (QStringList{"Siren", "Zed"}));
+    ExpectTagsInStep(profiles(), [&](int s) { return ProfileName(s); });
+    ExpectTagsInStep(receivers(), [&](int s) { return ReceiverName(s); });
+
+    const QImage ticked = window->Images().Image(1).pixmap(13, 13).toImage();
+    const QImage empty = window->Images().Image(2).pixmap(13, 13).toImage();
+    EXPECT_EQ(ticked.size(), QSize(13, 13));
+    EXPECT_EQ(empty.size(), QSize(13, 13));
+    EXPECT_LT(qGray(ticked.pixel(5, 8)), 100);  // the tick
+    EXPECT_GT(qGray(empty.pixel(5, 8)), 200);   // a white inside
+    EXPECT_LT(qGray(empty.pixel(0, 6)), 200);   // the frame
+
+    auto image = [](QTreeWidgetItem* row) { return row->data(0, ImageNumberRole).toInt(); };
+    auto key = [](QTreeWidgetItem* row) { return row->icon(0).cacheKey(); };
+    EXPECT_EQ(image(RowNamed(profiles(), "Alpha")), 1);
+    EXPECT_EQ(image(RowNamed(profiles(), "alpha2")), 1); // any nonzero value
+    EXPECT_EQ(image(RowNamed(profiles(), "beta")), 2);
+    EXPECT_EQ(image(RowNamed(receivers(), "Siren")), 1);
+    EXPECT_EQ(image(RowNamed(receivers(), "Zed")), 2);
+    EXPECT_EQ(key(RowNamed(profiles(), "Alpha")), window->Images().Image(1).cacheKey());
+    EXPECT_EQ(key(RowNamed(profiles(), "beta")), window->Images().Image(2).cacheKey());
+    EXPECT_TRUE(profiles()->selectedItems().isEmpty());
+}
+
+TEST_F(MainWindowTest, DoubleClickRenamesThroughThePrompt)
+{
+    project.AddProfile(1, "Alpha");
+    project.AddProfile(2, "Beta");
+    project.AddReceiver(1, "Siren");
+    project.AddReceiver(2, "Pager");
+    project.AddProfile(3, "Gamma", -1, Nul({"Siren", "Pager"}), "SIREN");
+    Open();
+    window->show();
+
+    prompt.answers = {" Delta "};
+    DoubleClick(profiles(), RowNamed(profiles(), "Beta"));
+    ASSERT_EQ(prompt.asked.size(), 1U);
+    EXPECT_EQ(prompt.asked[0].first, "New Profile Name:");
+    EXPECT_EQ(prompt.asked[0].second, "Beta");
+    EXPECT_EQ(Rows(profiles()), (QStringList{"Alpha", "Delta", "Gamma"}));
+    ExpectTagsInStep(profiles(), [&](int s) { return ProfileName(s); });
+    EXPECT_TRUE(prompt.told.empty());
+
+    prompt.answers = {"Alpha"};
+    DoubleClick(profiles(), RowNamed(profiles(), "Delta"));
+    ASSERT_EQ(prompt.told.size(), 1U);
+    EXPECT_EQ(prompt.told[0], "A Route Profile with this name already exists.");
+    EXPECT_NE(RowNamed(profiles(), "Delta"), nullptr);
+
+    prompt.answers = {"Horn"};
+    DoubleClick(receivers(), RowNamed(receivers(), "Siren"));
+    EXPECT_EQ(prompt.asked.back().first, "New Receiver Name:");
+    EXPECT_EQ(prompt.asked.back().second, "Siren");
+    EXPECT_EQ(Rows(receivers()), (QStringList{"Horn", "Pager"}));
+    const RouteProfile& gamma = suite->ProfileTable.at(static_cast<std::size_t>(
+        Tag(RowNamed(profiles(), "Gamma"))));
+    EXPECT_EQ(gamma.ReceiverList1(), Nul({"Horn", "Pager"}));
+    EXPECT_EQ(gamma.ReceiverList2(), Nul({"Horn"}));
+
+    // Cancel (empty answer) and an unstorable name change nothing; the latter says why.
+    prompt.answers = {""};
+    DoubleClick(receivers(), RowNamed(receivers(), "Pager"));
+    prompt.answers = {QString::fromUtf8("Pager \xCE\xA9")};
+    DoubleClick(receivers(), RowNamed(receivers(), "Pager"));
+    EXPECT_EQ(Rows(receivers()), (QStringList{"Horn", "Pager"}));
+    ASSERT_EQ(prompt.told.size(), 2U);
+    EXPECT_TRUE(prompt.told[1].contains("cannot be stored")) << prompt.told[1].toStdString();
+}
+
+TEST_F(MainWindowTest, DoubleClickWithoutSelectionOrRowsDoesNothing)
+{
+    Open();
+    DoubleClick(profiles(), nullptr);
+    DoubleClick(receivers(), nullptr);
+    EXPECT_TRUE(prompt.asked.empty());
+
+    project.AddProfile(1, "Alpha");
+    Open();
+    window->show();
+    ASSERT_EQ(profiles()->topLevelItemCount(), 1);
+    window->RenameSelectedProfile(); // nothing selected
+    EXPECT_TRUE(prompt.asked.empty());
+    // A double-click below the last row renames the selected row.
+    profiles()->setCurrentItem(profiles()->topLevelItem(0));
+    prompt.answers = {"Beta"};
+    QTest::mouseDClick(profiles()->viewport(), Qt::LeftButton, {}, QPoint(20, profiles()->viewport()->height() - 4));
+    EXPECT_EQ(Rows(profiles()), (QStringList{"Beta"}));
+}
+
+TEST_F(MainWindowTest, SaveReceiversKeepsEveryTagOnItsOwnEntry)
+{
+    project.AddReceiver(1, "Bravo");
+    project.AddReceiver(2, "Charlie");
+    project.AddReceiver(3, "Zed");
+    Open();
+    window->show();
+
+    prompt.answers = {"Alpha"};
+    DoubleClick(receivers(), RowNamed(receivers(), "Zed"));
+    EXPECT_EQ(ReceiverName(2), "Alpha"); // still in its old slot
+    window->SaveReceiversButton()->click();
+    EXPECT_TRUE(prompt.told.empty()) << prompt.told.front().toStdString();
+    EXPECT_EQ(ReceiverName(0), "Alpha"); // sorted again by the save
+    EXPECT_EQ(Rows(receivers()), (QStringList{"Alpha", "Bravo", "Charlie"}));
+    ExpectTagsInStep(receivers(), [&](int s) { return ReceiverName(s); });
+    ASSERT_FALSE(receivers()->selectedItems().isEmpty());
+    EXPECT_EQ(receivers()->selectedItems().front()->text(0), "Alpha");
+
+    // The next rename changes the entry of the row, not the one that used to sit in its slot.
+    prompt.answers = {"Delta"};
+    DoubleClick(receivers(), RowNamed(receivers(), "Bravo"));
+    EXPECT_EQ(Rows(receivers()), (QStringList{"Alpha", "Charlie", "Delta"}));
+    ExpectTagsInStep(receivers(), [&](int s) { return ReceiverName(s); });
+    EXPECT_EQ(ReceiverName(0), "Alpha");
+    EXPECT_EQ(ReceiverName(1), "Delta");
+}
+
+TEST_F(MainWindowTest, SaveProblemsAreTold)
+{
+    project.AddProfile(1, "Alpha");
+    project.AddReceiver(1, "Siren");
+    FaultInjectingFileSystem faulty(RealFileSystem());
+    suite = project.Open(false, &faulty);
+    window = std::make_unique<MainWindow>(*suite, prompt);
+    report = window->StartUp();
+    const auto before = test::Snapshot(project.path());
+
+    faulty.Reset();
+    faulty.FailAt(1, true);
+    window->SaveProfilesButton()->click();
+    ASSERT_EQ(prompt.told.size(), 1U);
+    EXPECT_TRUE(prompt.told[0].startsWith("The route profiles were not saved; nothing on disk has changed. Reason: "))
+        << prompt.told[0].toStdString();
+    window->SaveReceiversButton()->click();
+    ASSERT_EQ(prompt.told.size(), 2U);
+    EXPECT_TRUE(prompt.told[1].startsWith("The receivers were not saved; nothing on disk has changed."));
+    EXPECT_EQ(test::Snapshot(project.path()), before);
+
+    faulty.Reset();
+    project.server.fail = true;
+    window->SaveProfilesButton()->click();
+    ASSERT_EQ(prompt.told.size(), 3U);
+    EXPECT_TRUE(prompt.told[2].startsWith("The route profiles are saved, but the alarm server was not told to reload"))
+        << prompt.told[2].toStdString();
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(MainWindowTest, BusyPointerDuringLoadAndSave)
+{
+    project.AddProfile(1, "Alpha");
+    project.AddReceiver(1, "Siren");
+    FaultInjectingFileSystem watched(RealFileSystem());
+    watched.CountReads(true);
+    int busy = 0;
+    int operations = 0;
+    watched.OnOperation([&](long, const std::string&) {
+        ++operations;
+        if (QApplication::overrideCursor() != nullptr && QApplication::overrideCursor()->shape() == Qt::WaitCursor)
+            ++busy;
+    });
+    suite = project.Open(false, &watched);
+    window = std::make_unique<MainWindow>(*suite, prompt);
+    report = window->StartUp();
+    window->SaveProfilesButton()->click();
+    window->SaveReceiversButton()->click();
+    EXPECT_GT(operations, 10);
+    // Every file operation of the stores' loads and saves ran under the busy pointer,
+    // except the recovery check before the loads.
+    EXPECT_GE(busy, operations - 5);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(MainWindowTest, IncompleteLoadIsToldOnceNamingTheFiles)
+{
+    project.AddReceiver(1, "Siren");
+    test::WriteBytes(project / "Receivers/Receiver_0003.dat", test::Bytes({7, 0, 0, 0}));
+    Open();
+    EXPECT_FALSE(report.complete());
+    EXPECT_EQ(Rows(receivers()), (QStringList{"Siren"}));
+    window->ReportIncompleteLoad(report);
+    ASSERT_EQ(prompt.told.size(), 1U);
+    EXPECT_TRUE(prompt.told[0].contains("Receiver_0003.dat")) << prompt.told[0].toStdString();
+
+    TestProject clean;
+    clean.AddReceiver(1, "Siren");
+    auto cleanSuite = clean.Open(false);
+    FakePrompt quiet;
+    MainWindow other(*cleanSuite, quiet);
+    other.ReportIncompleteLoad(other.StartUp());
+    EXPECT_TRUE(quiet.told.empty());
+}
+
+TEST_F(MainWindowTest, MissingProjectGivesEmptyListsAndFullTablesGiveFullLists)
+{
+    TestProject none;
+    auto emptySuite = std::make_unique<Suite>(none / "no-such-project", &RealFileSystem(), &none.server);
+    emptySuite->Context.log = none.log.sink();
+    MainWindow empty(*emptySuite, prompt);
+    EXPECT_TRUE(empty.StartUp().complete());
+    EXPECT_EQ(empty.ProfileList()->topLevelItemCount(), 0);
+    EXPECT_EQ(empty.ReceiverList()->topLevelItemCount(), 0);
+
+    for (int i = 0; i < 300; ++i) {
+        project.AddProfile(static_cast<std::int16_t>(i + 1), "P" + std::to_string(1000 + i));
+        project.AddReceiver(static_cast<std::int16_t>(i), "R" + std::to_string(1000 + i));
+    }
+    Open();
+    EXPECT_EQ(profiles()->topLevelItemCount(), 300);
+    EXPECT_EQ(receivers()->topLevelItemCount(), 300);
+    ExpectTagsInStep(receivers(), [&](int s) { return ReceiverName(s); });
+}
+
+// The real input box and message box, driven as an operator would.
+TEST(DialogPromptTest, RealInputBoxAndMessageBox)
+{
+    DialogPrompt prompt;
+    bool sawInput = false;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QInputDialog*>(w);
+            if (box == nullptr || !box->isVisible()) continue;
+            sawInput = true;
+            EXPECT_EQ(box->windowTitle(), "VelNameChange");
+            EXPECT_EQ(box->labelText(), "New Profile Name:");
+            EXPECT_EQ(box->textValue(), "Beta");
+            auto* edit = box->findChild<QLineEdit*>();
+            ASSERT_NE(edit, nullptr);
+            edit->selectAll();
+            QTest::keyClicks(edit, " Omega ");
+            QTest::keyClick(edit, Qt::Key_Return);
+        }
+    });
+    EXPECT_EQ(prompt.AskText("New Profile Name:", "Beta"), " Omega ");
+    EXPECT_TRUE(sawInput);
+
+    QTimer::singleShot(0, [] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QInputDialog*>(w);
+            if (box != nullptr && box->isVisible()) box->reject();
+        }
+    });
+    EXPECT_EQ(prompt.AskText("New Receiver Name:", "Siren"), "");
+
+    bool sawMessage = false;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            if (box == nullptr || !box->isVisible()) continue;
+            sawMessage = true;
+            EXPECT_EQ(box->windowTitle(), "VelNameChange");
+            EXPECT_EQ(box->text(), "A Receiver with this name already exists.");
+            EXPECT_EQ(box->icon(), QMessageBox::Information);
+            EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    prompt.Tell("A Receiver with this name already exists.");
+    EXPECT_TRUE(sawMessage);
+}
+
+} // namespace
+} // namespace vel
