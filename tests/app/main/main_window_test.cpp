@@ -86,6 +86,7 @@ class MainWindowTest : public ::testing::Test {
 protected:
     void Open()
     {
+        window.reset(); // before the suite it works on
         suite = project.Open(false);
         window = std::make_unique<MainWindow>(*suite, prompt);
         report = window->StartUp();
