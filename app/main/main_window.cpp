@@ -13,6 +13,9 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <functional>
+#include <utility>
+
 namespace vel {
 
 namespace {

@@ -11,6 +11,8 @@
 #include <QIcon>
 #include <QWidget>
 
+#include <string>
+
 class QGroupBox;
 class QPushButton;
 class QTreeWidget;

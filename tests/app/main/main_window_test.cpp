@@ -292,6 +292,26 @@ TEST_F(MainWindowTest, SaveReceiversKeepsEveryTagOnItsOwnEntry)
     EXPECT_EQ(ReceiverName(1), "Delta");
 }
 
+TEST_F(MainWindowTest, FailedReceiverSaveStillKeepsTagsInStep)
+{
+    project.AddReceiver(1, "Bravo");
+    project.AddReceiver(2, "Zed");
+    FaultInjectingFileSystem faulty(RealFileSystem());
+    suite = project.Open(false, &faulty);
+    window = std::make_unique<MainWindow>(*suite, prompt);
+    report = window->StartUp();
+    window->show();
+
+    prompt.answers = {"Alpha"};
+    DoubleClick(receivers(), RowNamed(receivers(), "Zed"));
+    faulty.Reset();
+    faulty.FailAt(1, true);
+    window->SaveReceiversButton()->click(); // sorts the table, then fails
+    ASSERT_EQ(prompt.told.size(), 1U);
+    EXPECT_EQ(ReceiverName(0), "Alpha");
+    ExpectTagsInStep(receivers(), [&](int s) { return ReceiverName(s); });
+}
+
 TEST_F(MainWindowTest, SaveProblemsAreTold)
 {
     project.AddProfile(1, "Alpha");
