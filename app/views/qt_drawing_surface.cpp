@@ -112,6 +112,7 @@ void QtDrawingSurface::SetPixel(int x, int y, QRgb colour)
 
 void QtDrawingSurface::DrawLine(double x1, double y1, double x2, double y2, Rgb colour)
 {
+    FitPicture();
     m_currentX = x2;
     m_currentY = y2;
     int x = Pixel(x1), y = Pixel(y1);
@@ -138,6 +139,7 @@ void QtDrawingSurface::DrawLine(double x1, double y1, double x2, double y2, Rgb 
 
 void QtDrawingSurface::FillBox(double x, double y, double width, double height, Rgb colour)
 {
+    FitPicture();
     const int left = Pixel(x), top = Pixel(y), w = Pixel(width), h = Pixel(height);
     const QRgb c = ToQRgb(colour);
     for (int j = 0; j < h; ++j)
@@ -149,6 +151,7 @@ void QtDrawingSurface::FillBox(double x, double y, double width, double height, 
 
 void QtDrawingSurface::Clear()
 {
+    FitPicture();
     m_picture.fill(ToQRgb(m_backColor));
     m_currentX = 0;
     m_currentY = 0;
@@ -157,6 +160,7 @@ void QtDrawingSurface::Clear()
 
 void QtDrawingSurface::Print(const AnsiText& text)
 {
+    FitPicture();
     const QString s = ToQString(text);
     const QFontMetricsF metrics(m_font);
     {
@@ -238,6 +242,7 @@ void QtDrawingSurface::SetMousePointer(MousePointerShape shape)
 
 void QtDrawingSurface::DrawImage(double x, double y, const QImage& image)
 {
+    FitPicture();
     {
         QPainter p(&m_picture);
         p.drawImage(Pixel(x), Pixel(y), image);

@@ -4,8 +4,10 @@
 // Qt widget. It keeps its picture between paints, like a picture box that
 // redraws itself: everything is drawn into a QImage that the widget keeps and
 // shows on every paint event, so nothing is lost when the window is covered
-// or hidden. The picture has the size of the widget; when the widget grows,
-// the new area is filled with the background colour, the rest is kept.
+// or hidden. The picture has the size of the widget (also while the widget is
+// hidden: every drawing operation first fits the picture to the widget's
+// size); when the widget grows, the new area is filled with the background
+// colour, the rest is kept.
 //
 // Pixels follow the rules of vel::DrawingSurface exactly: lines are drawn
 // pixel by pixel without the end point, boxes fill exactly width x height
