@@ -11,10 +11,11 @@ Result<std::vector<DirEntry>> MemoryFileSystem::ListDirectory(const std::string&
     return std::vector<DirEntry>{};
 }
 
-Result<ByteBuffer> MemoryFileSystem::ReadFile(const std::string& path)
+Result<ByteBuffer> MemoryFileSystem::ReadFile(const std::string& path, FileInfo* info)
 {
     const auto it = files.find(path);
     if (it == files.end()) return Missing(path);
+    if (info != nullptr) *info = FileInfo{true, false, it->second.size(), 0, 0};
     return it->second;
 }
 

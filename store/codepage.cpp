@@ -137,10 +137,16 @@ AnsiText UpperCaseAnsi(std::string_view ansi)
 
 int CompareUpper(std::string_view a, std::string_view b)
 {
+    // The Unicode code of each byte's capital, computed once.
+    static const std::array<char32_t, 256> key = [] {
+        std::array<char32_t, 256> k{};
+        for (int c = 0; c < 256; ++c) k[static_cast<std::size_t>(c)] = Cp1252ToUnicode(UpperByte(static_cast<unsigned char>(c)));
+        return k;
+    }();
     const std::size_t n = a.size() < b.size() ? a.size() : b.size();
     for (std::size_t i = 0; i < n; ++i) {
-        const char32_t ca = Cp1252ToUnicode(UpperByte(static_cast<unsigned char>(a[i])));
-        const char32_t cb = Cp1252ToUnicode(UpperByte(static_cast<unsigned char>(b[i])));
+        const char32_t ca = key[static_cast<unsigned char>(a[i])];
+        const char32_t cb = key[static_cast<unsigned char>(b[i])];
         if (ca != cb) return ca < cb ? -1 : 1;
     }
     if (a.size() == b.size()) return 0;

@@ -18,6 +18,17 @@ Error SysError(const std::string& what, const std::string& path, int err)
     return MakeError(ErrorCode::Io, what + " '" + path + "': " + std::strerror(err));
 }
 
+FileInfo ToInfo(const struct stat& st)
+{
+    FileInfo info;
+    info.exists = true;
+    info.isDirectory = S_ISDIR(st.st_mode);
+    info.size = static_cast<std::uint64_t>(st.st_size);
+    info.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    info.inode = static_cast<std::uint64_t>(st.st_ino);
+    return info;
+}
+
 class PosixFileSystem final : public FileSystem {
 public:
     Result<std::vector<DirEntry>> ListDirectory(const std::string& dir) override
@@ -31,10 +42,16 @@ public:
             if (name == "." || name == "..") continue;
             DirEntry entry;
             entry.name = name;
-            struct stat st {};
-            if (::stat(JoinPath(dir, name).c_str(), &st) == 0) {
-                entry.isRegularFile = S_ISREG(st.st_mode);
-                entry.isDirectory = S_ISDIR(st.st_mode);
+            if (e->d_type == DT_REG || e->d_type == DT_DIR) {
+                entry.isRegularFile = e->d_type == DT_REG;
+                entry.isDirectory = e->d_type == DT_DIR;
+            } else {
+                // Links and file systems that do not tell the type.
+                struct stat st {};
+                if (::stat(JoinPath(dir, name).c_str(), &st) == 0) {
+                    entry.isRegularFile = S_ISREG(st.st_mode);
+                    entry.isDirectory = S_ISDIR(st.st_mode);
+                }
             }
             out.push_back(std::move(entry));
             errno = 0;
@@ -45,13 +62,18 @@ public:
         return out;
     }
 
-    Result<ByteBuffer> ReadFile(const std::string& path) override
+    Result<ByteBuffer> ReadFile(const std::string& path, FileInfo* info) override
     {
         const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) return SysError("cannot open", path, errno);
         ByteBuffer buf;
         struct stat st {};
-        if (::fstat(fd, &st) == 0 && st.st_size > 0) buf.reserve(static_cast<std::size_t>(st.st_size));
+        if (::fstat(fd, &st) == 0) {
+            if (st.st_size > 0) buf.reserve(static_cast<std::size_t>(st.st_size));
+            if (info != nullptr) *info = ToInfo(st);
+        } else if (info != nullptr) {
+            *info = FileInfo{};
+        }
         std::uint8_t chunk[65536];
         for (;;) {
             const ssize_t n = ::read(fd, chunk, sizeof chunk);
@@ -144,12 +166,7 @@ public:
             if (errno == ENOENT || errno == ENOTDIR) return info;
             return SysError("cannot examine", path, errno);
         }
-        info.exists = true;
-        info.isDirectory = S_ISDIR(st.st_mode);
-        info.size = static_cast<std::uint64_t>(st.st_size);
-        info.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
-        info.inode = static_cast<std::uint64_t>(st.st_ino);
-        return info;
+        return ToInfo(st);
     }
 
     Result<int> LockFile(const std::string& path) override
@@ -205,10 +222,10 @@ Result<std::vector<DirEntry>> FaultInjectingFileSystem::ListDirectory(const std:
     return m_inner.ListDirectory(dir);
 }
 
-Result<ByteBuffer> FaultInjectingFileSystem::ReadFile(const std::string& path)
+Result<ByteBuffer> FaultInjectingFileSystem::ReadFile(const std::string& path, FileInfo* info)
 {
     VEL_FAULT("read " + path, true);
-    return m_inner.ReadFile(path);
+    return m_inner.ReadFile(path, info);
 }
 
 Status FaultInjectingFileSystem::WriteFile(const std::string& path, std::span<const std::uint8_t> data, bool sync)

@@ -36,7 +36,8 @@ public:
 
     // Names in a directory (without "." and ".."), in no particular order.
     virtual Result<std::vector<DirEntry>> ListDirectory(const std::string& dir) = 0;
-    virtual Result<ByteBuffer> ReadFile(const std::string& path) = 0;
+    // The whole file; with info, also its size, time and inode as read.
+    virtual Result<ByteBuffer> ReadFile(const std::string& path, FileInfo* info = nullptr) = 0;
     // Creates or truncates the file and writes all of data; with sync the data
     // is flushed to stable storage before success is reported.
     virtual Status WriteFile(const std::string& path, std::span<const std::uint8_t> data, bool sync) = 0;
@@ -75,7 +76,7 @@ public:
     void Reset() { m_count = 0; m_failAt = 0; m_forever = false; }
 
     Result<std::vector<DirEntry>> ListDirectory(const std::string& dir) override;
-    Result<ByteBuffer> ReadFile(const std::string& path) override;
+    Result<ByteBuffer> ReadFile(const std::string& path, FileInfo* info = nullptr) override;
     Status WriteFile(const std::string& path, std::span<const std::uint8_t> data, bool sync) override;
     Status Rename(const std::string& from, const std::string& to) override;
     Status Link(const std::string& existing, const std::string& newPath) override;

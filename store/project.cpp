@@ -100,6 +100,20 @@ Result<KindSnapshot> TakeSnapshot(FileSystem& fs, const std::optional<std::strin
     return snap;
 }
 
+void AddStamp(FileSystem& fs, KindSnapshot& snapshot, const KindFile& file, const FileInfo* known)
+{
+    snapshot.taken = true;
+    FileInfo info;
+    if (known != nullptr && known->exists) {
+        info = *known;
+    } else {
+        auto asked = fs.Stat(file.path);
+        if (!asked || !asked->exists) return;
+        info = *asked;
+    }
+    snapshot.files.push_back({file.name, info.size, info.modifiedNs, info.inode});
+}
+
 std::string DescribeChanges(const KindSnapshot& before, const KindSnapshot& now)
 {
     std::vector<std::string> changed;

@@ -61,6 +61,10 @@ struct KindSnapshot {
 // Stamps of the kind files of a folder (an empty snapshot for a missing folder).
 Result<KindSnapshot> TakeSnapshot(FileSystem& fs, const std::optional<std::string>& folder, const std::string& prefix);
 
+// Adds the stamp of one kind file to a snapshot being built in listing order:
+// from what reading it returned, or (known empty) by asking the file system.
+void AddStamp(FileSystem& fs, KindSnapshot& snapshot, const KindFile& file, const FileInfo* known);
+
 // The names of the files that differ between two snapshots, for a message.
 std::string DescribeChanges(const KindSnapshot& before, const KindSnapshot& now);
 

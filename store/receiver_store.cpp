@@ -107,7 +107,8 @@ std::int16_t ReceiverStore::ReadAllReceivers(const StoreContext& ctx, LoadReport
         m_loaded.taken = true;
         return 0;
     }
-    auto snapshot = TakeSnapshot(*ctx.fs, *folder, Prefix);
+    KindSnapshot snapshot;
+    snapshot.taken = true;
     auto files = ListKindFiles(*ctx.fs, **folder, Prefix);
     if (!files) {
         passOver(**folder, files.error().message, true);
@@ -115,10 +116,13 @@ std::int16_t ReceiverStore::ReadAllReceivers(const StoreContext& ctx, LoadReport
     }
     for (const KindFile& f : *files) {
         if (!FileNumber(f.numberPart)) {
+            AddStamp(*ctx.fs, snapshot, f, nullptr);
             passOver(f.name, "the characters after \"Receiver_\" are not a number", false);
             continue;
         }
-        auto data = ctx.fs->ReadFile(f.path);
+        FileInfo info;
+        auto data = ctx.fs->ReadFile(f.path, &info);
+        AddStamp(*ctx.fs, snapshot, f, data ? &info : nullptr);
         if (!data) {
             passOver(f.name, data.error().message, true);
             continue;
@@ -150,7 +154,7 @@ std::int16_t ReceiverStore::ReadAllReceivers(const StoreContext& ctx, LoadReport
         ++NumberOfReceivers;
     }
     SortReceivers();
-    if (snapshot) m_loaded = std::move(*snapshot);
+    m_loaded = std::move(snapshot);
     return NumberOfReceivers;
 }
 

@@ -20,40 +20,46 @@ int TaggedValueSize(std::int16_t tag)
     }
 }
 
-Record::Record(RecordLayout layout) : m_layout(layout)
+Record::Record(RecordLayout layout) : m_layout(layout), m_at(layout.size())
 {
-    m_plain.resize(layout.size());
-    m_texts.resize(layout.size());
-    m_tagged.resize(layout.size());
+    std::size_t plain = 0, texts = 0, tagged = 0;
     for (std::size_t i = 0; i < layout.size(); ++i) {
         const LayoutEntry& e = layout[i];
-        m_plain[i].assign(e.plainBytes, 0);
-        if (e.item == ItemKind::Text) m_texts[i].resize(1);
-        if (e.item == ItemKind::TextArray) m_texts[i].resize(e.count);
-        if (e.item == ItemKind::TaggedArray) m_tagged[i].resize(e.count);
+        m_at[i].plain = plain;
+        plain += e.plainBytes;
+        if (e.item == ItemKind::TaggedArray) {
+            m_at[i].item = tagged;
+            tagged += e.count;
+        } else {
+            m_at[i].item = texts;
+            if (e.item == ItemKind::Text) texts += 1;
+            if (e.item == ItemKind::TextArray) texts += e.count;
+        }
     }
+    m_plain.assign(plain, 0);
+    m_texts.resize(texts);
+    m_tagged.resize(tagged);
 }
 
 void Record::Clear()
 {
-    for (auto& p : m_plain) std::fill(p.begin(), p.end(), std::uint8_t{0});
-    for (auto& texts : m_texts)
-        for (auto& t : texts) t.clear();
-    for (auto& values : m_tagged)
-        for (auto& v : values) v = TaggedValue{};
+    std::fill(m_plain.begin(), m_plain.end(), std::uint8_t{0});
+    for (auto& t : m_texts) t.clear();
+    for (auto& v : m_tagged) v = TaggedValue{};
 }
 
 std::int16_t Record::PlainI16(std::size_t entry, std::size_t offset) const
 {
-    const ByteBuffer& p = m_plain[entry];
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[offset] | (p[offset + 1] << 8)));
+    const std::size_t at = m_at[entry].plain + offset;
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(m_plain[at] | (m_plain[at + 1] << 8)));
 }
 
 void Record::SetPlainI16(std::size_t entry, std::size_t offset, std::int16_t value)
 {
     const auto u = static_cast<std::uint16_t>(value);
-    m_plain[entry][offset] = static_cast<std::uint8_t>(u & 0xFF);
-    m_plain[entry][offset + 1] = static_cast<std::uint8_t>(u >> 8);
+    const std::size_t at = m_at[entry].plain + offset;
+    m_plain[at] = static_cast<std::uint8_t>(u & 0xFF);
+    m_plain[at + 1] = static_cast<std::uint8_t>(u >> 8);
 }
 
 bool Record::operator==(const Record& other) const

@@ -51,22 +51,40 @@ public:
     void Clear();
 
     RecordLayout layout() const { return m_layout; }
-    std::span<std::uint8_t> Plain(std::size_t entry) { return m_plain[entry]; }
-    std::span<const std::uint8_t> Plain(std::size_t entry) const { return m_plain[entry]; }
+    std::span<std::uint8_t> Plain(std::size_t entry)
+    {
+        return std::span<std::uint8_t>(m_plain).subspan(m_at[entry].plain, m_layout[entry].plainBytes);
+    }
+    std::span<const std::uint8_t> Plain(std::size_t entry) const
+    {
+        return std::span<const std::uint8_t>(m_plain).subspan(m_at[entry].plain, m_layout[entry].plainBytes);
+    }
     std::int16_t PlainI16(std::size_t entry, std::size_t offset) const;
     void SetPlainI16(std::size_t entry, std::size_t offset, std::int16_t value);
-    AnsiText& Text(std::size_t entry, std::size_t element = 0) { return m_texts[entry][element]; }
-    const AnsiText& Text(std::size_t entry, std::size_t element = 0) const { return m_texts[entry][element]; }
-    TaggedValue& Tagged(std::size_t entry, std::size_t element) { return m_tagged[entry][element]; }
-    const TaggedValue& Tagged(std::size_t entry, std::size_t element) const { return m_tagged[entry][element]; }
+    AnsiText& Text(std::size_t entry, std::size_t element = 0) { return m_texts[m_at[entry].item + element]; }
+    const AnsiText& Text(std::size_t entry, std::size_t element = 0) const
+    {
+        return m_texts[m_at[entry].item + element];
+    }
+    TaggedValue& Tagged(std::size_t entry, std::size_t element) { return m_tagged[m_at[entry].item + element]; }
+    const TaggedValue& Tagged(std::size_t entry, std::size_t element) const
+    {
+        return m_tagged[m_at[entry].item + element];
+    }
 
     bool operator==(const Record& other) const;
 
 private:
+    // Where each entry's plain bytes and items start in the flat stores.
+    struct Position {
+        std::size_t plain = 0;
+        std::size_t item = 0;
+    };
     RecordLayout m_layout;
-    std::vector<ByteBuffer> m_plain;
-    std::vector<std::vector<AnsiText>> m_texts;
-    std::vector<std::vector<TaggedValue>> m_tagged;
+    std::vector<Position> m_at;
+    ByteBuffer m_plain;
+    std::vector<AnsiText> m_texts;
+    std::vector<TaggedValue> m_tagged;
 };
 
 // Reads a whole record at the reader's position. The record is cleared first;

@@ -108,7 +108,7 @@ void RouteProfileStore::SortRouteProfiles()
 }
 
 bool RouteProfileStore::ReadRouteProfile(const StoreContext& ctx, std::int16_t slot, const KindFile& file,
-                                         LoadReport& report)
+                                         LoadReport& report, FileInfo& info)
 {
     const auto index = static_cast<std::size_t>(slot);
     RouteProfileSchedules[index].reset();
@@ -117,7 +117,7 @@ bool RouteProfileStore::ReadRouteProfile(const StoreContext& ctx, std::int16_t s
         ctx.WriteLog(ctx.GetText(803) + " '" + file.path + "' (" + std::to_string(version) + ") " + ctx.GetText(805));
     };
 
-    auto data = ctx.fs->ReadFile(file.path);
+    auto data = ctx.fs->ReadFile(file.path, &info);
     if (!data) {
         versionLine(0);
         report.passedOver.push_back({file.name, data.error().message});
@@ -162,7 +162,8 @@ std::int16_t RouteProfileStore::ReadAllRouteProfiles(const StoreContext& ctx, Lo
         m_loaded.taken = true;
         return 0;
     }
-    auto snapshot = TakeSnapshot(*ctx.fs, *folder, Prefix);
+    KindSnapshot snapshot;
+    snapshot.taken = true;
     auto files = ListKindFiles(*ctx.fs, **folder, Prefix);
     if (!files) {
         rep.passedOver.push_back({**folder, files.error().message});
@@ -171,6 +172,7 @@ std::int16_t RouteProfileStore::ReadAllRouteProfiles(const StoreContext& ctx, Lo
     }
     for (const KindFile& f : *files) {
         if (!FileNumber(f.numberPart)) {
+            AddStamp(*ctx.fs, snapshot, f, nullptr);
             rep.passedOver.push_back({f.name, "the characters after \"Profile_\" are not a number"});
             continue;
         }
@@ -178,18 +180,23 @@ std::int16_t RouteProfileStore::ReadAllRouteProfiles(const StoreContext& ctx, Lo
             // Decode into a scratch slot only to tell a loadable file from the rest.
             RouteProfileStore scratch;
             LoadReport ignored;
-            if (scratch.ReadRouteProfile(StoreContext{ctx.fs, ctx.ProjectPath, ctx.texts, {}, nullptr, {}}, 0, f, ignored)) {
+            FileInfo info;
+            if (scratch.ReadRouteProfile(StoreContext{ctx.fs, ctx.ProjectPath, ctx.texts, {}, nullptr, {}}, 0, f,
+                                         ignored, info)) {
                 rep.passedOver.push_back({f.name, "the table holds only 300 route profiles"});
                 ctx.WriteLog("Profile file '" + f.path + "' passed over: the table holds only 300 route profiles");
             } else {
                 rep.passedOver.insert(rep.passedOver.end(), ignored.passedOver.begin(), ignored.passedOver.end());
             }
+            AddStamp(*ctx.fs, snapshot, f, info.exists ? &info : nullptr);
             continue;
         }
-        if (ReadRouteProfile(ctx, NumberOfRouteProfiles, f, rep)) ++NumberOfRouteProfiles;
+        FileInfo info;
+        if (ReadRouteProfile(ctx, NumberOfRouteProfiles, f, rep, info)) ++NumberOfRouteProfiles;
+        AddStamp(*ctx.fs, snapshot, f, info.exists ? &info : nullptr);
     }
     SortRouteProfiles();
-    if (snapshot) m_loaded = std::move(*snapshot);
+    m_loaded = std::move(snapshot);
     return NumberOfRouteProfiles;
 }
 

@@ -1,0 +1,122 @@
+// Loading and saving a project of 300 route profiles and 300 receivers, each
+// beside its floor: the same bytes read, or written with the same durability
+// (every file flushed, the folder flushed), by a minimal loop.
+
+#include "bench_project.h"
+
+#include "store/file_set.h"
+#include "store/profiles/suite.h"
+
+#include <benchmark/benchmark.h>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class NoServer : public vel::ServerCommand {
+public:
+    vel::Status SetCommandEntry(const std::string&, std::int32_t) override { return vel::Status::Ok(); }
+};
+
+const std::string& Project()
+{
+    static const std::string path = vel::bench::MakeProject(fs::temp_directory_path() / "velnc-bench-project");
+    return path;
+}
+
+std::vector<std::string> KindFiles(const std::string& folder)
+{
+    std::vector<std::string> files;
+    for (const auto& e : fs::directory_iterator(folder)) files.push_back(e.path().string());
+    return files;
+}
+
+void BM_Load(benchmark::State& state)
+{
+    NoServer server;
+    vel::Suite suite(Project(), &vel::RealFileSystem(), &server);
+    suite.Context.log = {};
+    for (auto _ : state) {
+        const vel::LoadReport report = suite.LoadAll();
+        if (!report.complete() || suite.ProfileTable.NumberOfRouteProfiles != 300) state.SkipWithError("bad load");
+        benchmark::DoNotOptimize(suite.ReceiverTable.NumberOfReceivers);
+    }
+}
+BENCHMARK(BM_Load)->Unit(benchmark::kMillisecond);
+
+void BM_LoadFloor(benchmark::State& state)
+{
+    std::vector<std::string> files = KindFiles(Project() + "Profiles");
+    for (const auto& f : KindFiles(Project() + "Receivers")) files.push_back(f);
+    std::vector<char> buf(1 << 16);
+    for (auto _ : state) {
+        std::size_t total = 0;
+        for (const auto& f : files) {
+            const int fd = ::open(f.c_str(), O_RDONLY);
+            ssize_t n = 0;
+            while ((n = ::read(fd, buf.data(), buf.size())) > 0) total += static_cast<std::size_t>(n);
+            ::close(fd);
+        }
+        benchmark::DoNotOptimize(total);
+    }
+}
+BENCHMARK(BM_LoadFloor)->Unit(benchmark::kMillisecond);
+
+void Save(benchmark::State& state, bool profiles)
+{
+    NoServer server;
+    vel::Suite suite(Project(), &vel::RealFileSystem(), &server);
+    suite.Context.log = {};
+    (void)suite.LoadAll();
+    for (auto _ : state) {
+        const vel::SaveReport r = profiles ? suite.ProfileTable.SaveAllRouteProfiles(suite.Context)
+                                           : suite.ReceiverTable.SaveAllReceivers(suite.Context);
+        if (!r.ok()) state.SkipWithError(r.error.message.c_str());
+        state.PauseTiming();
+        fs::remove_all(vel::WorkFolder(Project()) + "/backup");
+        state.ResumeTiming();
+    }
+}
+
+void BM_SaveProfiles(benchmark::State& state) { Save(state, true); }
+void BM_SaveReceivers(benchmark::State& state) { Save(state, false); }
+BENCHMARK(BM_SaveProfiles)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SaveReceivers)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same files written in place: create, write, fsync, close; then the folder fsynced.
+void SaveFloor(benchmark::State& state, const std::string& kind)
+{
+    const std::string folder = Project() + kind;
+    std::vector<std::pair<std::string, std::vector<char>>> files;
+    for (const auto& f : KindFiles(folder)) {
+        std::ifstream in(f, std::ios::binary);
+        files.emplace_back(f + ".floor", std::vector<char>(std::istreambuf_iterator<char>(in), {}));
+    }
+    for (auto _ : state) {
+        for (const auto& [path, data] : files) {
+            const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (::write(fd, data.data(), data.size()) != static_cast<ssize_t>(data.size())) state.SkipWithError("write");
+            ::fsync(fd);
+            ::close(fd);
+        }
+        const int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+    for (const auto& [path, data] : files) ::unlink(path.c_str());
+}
+
+void BM_SaveProfilesFloor(benchmark::State& state) { SaveFloor(state, "Profiles"); }
+void BM_SaveReceiversFloor(benchmark::State& state) { SaveFloor(state, "Receivers"); }
+BENCHMARK(BM_SaveProfilesFloor)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SaveReceiversFloor)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+BENCHMARK_MAIN();
