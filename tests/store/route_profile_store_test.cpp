@@ -7,6 +7,9 @@
 
 #include <deque>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace vel {
 namespace {
 
@@ -287,6 +290,55 @@ TEST_F(RouteProfileStoreTest, InjectedFailureAtEveryOperationChangesNothing)
         EXPECT_EQ(s.at(0).Name(), "Moved");
         EXPECT_EQ(s.at(0).ProfileNumber(), 17) << k;
     }
+}
+
+} // namespace
+} // namespace vel
+
+namespace vel {
+namespace {
+
+// The process dies at every file operation of a profile save: after recovery
+// the folder holds the complete old set or the complete new set.
+TEST_F(RouteProfileStoreTest, KilledAtEveryOperationLeavesOldOrNewSet)
+{
+    put("Profile_0001.dat", ProfileFile(1, "One", 1));
+    put("Profile_0005.dat", ProfileFile(17, "Moved", 2));
+    const auto before = test::Snapshot(folder());
+    const std::map<std::string, ByteBuffer> after = {{"Profile_0001.dat", ProfileFile(1, "One", 1)},
+                                                     {"Profile_0017.dat", ProfileFile(17, "Moved", 2)}};
+    bool sawNew = false;
+    for (long k = 1;; ++k) {
+        for (const auto& name : test::Names(folder())) ::unlink(file(name).c_str());
+        for (const auto& [name, data] : before) test::WriteBytes(file(name), data);
+        const pid_t pid = ::fork();
+        ASSERT_NE(pid, -1);
+        if (pid == 0) {
+            FaultInjectingFileSystem faulty(RealFileSystem());
+            StoreContext c = ctx;
+            c.fs = &faulty;
+            c.log = {};
+            RouteProfileStore s;
+            if (s.ReadAllRouteProfiles(c) != 2) ::_exit(3);
+            faulty.Reset();
+            faulty.OnOperation([k](long n, const std::string&) {
+                if (n == k) ::_exit(9);
+            });
+            ::_exit(s.SaveAllRouteProfiles(c).written ? 0 : 4);
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        const int code = WEXITSTATUS(status);
+        ASSERT_TRUE(code == 9 || code == 0) << code;
+        ASSERT_TRUE(RecoverFileSets(RealFileSystem(), ctx.ProjectPath, {}).ok());
+        const auto now = test::Snapshot(folder());
+        EXPECT_TRUE(now == before || now == after) << "killed at operation " << k;
+        sawNew = sawNew || now == after;
+        if (code == 0) break;
+        ASSERT_LT(k, 500);
+    }
+    EXPECT_TRUE(sawNew);
 }
 
 } // namespace
