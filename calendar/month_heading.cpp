@@ -1,5 +1,6 @@
 #include "calendar/month_heading.h"
 
+#include "calendar/calendar_dates.h"
 #include "store/codepage.h"
 
 #include <algorithm>
@@ -58,6 +59,10 @@ std::string FourDigitYear(std::int64_t year)
 
 AnsiText MonthHeadingText(std::int64_t year, std::int32_t month, const std::string& localeName)
 {
+    // Month 13 is January of the next year, month 0 December of the one before.
+    const CivilDate first = DateOfDayIndex(DayIndexOf(year, month, 1));
+    year = first.year;
+    month = first.month;
     const std::locale loc = LoadLocale(localeName);
     std::string name = FormatMonthName(loc, month);
     if (IsUtf8Locale(loc)) {

@@ -618,6 +618,9 @@ TEST(MonthHeading, ClassicLocaleAndFallbacks)
     EXPECT_EQ(MonthHeadingText(2024, 2, "C.UTF-8"), "February 2024");
     EXPECT_EQ(MonthHeadingText(2039, 5, "no_SUCH.locale"), "May 2039");
     EXPECT_EQ(MonthHeadingText(999, 7, "C"), "July 0999");
+    EXPECT_EQ(MonthHeadingText(2026, 13, "C"), "January 2027");
+    EXPECT_EQ(MonthHeadingText(2026, 0, "C"), "December 2025");
+    EXPECT_EQ(MonthHeadingText(2026, -30, "C"), "June 2023");
 }
 
 } // namespace
