@@ -272,7 +272,7 @@ Result<FileSetOutcome> WriteFileSet(FileSystem& fs, const std::string& projectPa
         auto marker = fs.Stat(markerPath);
         const bool markerGone = marker.ok() && (!marker->exists || fs.Remove(markerPath).ok());
         if (!markerGone)
-            return MakeError(before.error().code,
+            return MakeError(ErrorCode::Unfinished,
                              before.error().message + "; the save will be completed when the program starts next");
         (void)fs.Remove(JoinPath(work, set.kind + ".commit.tmp"));
         (void)RemoveFolder(fs, staging);
@@ -290,7 +290,7 @@ Result<FileSetOutcome> WriteFileSet(FileSystem& fs, const std::string& projectPa
             if (!outcome.backupFolder.empty()) (void)RemoveFolder(fs, outcome.backupFolder);
             return applied.error();
         }
-        return MakeError(applied.error().code,
+        return MakeError(ErrorCode::Unfinished,
                          applied.error().message + "; the save could not be undone either (" + undone.error().message +
                              "); it will be completed when the program starts next");
     }

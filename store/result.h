@@ -21,6 +21,8 @@ enum class ErrorCode {
     NotAvailable,    // an outside library or export is missing
     Busy,            // another save of the same kind is running
     Conflict,        // files changed on disk since they were loaded
+    Unfinished,      // a save failed past its commit point and could not be undone:
+                     // the next start of the program completes it
 };
 
 struct Error {

@@ -203,6 +203,10 @@ SaveReport SaveReceivers(Suite& suite) { return suite.ReceiverTable.SaveAllRecei
 std::string DescribeSave(const SaveReport& report, SavedKind kind)
 {
     const std::string what = kind == SavedKind::Profiles ? "route profiles" : "receivers";
+    if (!report.written && report.error.code == ErrorCode::Unfinished)
+        return "The " + what + " could not be saved completely, and the old files could not be put back: " +
+               report.error.message + ". The previous files are kept in the backup folder below the project's "
+               ".velnamechange folder.";
     if (!report.written)
         return "The " + what + " were not saved; nothing on disk has changed. Reason: " + report.error.message;
     if (!report.notify.ok())

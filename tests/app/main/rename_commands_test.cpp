@@ -2,6 +2,8 @@
 
 #include "app_test_util.h"
 
+#include "store/file_set.h"
+
 #include <gtest/gtest.h>
 
 namespace vel {
@@ -283,6 +285,33 @@ TEST(SaveMessages, FailedSaveSaysNothingChangedAndWhy)
     EXPECT_NE(text.find(report.error.message), std::string::npos);
     EXPECT_FALSE(report.error.message.empty());
     EXPECT_EQ(Snapshot(project.path()), before);
+}
+
+TEST(SaveMessages, UnfinishedSaveDoesNotClaimNothingChanged)
+{
+    TestProject project;
+    project.AddProfile(1, "Alpha");
+    project.AddProfile(2, "Beta");
+    FaultInjectingFileSystem faulty(RealFileSystem());
+    auto suite = project.Open(true, &faulty);
+    // Fail every operation from some point on; somewhere past the commit point
+    // the save can neither finish nor be undone.
+    bool seen = false;
+    for (long k = 1; k < 60 && !seen; ++k) {
+        faulty.Reset();
+        faulty.FailAt(k, true);
+        const SaveReport report = SaveProfiles(*suite);
+        faulty.Reset();
+        if (report.written || report.error.code != ErrorCode::Unfinished) {
+            ASSERT_TRUE(RecoverFileSets(RealFileSystem(), suite->Context.ProjectPath, {}).ok());
+            continue;
+        }
+        seen = true;
+        const std::string text = DescribeSave(report, SavedKind::Profiles);
+        EXPECT_EQ(text.find("nothing on disk has changed"), std::string::npos) << text;
+        EXPECT_NE(text.find("backup"), std::string::npos) << text;
+    }
+    EXPECT_TRUE(seen);
 }
 
 TEST(SaveMessages, FailedNotificationSaysTheFilesAreSaved)
