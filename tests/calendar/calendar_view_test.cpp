@@ -20,6 +20,11 @@ using testing::RecordingSurface;
 constexpr Rgb Strip(int k) { return Rgb{255, static_cast<std::uint8_t>(192 - 3 * k), static_cast<std::uint8_t>(192 - 3 * k)}; }
 constexpr Rgb TodayStrip(int k) { return Rgb{0, static_cast<std::uint8_t>(255 - 3 * k), 255}; }
 
+constexpr Rgb Colour(int r, int g, int b)
+{
+    return Rgb{static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(b)};
+}
+
 std::string Describe(Rgb c)
 {
     return "(" + std::to_string(c.r) + "," + std::to_string(c.g) + "," + std::to_string(c.b) + ")";
@@ -337,20 +342,20 @@ TEST(CalendarView, TimeBarsFollowTheSchedule)
     EXPECT_PIXEL(s, 42, y + 4, Grey(140));
     EXPECT_PIXEL(s, 68, y, Grey(220));
     // 420 * 37 / 1440 = 10.79 -> 11, 960 * 37 / 1440 = 24.67 -> 25.
-    EXPECT_PIXEL(s, 43, y, Rgb(128, 128, 128));
-    EXPECT_PIXEL(s, 43, y + 4, Rgb(128, 128, 128));
-    EXPECT_PIXEL(s, 44, y, Rgb(0, 240, 0));
-    EXPECT_PIXEL(s, 56, y + 1, Rgb(0, 221, 0));
-    EXPECT_PIXEL(s, 56, y + 4, Rgb(0, 164, 0));
-    EXPECT_PIXEL(s, 57, y, Rgb(128, 128, 128));
+    EXPECT_PIXEL(s, 43, y, Colour(128, 128, 128));
+    EXPECT_PIXEL(s, 43, y + 4, Colour(128, 128, 128));
+    EXPECT_PIXEL(s, 44, y, Colour(0, 240, 0));
+    EXPECT_PIXEL(s, 56, y + 1, Colour(0, 221, 0));
+    EXPECT_PIXEL(s, 56, y + 4, Colour(0, 164, 0));
+    EXPECT_PIXEL(s, 57, y, Colour(128, 128, 128));
     EXPECT_PIXEL(s, 58, y, Grey(220));
     EXPECT_PIXEL(s, 43, y + 5, RecordingSurface::Background);
 
     // Monday the 14th (stored 9, day type 8 inactive) shows Monday's periods.
-    EXPECT_PIXEL(s, 44, y + 25, Rgb(0, 240, 0));
+    EXPECT_PIXEL(s, 44, y + 25, Colour(0, 240, 0));
     // Wednesday the 16th runs as Tuesday: the whole day.
-    EXPECT_PIXEL(s, 112 + 1, y + 25, Rgb(0, 240, 0));
-    EXPECT_PIXEL(s, 112 + 36, y + 25, Rgb(0, 240, 0));
+    EXPECT_PIXEL(s, 112 + 1, y + 25, Colour(0, 240, 0));
+    EXPECT_PIXEL(s, 112 + 36, y + 25, Colour(0, 240, 0));
     // Wednesday the 9th: no periods.
     EXPECT_PIXEL(s, 112 + 20, y, Grey(220));
 
@@ -359,8 +364,8 @@ TEST(CalendarView, TimeBarsFollowTheSchedule)
     v.Show(2026, 12);
     ASSERT_TRUE(v.Paint().ok());
     EXPECT_PIXEL(s, 32 + 11 + 1, y + 50, Grey(220));
-    EXPECT_PIXEL(s, 32 + 16, y + 50, Rgb(0, 240, 0));
-    EXPECT_PIXEL(s, 32 + 15, y + 50, Rgb(128, 128, 128));
+    EXPECT_PIXEL(s, 32 + 16, y + 50, Colour(0, 240, 0));
+    EXPECT_PIXEL(s, 32 + 15, y + 50, Colour(128, 128, 128));
 
     // No bars without the time axis, nor without a schedule.
     v.cal.m_ShowTimeAxis = 0;
