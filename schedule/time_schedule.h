@@ -126,7 +126,10 @@ public:
     // is not wholly there is left out), the schedule stays consistent, and the
     // result is a Truncated error naming the source and byte offset.
     Status ReadFromDisk(ByteReader& file);
-    // The schedule as text, two characters per value, high byte first.
+    // The schedule as text, two characters per value, high byte first. A day
+    // type with more than 32767 periods (which SaveToDisk refuses) has its
+    // count wrapped to 16 bits here, as the text form always did; such a text
+    // does not read back: check with MaxPeriodsPerDayType first.
     AnsiText ComposePeriodArray() const;
     // Sets the schedule from a period array. A text that ends too early is an
     // InvalidArgument error; the day types before the failing value keep what
