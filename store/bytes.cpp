@@ -21,7 +21,7 @@ Status ByteReader::Need(std::size_t n, const char* what)
     return Status::Ok();
 }
 
-Result<std::int16_t> ByteReader::ReadI16()
+Result<std::int16_t> ByteReader::ReadI16Slow()
 {
     VEL_TRY(Need(2, "a 16-bit integer"));
     const auto u = static_cast<std::uint16_t>(m_data[m_pos] | (m_data[m_pos + 1] << 8));

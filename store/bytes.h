@@ -34,7 +34,15 @@ public:
     bool atEnd() const { return m_pos >= m_data.size(); }
     const std::string& source() const { return m_source; }
 
-    Result<std::int16_t> ReadI16();
+    Result<std::int16_t> ReadI16()
+    {
+        if (m_data.size() - m_pos >= 2) {
+            const auto u = static_cast<std::uint16_t>(m_data[m_pos] | (m_data[m_pos + 1] << 8));
+            m_pos += 2;
+            return static_cast<std::int16_t>(u);
+        }
+        return ReadI16Slow();
+    }
     Result<std::int32_t> ReadI32();
     Result<std::int64_t> ReadI64();
     Status ReadBytes(std::span<std::uint8_t> out);
@@ -45,6 +53,7 @@ public:
     Error ErrorHere(ErrorCode code, const std::string& what) const;
 
 private:
+    Result<std::int16_t> ReadI16Slow();
     Status Need(std::size_t n, const char* what);
 
     std::span<const std::uint8_t> m_data;

@@ -62,10 +62,7 @@ Result<std::vector<KindFile>> ListKindFiles(FileSystem& fs, const std::string& f
         if (!EqualNoCase(e.name.substr(length - 4), ".dat")) continue;
         files.push_back({e.name, JoinPath(folder, e.name), e.name.substr(prefix.size(), 4)});
     }
-    std::sort(files.begin(), files.end(), [](const KindFile& a, const KindFile& b) {
-        const int c = CompareUpper(a.name, b.name);
-        return c != 0 ? c < 0 : a.name < b.name;
-    });
+    std::sort(files.begin(), files.end(), [](const KindFile& a, const KindFile& b) { return a.name < b.name; });
     return files;
 }
 

@@ -33,7 +33,7 @@ struct KindFile {
 };
 
 // Ordinary, not hidden files of a kind folder whose names are prefix + four
-// characters + ".dat" (any case), sorted by name.
+// characters + ".dat" (any case), sorted by name (byte order).
 Result<std::vector<KindFile>> ListKindFiles(FileSystem& fs, const std::string& folder, const std::string& prefix);
 
 // The four characters after the prefix as a number: four decimal digits only.
