@@ -56,6 +56,34 @@ void BM_PeriodArrayRoundTrip(benchmark::State& state)
 }
 BENCHMARK(BM_PeriodArrayRoundTrip)->Unit(benchmark::kMillisecond);
 
+// A host that answers the Mon-Fri menu item as unchecked and accepts the rest.
+class QuietHost : public vel::HostContainer {
+public:
+    using vel::HostContainer::Call;
+    vel::Result<vel::HostValue> Call(std::string_view, std::span<vel::HostValue>) override
+    {
+        return vel::HostValue{false};
+    }
+};
+
+// Grouping Monday to Friday copies Monday's periods to four day types and
+// merges each copy: long lists without overlaps must not be walked pair by
+// pair.
+void BM_GroupMonFriLongLists(benchmark::State& state)
+{
+    QuietHost host;
+    for (auto _ : state) {
+        state.PauseTiming();
+        vel::cTimeSchedule s;
+        for (std::int32_t k = 0; k < 32767; ++k)
+            (void)s.AppendPeriod(0, static_cast<std::int16_t>(k), static_cast<std::int16_t>(k));
+        state.ResumeTiming();
+        if (!s.GroupMonFri(host, nullptr).ok()) state.SkipWithError("group failed");
+        benchmark::DoNotOptimize(s.TotalPeriods());
+    }
+}
+BENCHMARK(BM_GroupMonFriLongLists)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 BENCHMARK_MAIN();

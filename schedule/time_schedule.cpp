@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace vel {
 
@@ -19,6 +20,37 @@ Status CheckDayType(std::int32_t dayType)
 std::size_t Index(std::int32_t dayType)
 {
     return static_cast<std::size_t>(dayType);
+}
+
+// Whether some period P of the list would take in another period Q
+// (P.start <= Q.start <= P.stop), found in O(n log n) so that long lists
+// without overlaps are not walked pair by pair.
+bool AnyPeriodMerges(const PeriodList& list)
+{
+    if (list.size() < 2) return false;
+    std::vector<std::pair<std::int16_t, std::int16_t>> byStart;
+    byStart.reserve(list.size());
+    for (const auto& p : list) byStart.emplace_back(p->m_StartMinute, p->m_StopMinute);
+    std::sort(byStart.begin(), byStart.end());
+    bool seenEarlier = false;
+    std::int16_t maxStopEarlier = 0; // over periods with a smaller start
+    for (std::size_t i = 0; i < byStart.size();) {
+        const std::int16_t start = byStart[i].first;
+        std::size_t end = i;
+        std::int16_t maxStopHere = byStart[i].second;
+        while (end < byStart.size() && byStart[end].first == start) {
+            maxStopHere = std::max(maxStopHere, byStart[end].second);
+            ++end;
+        }
+        if (seenEarlier && maxStopEarlier >= start) return true;
+        // Two periods with the same start: one takes the other unless every
+        // one of them stops before it starts.
+        if (end - i >= 2 && maxStopHere >= start) return true;
+        maxStopEarlier = seenEarlier ? std::max(maxStopEarlier, maxStopHere) : maxStopHere;
+        seenEarlier = true;
+        i = end;
+    }
+    return false;
 }
 
 const std::shared_ptr<const DayTypeNameTable>& EmptyNames()
@@ -266,7 +298,7 @@ Status cTimeSchedule::MergeOverlappingPeriods(std::int32_t DayType)
     VEL_TRY(CheckDayType(DayType));
     const std::size_t d = Index(DayType);
     PeriodList& list = m_Periods[d];
-    bool merged = true;
+    bool merged = AnyPeriodMerges(list);
     while (merged) {
         merged = false;
         for (std::size_t pi = 0; pi < list.size(); ++pi) {

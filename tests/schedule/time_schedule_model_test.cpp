@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <utility>
 #include <vector>
 
@@ -166,6 +167,40 @@ TEST(TimeScheduleModel, MergeFollowsTheListOrderRules)
         Fill(s, 0, c.in);
         ASSERT_TRUE(cTimeScheduleTestAccess::Merge(s, 0).ok());
         EXPECT_EQ(Minutes(s, 0), c.out);
+    }
+}
+
+bool SomePairMerges(const MinutePairs& v)
+{
+    for (std::size_t i = 0; i < v.size(); ++i)
+        for (std::size_t j = 0; j < v.size(); ++j)
+            if (i != j && v[i].first <= v[j].first && v[j].first <= v[i].second) return true;
+    return false;
+}
+
+TEST(TimeScheduleModel, MergeOfRandomListsLeavesNothingToMerge)
+{
+    std::mt19937 rng(42);
+    std::uniform_int_distribution<int> minute(0, 1440);
+    std::uniform_int_distribution<int> count(0, 9);
+    for (int round = 0; round < 3000; ++round) {
+        MinutePairs in;
+        const int n = count(rng);
+        for (int k = 0; k < n; ++k) {
+            const int a = minute(rng);
+            // Mostly proper periods, some with the stop before the start.
+            const int b = (k % 4 == 3) ? a - minute(rng) % 60 : a + minute(rng) % 240;
+            in.emplace_back(a, b);
+        }
+        cTimeSchedule s;
+        Fill(s, 2, in);
+        ASSERT_TRUE(cTimeScheduleTestAccess::Merge(s, 2).ok());
+        const MinutePairs out = Minutes(s, 2);
+        EXPECT_FALSE(SomePairMerges(out)) << round;
+        if (!SomePairMerges(in)) {
+            EXPECT_EQ(out, in) << round;
+        }
+        EXPECT_LE(out.size(), in.size());
     }
 }
 
