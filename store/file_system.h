@@ -69,7 +69,7 @@ class FaultInjectingFileSystem : public FileSystem {
 public:
     explicit FaultInjectingFileSystem(FileSystem& inner) : m_inner(inner) {}
 
-    void FailAt(long k, bool forever) { m_failAt = k; m_forever = forever; }
+    void FailAt(long k, bool andAfter) { m_failAt = k; m_forever = andAfter; }
     void CountReads(bool on) { m_countReads = on; }
     void OnOperation(std::function<void(long k, const std::string& what)> hook) { m_hook = std::move(hook); }
     long operations() const { return m_count; }
