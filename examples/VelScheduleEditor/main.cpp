@@ -7,12 +7,9 @@
 // mouse operations; --screenshot saves the drawing surface, in surface
 // pixels, as a PNG and ends the program instead of showing the window.
 
-// The store's headers come before any Qt header: Qt defines "forever" as a
-// macro, a name the store uses.
+#include "examples/VelScheduleEditor/schedule_editor_window.h"
 #include "store/file_system.h"
 #include "store/profiles/route_profile_store.h"
-
-#include "examples/VelScheduleEditor/schedule_editor_window.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -1,7 +1,5 @@
-// The store's headers come before any Qt header ("forever" is a Qt macro).
-#include "store/profiles/route_profile_store.h"
-
 #include "examples/VelScheduleEditor/schedule_editor_window.h"
+#include "store/profiles/route_profile_store.h"
 
 #include <gtest/gtest.h>
 
