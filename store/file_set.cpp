@@ -205,6 +205,50 @@ private:
 
 std::string WorkFolder(const std::string& projectPath) { return JoinPath(projectPath, ".velnamechange"); }
 
+Result<KindSave> BeginKindSave(FileSystem& fs, const std::string& projectPath, const std::string& kind,
+                               const std::string& prefix, bool haveEntries, const KindSnapshot& loaded)
+{
+    KindSave save;
+    save.kind = kind;
+    save.prefix = prefix;
+    auto folder = FindKindFolder(fs, projectPath, kind);
+    if (!folder) return folder.error();
+    save.folder = *folder;
+    if (!save.folder && haveEntries)
+        return MakeError(ErrorCode::Io, "the folder '" + projectPath + kind + "' does not exist");
+
+    if (loaded.taken) {
+        auto now = TakeSnapshot(fs, save.folder, prefix);
+        if (!now) return now.error();
+        if (!(*now == loaded))
+            return MakeError(ErrorCode::Conflict, "files of the " + kind + " were changed on disk since they were loaded: " +
+                                                      DescribeChanges(loaded, *now));
+    }
+    if (save.folder) {
+        auto existing = ListKindFiles(fs, *save.folder, prefix);
+        if (!existing) return existing.error();
+        for (const KindFile& f : *existing) save.existing.push_back(f.name);
+    }
+    return save;
+}
+
+Result<FileSetOutcome> FinishKindSave(FileSystem& fs, const std::string& projectPath, const KindSave& save,
+                                      std::vector<std::pair<std::string, ByteBuffer>> newFiles,
+                                      KindSnapshot& loaded)
+{
+    if (!save.folder) return FileSetOutcome{};
+    FileSetWrite set;
+    set.kind = save.kind;
+    set.folder = *save.folder;
+    set.oldNames = save.existing;
+    set.newFiles = std::move(newFiles);
+    auto written = WriteFileSet(fs, projectPath, set);
+    if (!written) return written.error();
+    auto after = TakeSnapshot(fs, save.folder, save.prefix);
+    loaded = after ? std::move(*after) : KindSnapshot{};
+    return written;
+}
+
 Result<FileSetOutcome> WriteFileSet(FileSystem& fs, const std::string& projectPath, const FileSetWrite& set)
 {
     const std::string work = WorkFolder(projectPath);

@@ -16,9 +16,11 @@
 //   .velnamechange/backup/<Kind>-YYYYMMDD-HHMMSS/   the previous set, kept
 
 #include "store/file_system.h"
+#include "store/project.h"
 #include "store/result.h"
 #include "store/texts.h"
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -37,6 +39,27 @@ struct FileSetOutcome {
 };
 
 std::string WorkFolder(const std::string& projectPath);
+
+// What every save of a kind starts from: the kind folder as it is on disk
+// (none when it does not exist) and the files of the kind in it.
+struct KindSave {
+    std::string kind;
+    std::string prefix;
+    std::optional<std::string> folder;
+    std::vector<std::string> existing;
+};
+
+// Refuses a save when the kind folder is missing although there is something
+// to write, or when another tool added, removed or changed files of the kind
+// since `loaded` was taken (a snapshot not taken is not compared).
+Result<KindSave> BeginKindSave(FileSystem& fs, const std::string& projectPath, const std::string& kind,
+                               const std::string& prefix, bool haveEntries, const KindSnapshot& loaded);
+
+// Replaces the files of the kind with `newFiles` and renews `loaded`. Nothing
+// is written when there is no kind folder (and so nothing to write).
+Result<FileSetOutcome> FinishKindSave(FileSystem& fs, const std::string& projectPath, const KindSave& save,
+                                      std::vector<std::pair<std::string, ByteBuffer>> newFiles,
+                                      KindSnapshot& loaded);
 
 Result<FileSetOutcome> WriteFileSet(FileSystem& fs, const std::string& projectPath, const FileSetWrite& set);
 

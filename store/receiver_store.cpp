@@ -169,42 +169,23 @@ SaveReport ReceiverStore::SaveAllReceivers(const StoreContext& ctx)
 
     SortReceivers();
 
-    auto folder = FindKindFolder(*ctx.fs, ctx.ProjectPath, Kind);
-    if (!folder) return fail(folder.error());
-    if (!*folder && NumberOfReceivers > 0)
-        return fail(MakeError(ErrorCode::Io, "the folder '" + ctx.ProjectPath + Kind + "' does not exist"));
+    auto save = BeginKindSave(*ctx.fs, ctx.ProjectPath, Kind, Prefix, NumberOfReceivers > 0, m_loaded);
+    if (!save) return fail(save.error());
 
-    if (m_loaded.taken) {
-        auto now = TakeSnapshot(*ctx.fs, *folder, Prefix);
-        if (!now) return fail(now.error());
-        if (!(*now == m_loaded))
-            return fail(MakeError(ErrorCode::Conflict, "receiver files were changed on disk since they were loaded: " +
-                                                           DescribeChanges(m_loaded, *now)));
+    std::vector<std::pair<std::string, ByteBuffer>> files;
+    for (std::int16_t i = 0; i < NumberOfReceivers; ++i) {
+        const std::string name = NumberedFileName(Prefix, i);
+        auto bytes = EncodeReceiverFile(at(static_cast<std::size_t>(i)), name);
+        if (!bytes) return fail(bytes.error());
+        // Read back what will be written: it must decode to the same receiver.
+        auto check = DecodeReceiverFile(*bytes, name);
+        if (!check || !(check->receiver == at(static_cast<std::size_t>(i))))
+            return fail(MakeError(ErrorCode::BadFormat, name + ": the encoded receiver does not read back unchanged"));
+        files.emplace_back(name, std::move(*bytes));
     }
-
-    if (*folder) {
-        FileSetWrite set;
-        set.kind = Kind;
-        set.folder = **folder;
-        auto existing = ListKindFiles(*ctx.fs, **folder, Prefix);
-        if (!existing) return fail(existing.error());
-        for (const KindFile& f : *existing) set.oldNames.push_back(f.name);
-        for (std::int16_t i = 0; i < NumberOfReceivers; ++i) {
-            const std::string name = NumberedFileName(Prefix, i);
-            auto bytes = EncodeReceiverFile(at(static_cast<std::size_t>(i)), name);
-            if (!bytes) return fail(bytes.error());
-            // Read back what will be written: it must decode to the same receiver.
-            auto check = DecodeReceiverFile(*bytes, name);
-            if (!check || !(check->receiver == at(static_cast<std::size_t>(i))))
-                return fail(MakeError(ErrorCode::BadFormat, name + ": the encoded receiver does not read back unchanged"));
-            set.newFiles.emplace_back(name, std::move(*bytes));
-        }
-        auto written = WriteFileSet(*ctx.fs, ctx.ProjectPath, set);
-        if (!written) return fail(written.error());
-        report.backupFolder = written->backupFolder;
-        auto after = TakeSnapshot(*ctx.fs, *folder, Prefix);
-        m_loaded = after ? std::move(*after) : KindSnapshot{};
-    }
+    auto written = FinishKindSave(*ctx.fs, ctx.ProjectPath, *save, std::move(files), m_loaded);
+    if (!written) return fail(written.error());
+    report.backupFolder = written->backupFolder;
     report.written = true;
     report.notify = ctx.PostCommand("RR");
     return report;

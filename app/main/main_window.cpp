@@ -208,30 +208,18 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void MainWindow::RenameSelectedProfile()
-{
-    QTreeWidgetItem* row = SelectedRow(m_listProfiles);
-    if (row == nullptr) return;
-    const QString answer = m_prompt.AskText(QString::fromLatin1(NewProfilePrompt), row->text(0));
-    const auto tag = static_cast<std::int16_t>(row->data(0, Qt::UserRole).toInt());
-    auto outcome = RenameProfile(m_suite, tag, answer.toStdString());
-    if (!outcome) {
-        m_prompt.Tell(QString::fromStdString(outcome.error().message));
-        return;
-    }
-    if (outcome->result == RenameResult::Renamed)
-        row->setText(0, Shown(outcome->newName));
-    else if (!outcome->message.empty())
-        m_prompt.Tell(QString::fromStdString(outcome->message));
-}
+void MainWindow::RenameSelectedProfile() { RenameSelected(m_listProfiles, NewProfilePrompt, RenameProfile); }
 
-void MainWindow::RenameSelectedReceiver()
+void MainWindow::RenameSelectedReceiver() { RenameSelected(m_listReceivers, NewReceiverPrompt, RenameReceiver); }
+
+void MainWindow::RenameSelected(QTreeWidget* list, const char* prompt,
+                                Result<RenameOutcome> (*rename)(Suite&, std::int16_t, std::string_view))
 {
-    QTreeWidgetItem* row = SelectedRow(m_listReceivers);
+    QTreeWidgetItem* row = SelectedRow(list);
     if (row == nullptr) return;
-    const QString answer = m_prompt.AskText(QString::fromLatin1(NewReceiverPrompt), row->text(0));
+    const QString answer = m_prompt.AskText(QString::fromLatin1(prompt), row->text(0));
     const auto tag = static_cast<std::int16_t>(row->data(0, Qt::UserRole).toInt());
-    auto outcome = RenameReceiver(m_suite, tag, answer.toStdString());
+    auto outcome = rename(m_suite, tag, answer.toStdString());
     if (!outcome) {
         m_prompt.Tell(QString::fromStdString(outcome.error().message));
         return;

@@ -6,6 +6,7 @@
 // tag (Qt::UserRole). A double-click renames the selected entry; the two
 // buttons save the tables. Controls keep their design positions.
 
+#include "app/main/rename_commands.h"
 #include "store/profiles/suite.h"
 
 #include <QIcon>
@@ -69,6 +70,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Asks for the selected row's new name and renames its entry.
+    void RenameSelected(QTreeWidget* list, const char* prompt,
+                        Result<RenameOutcome> (*rename)(Suite&, std::int16_t, std::string_view));
     void FillProfiles();
     void FillReceivers();
 

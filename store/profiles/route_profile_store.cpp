@@ -209,34 +209,17 @@ SaveReport RouteProfileStore::SaveAllRouteProfiles(const StoreContext& ctx)
         return report;
     };
 
-    auto folder = FindKindFolder(*ctx.fs, ctx.ProjectPath, Kind);
-    if (!folder) return fail(folder.error());
-    if (!*folder && NumberOfRouteProfiles > 0)
-        return fail(MakeError(ErrorCode::Io, "the folder '" + ctx.ProjectPath + Kind + "' does not exist"));
+    auto save = BeginKindSave(*ctx.fs, ctx.ProjectPath, Kind, Prefix, NumberOfRouteProfiles > 0, m_loaded);
+    if (!save) return fail(save.error());
 
-    if (m_loaded.taken) {
-        auto now = TakeSnapshot(*ctx.fs, *folder, Prefix);
-        if (!now) return fail(now.error());
-        if (!(*now == m_loaded))
-            return fail(MakeError(ErrorCode::Conflict, "route profile files were changed on disk since they were loaded: " +
-                                                           DescribeChanges(m_loaded, *now)));
-    }
-
-    if (*folder) {
-        FileSetWrite set;
-        set.kind = Kind;
-        set.folder = **folder;
-        auto existing = ListKindFiles(*ctx.fs, **folder, Prefix);
-        if (!existing) return fail(existing.error());
-        for (const KindFile& f : *existing) set.oldNames.push_back(f.name);
-
+    if (save->folder) {
         // The file number of every entry: its own ProfileNumber, unless that is
         // unset (0), cannot name a file that loads again (negative), or names
         // the same file as an earlier entry; then a fresh one, free among the
         // files on disk and the numbers of the whole table.
         const auto n = static_cast<std::size_t>(NumberOfRouteProfiles);
         std::set<std::string> taken;
-        for (const KindFile& f : *existing) taken.insert(UpperCaseAnsi(f.name));
+        for (const std::string& f : save->existing) taken.insert(UpperCaseAnsi(f));
         for (std::size_t i = 0; i < n; ++i)
             if (at(i).ProfileNumber() > 0) taken.insert(UpperCaseAnsi(NumberedFileName(Prefix, at(i).ProfileNumber())));
 
@@ -269,6 +252,7 @@ SaveReport RouteProfileStore::SaveAllRouteProfiles(const StoreContext& ctx)
             numbers[i] = number;
         }
 
+        std::vector<std::pair<std::string, ByteBuffer>> files;
         for (std::size_t i = 0; i < n; ++i) {
             const std::string name = NumberedFileName(Prefix, numbers[i]);
             const std::string who = "route profile " + Shown(at(i).Name()) + " (" + name + ")";
@@ -281,14 +265,12 @@ SaveReport RouteProfileStore::SaveAllRouteProfiles(const StoreContext& ctx)
             auto check = DecodeProfileFile(*bytes, name);
             if (!check || check->truncated || !check->problem.empty() || !(check->profile == profile))
                 return fail(MakeError(ErrorCode::BadFormat, who + ": the encoded profile does not read back unchanged"));
-            set.newFiles.emplace_back(name, std::move(*bytes));
+            files.emplace_back(name, std::move(*bytes));
         }
-        auto written = WriteFileSet(*ctx.fs, ctx.ProjectPath, set);
+        auto written = FinishKindSave(*ctx.fs, ctx.ProjectPath, *save, std::move(files), m_loaded);
         if (!written) return fail(written.error());
         report.backupFolder = written->backupFolder;
         for (std::size_t i = 0; i < n; ++i) at(i).SetProfileNumber(numbers[i]);
-        auto after = TakeSnapshot(*ctx.fs, *folder, Prefix);
-        m_loaded = after ? std::move(*after) : KindSnapshot{};
     }
     report.written = true;
     report.notify = ctx.PostCommand("RP:-1");

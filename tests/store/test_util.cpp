@@ -1,6 +1,10 @@
 #include "test_util.h"
 
+#include "store/file_set.h"
+
 #include <filesystem>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <fstream>
 #include <stdexcept>
 #include <stdlib.h>
@@ -63,6 +67,32 @@ std::vector<std::string> Names(const std::string& folder)
     for (const auto& e : fs::directory_iterator(folder)) out.push_back(e.path().filename().string());
     std::sort(out.begin(), out.end());
     return out;
+}
+
+long KillAtEveryOperation(const std::string& projectPath, const std::function<void()>& restore,
+                          const std::function<bool(FileSystem&)>& save, const std::function<void(long)>& check)
+{
+    for (long k = 1; k < 1000; ++k) {
+        restore();
+        const pid_t pid = ::fork();
+        if (pid == -1) throw std::runtime_error("fork failed");
+        if (pid == 0) {
+            FaultInjectingFileSystem faulty(RealFileSystem());
+            faulty.OnOperation([k](long n, const std::string&) {
+                if (n == k) ::_exit(9);
+            });
+            ::_exit(save(faulty) ? 0 : 4);
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        if (!WIFEXITED(status)) throw std::runtime_error("the saving process did not exit");
+        const int code = WEXITSTATUS(status);
+        if (code != 0 && code != 9) throw std::runtime_error("the save failed without being killed");
+        if (!RecoverFileSets(RealFileSystem(), projectPath, {}).ok()) throw std::runtime_error("recovery failed");
+        check(k);
+        if (code == 0) return k;
+    }
+    throw std::runtime_error("the save never ran to its end");
 }
 
 ByteBuffer Bytes(std::initializer_list<int> values)

@@ -3,8 +3,10 @@
 // Temporary project folders and file helpers for the store tests.
 
 #include "store/bytes.h"
+#include "store/file_system.h"
 #include "store/texts.h"
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -43,6 +45,14 @@ struct LogRecorder {
         return [this](const std::string& line) { lines.push_back(line); };
     }
 };
+
+// Kills a child process at file operation k = 1, 2, ... of `save` (which runs
+// in the child on a counting file system and returns whether it wrote), until
+// a save runs to its end. Before each run `restore` lays out the old files;
+// after each, what an interrupted save left is finished by the recovery step
+// and `check(k)` looks at the folder. Returns the number of runs.
+long KillAtEveryOperation(const std::string& projectPath, const std::function<void()>& restore,
+                          const std::function<bool(FileSystem&)>& save, const std::function<void(long)>& check);
 
 ByteBuffer Bytes(std::initializer_list<int> values);
 ByteBuffer Concat(std::initializer_list<ByteBuffer> parts);
