@@ -33,7 +33,7 @@ AnsiText List(std::initializer_list<AnsiText> names)
     return out;
 }
 
-struct ProfileSpec {
+struct SampleProfile {
     std::int16_t number;
     std::int16_t enabled;
     AnsiText name;
@@ -45,12 +45,12 @@ struct ProfileSpec {
     std::vector<Period> periods;
 };
 
-Status BuildSchedule(const ProfileSpec& spec, cTimeSchedule& s)
+Status BuildSchedule(const SampleProfile& sample, cTimeSchedule& s)
 {
-    if (spec.defaultPeriod) s.SetDefaultPeriod();
-    s.m_UseCalendar = spec.useCalendar ? -1 : 0;
-    for (std::int16_t d : spec.activeDays) s.m_DayTypeActive[static_cast<std::size_t>(d)] = -1;
-    for (const Period& p : spec.periods) {
+    if (sample.defaultPeriod) s.SetDefaultPeriod();
+    s.m_UseCalendar = sample.useCalendar ? -1 : 0;
+    for (std::int16_t d : sample.activeDays) s.m_DayTypeActive[static_cast<std::size_t>(d)] = -1;
+    for (const Period& p : sample.periods) {
         s.m_DayTypeActive[static_cast<std::size_t>(p.dayType)] = -1;
         auto added = s.AppendPeriod(p.dayType, p.start, p.stop);
         if (!added) return added.error();
@@ -65,12 +65,12 @@ Status BuildSchedule(const ProfileSpec& spec, cTimeSchedule& s)
     return Status::Ok();
 }
 
-std::vector<ProfileSpec> Profiles()
+std::vector<SampleProfile> Profiles()
 {
-    std::vector<ProfileSpec> out;
+    std::vector<SampleProfile> out;
     out.push_back({1, -1, "Day Shift", List({"Siren", "Pager"}), List({"Control Room"}), true, false, {}, {}});
     {
-        ProfileSpec p{2, -1, "Night Shift", List({"Pager", "SMS Gateway"}), List({"Control Room"}), false, false, {}, {}};
+        SampleProfile p{2, -1, "Night Shift", List({"Pager", "SMS Gateway"}), List({"Control Room"}), false, false, {}, {}};
         for (std::int16_t d = 0; d <= 6; ++d) {
             p.periods.push_back({d, H(0), H(7)});
             p.periods.push_back({d, H(16), H(24)});
@@ -84,7 +84,7 @@ std::vector<ProfileSpec> Profiles()
     out.push_back({17, 0, "Maintenance", List({"Email Relay"}), List({}), false, false, {},
                    {{1, H(22), H(23, 30)}, {3, H(6), H(6, 45)}}});
     {
-        ProfileSpec p{23, -1, "Fire Alarm", List({"Siren", SireneHall, "Pager"}), List({"Control Room", "SMS Gateway"}),
+        SampleProfile p{23, -1, "Fire Alarm", List({"Siren", SireneHall, "Pager"}), List({"Control Room", "SMS Gateway"}),
                       false, true, {}, {}};
         for (std::int16_t d = 0; d < 23; ++d) p.periods.push_back({d, H(0), H(24)});
         out.push_back(std::move(p));
@@ -108,7 +108,7 @@ TaggedValue String(const AnsiText& text) { return {TaggedValue::String, ByteBuff
 
 TaggedValue Boolean(bool v) { return {TaggedValue::Boolean, Integer(v ? -1 : 0).value}; }
 
-struct ReceiverSpec {
+struct SampleReceiver {
     std::int16_t file;
     std::int16_t id;
     std::int16_t enabled;
@@ -118,7 +118,7 @@ struct ReceiverSpec {
     AnsiText text1;
 };
 
-std::vector<ReceiverSpec> Receivers()
+std::vector<SampleReceiver> Receivers()
 {
     return {
         {0, 1, -1, 1, "Siren", {Integer(1), String("Output 1"), Boolean(true), TaggedValue{}}, "Hall A"},
@@ -135,30 +135,30 @@ Result<std::vector<std::pair<std::string, ByteBuffer>>> SampleProjectFiles()
 {
     std::vector<std::pair<std::string, ByteBuffer>> files;
 
-    for (const ProfileSpec& spec : Profiles()) {
+    for (const SampleProfile& sample : Profiles()) {
         RouteProfile p;
-        p.SetProfileNumber(spec.number);
-        p.SetEnabled(spec.enabled);
-        p.Name() = spec.name;
-        p.ReceiverList1() = spec.list1;
-        p.ReceiverList2() = spec.list2;
+        p.SetProfileNumber(sample.number);
+        p.SetEnabled(sample.enabled);
+        p.Name() = sample.name;
+        p.ReceiverList1() = sample.list1;
+        p.ReceiverList2() = sample.list2;
         cTimeSchedule schedule;
-        VEL_TRY(BuildSchedule(spec, schedule));
-        const std::string name = NumberedFileName("Profile_", spec.number);
+        VEL_TRY(BuildSchedule(sample, schedule));
+        const std::string name = NumberedFileName("Profile_", sample.number);
         auto bytes = EncodeProfileFile(p, schedule, name);
         if (!bytes) return bytes.error();
         files.emplace_back("Profiles/" + name, std::move(*bytes));
     }
 
-    for (const ReceiverSpec& spec : Receivers()) {
+    for (const SampleReceiver& sample : Receivers()) {
         Receiver r;
-        r.SetId(spec.id);
-        r.SetEnabled(spec.enabled);
-        r.SetReceiverType(spec.type);
-        r.Name() = spec.name;
-        for (std::size_t i = 0; i < 4; ++i) r.Settings(i) = spec.settings[i];
-        r.Text1() = spec.text1;
-        const std::string name = NumberedFileName("Receiver_", spec.file);
+        r.SetId(sample.id);
+        r.SetEnabled(sample.enabled);
+        r.SetReceiverType(sample.type);
+        r.Name() = sample.name;
+        for (std::size_t i = 0; i < 4; ++i) r.Settings(i) = sample.settings[i];
+        r.Text1() = sample.text1;
+        const std::string name = NumberedFileName("Receiver_", sample.file);
         auto bytes = EncodeReceiverFile(r, name);
         if (!bytes) return bytes.error();
         files.emplace_back("Receivers/" + name, std::move(*bytes));
