@@ -380,6 +380,19 @@ Status cTimeSchedule::ReadFromDisk(ByteReader& file)
         m_DayTypeGrouped[d] = next(d);
         RemoveAllPeriods(d);
         const std::int16_t n = next(d);
+        if (n > 0 && failure.ok() && file.remaining() >= 4 * static_cast<std::size_t>(n) + 2) {
+            // The whole day type is there: no value can run short.
+            PeriodList& list = m_Periods[d];
+            list.reserve(static_cast<std::size_t>(n));
+            for (std::int16_t i = 0; i < n; ++i) {
+                auto period = std::make_unique<cTimeSchedulePeriod>();
+                period->m_StartMinute = *file.ReadI16();
+                period->m_StopMinute = *file.ReadI16();
+                list.push_back(std::move(period));
+            }
+            m_DayTypeAxis[d] = *file.ReadI16();
+            continue;
+        }
         if (n > 0) {
             PeriodList& list = m_Periods[d];
             list.reserve(std::min<std::size_t>(static_cast<std::size_t>(n), file.remaining() / 4));

@@ -10,7 +10,7 @@ namespace {
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool EqualNoCase(const std::string& a, const std::string& b)
+bool EqualNoCase(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
@@ -53,16 +53,23 @@ Result<std::vector<KindFile>> ListKindFiles(FileSystem& fs, const std::string& f
 {
     auto entries = fs.ListDirectory(folder);
     if (!entries) return entries.error();
-    std::vector<KindFile> files;
+    std::vector<std::string> names;
     const std::size_t length = prefix.size() + 4 + 4;
-    for (const DirEntry& e : *entries) {
+    for (DirEntry& e : *entries) {
         if (!e.isRegularFile || e.name.empty() || e.name[0] == '.') continue;
         if (e.name.size() != length) continue;
-        if (!EqualNoCase(e.name.substr(0, prefix.size()), prefix)) continue;
-        if (!EqualNoCase(e.name.substr(length - 4), ".dat")) continue;
-        files.push_back({e.name, JoinPath(folder, e.name), e.name.substr(prefix.size(), 4)});
+        if (!EqualNoCase(std::string_view(e.name).substr(0, prefix.size()), prefix)) continue;
+        if (!EqualNoCase(std::string_view(e.name).substr(length - 4), ".dat")) continue;
+        names.push_back(std::move(e.name));
     }
-    std::sort(files.begin(), files.end(), [](const KindFile& a, const KindFile& b) { return a.name < b.name; });
+    std::sort(names.begin(), names.end());
+    std::vector<KindFile> files;
+    files.reserve(names.size());
+    for (std::string& name : names) {
+        std::string path = JoinPath(folder, name);
+        std::string number = name.substr(prefix.size(), 4);
+        files.push_back({std::move(name), std::move(path), std::move(number)});
+    }
     return files;
 }
 
