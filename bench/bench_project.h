@@ -6,12 +6,19 @@
 
 #include "store/profiles/route_profile_store.h"
 #include "store/receiver_store.h"
+#include "store/server_command.h"
 
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 namespace vel::bench {
+
+// The server library of a benchmark: takes every command, does nothing.
+class NoServer : public ServerCommand {
+public:
+    Status SetCommandEntry(const std::string&, std::int32_t) override { return Status::Ok(); }
+};
 
 inline std::string ReceiverName(int i) { return "Receiver " + std::to_string(1000 + i) + " pager"; }
 

@@ -8,16 +8,11 @@
 
 namespace {
 
-class NoServer : public vel::ServerCommand {
-public:
-    vel::Status SetCommandEntry(const std::string&, std::int32_t) override { return vel::Status::Ok(); }
-};
-
 void BM_ReceiverRenameCascade(benchmark::State& state)
 {
     const std::string project =
         vel::bench::MakeProject(std::filesystem::temp_directory_path() / "velnc-bench-rename");
-    NoServer server;
+    vel::bench::NoServer server;
     vel::Suite suite(project, &vel::RealFileSystem(), &server);
     suite.Context.log = {};
     (void)suite.LoadAll();

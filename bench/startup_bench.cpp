@@ -16,11 +16,6 @@
 
 namespace {
 
-class NoServer : public vel::ServerCommand {
-public:
-    vel::Status SetCommandEntry(const std::string&, std::int32_t) override { return vel::Status::Ok(); }
-};
-
 class SilentPrompt : public vel::Prompt {
 public:
     QString AskText(const QString&, const QString&) override { return {}; }
@@ -31,7 +26,7 @@ void BM_StartUpToShownWindow(benchmark::State& state)
 {
     const std::string project =
         vel::bench::MakeProject(std::filesystem::temp_directory_path() / "velnc-bench-startup");
-    NoServer server;
+    vel::bench::NoServer server;
     SilentPrompt prompt;
     for (auto _ : state) {
         vel::Suite suite(project, &vel::RealFileSystem(), &server);

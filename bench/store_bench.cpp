@@ -19,11 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class NoServer : public vel::ServerCommand {
-public:
-    vel::Status SetCommandEntry(const std::string&, std::int32_t) override { return vel::Status::Ok(); }
-};
-
 const std::string& Project()
 {
     static const std::string path = vel::bench::MakeProject(fs::temp_directory_path() / "velnc-bench-project");
@@ -41,7 +36,7 @@ std::vector<std::string> KindFiles(const std::string& folder)
 // empty tables and releasing the full ones afterwards are not counted.
 void BM_Load(benchmark::State& state)
 {
-    NoServer server;
+    vel::bench::NoServer server;
     for (auto _ : state) {
         state.PauseTiming();
         auto suite = std::make_unique<vel::Suite>(Project(), &vel::RealFileSystem(), &server);
@@ -76,7 +71,7 @@ BENCHMARK(BM_LoadFloor)->Unit(benchmark::kMillisecond);
 
 void Save(benchmark::State& state, bool profiles)
 {
-    NoServer server;
+    vel::bench::NoServer server;
     vel::Suite suite(Project(), &vel::RealFileSystem(), &server);
     suite.Context.log = {};
     (void)suite.LoadAll();

@@ -217,18 +217,13 @@ Result<KindSave> BeginKindSave(FileSystem& fs, const std::string& projectPath, c
     if (!save.folder && haveEntries)
         return MakeError(ErrorCode::Io, "the folder '" + projectPath + kind + "' does not exist");
 
-    if (loaded.taken) {
-        auto now = TakeSnapshot(fs, save.folder, prefix);
-        if (!now) return now.error();
-        if (!(*now == loaded))
-            return MakeError(ErrorCode::Conflict, "files of the " + kind + " were changed on disk since they were loaded: " +
-                                                      DescribeChanges(loaded, *now));
-    }
-    if (save.folder) {
-        auto existing = ListKindFiles(fs, *save.folder, prefix);
-        if (!existing) return existing.error();
-        for (const KindFile& f : *existing) save.existing.push_back(f.name);
-    }
+    // One listing serves both the comparison and the names to replace.
+    auto now = TakeSnapshot(fs, save.folder, prefix);
+    if (!now) return now.error();
+    if (loaded.taken && !(*now == loaded))
+        return MakeError(ErrorCode::Conflict, "files of the " + kind + " were changed on disk since they were loaded: " +
+                                                  DescribeChanges(loaded, *now));
+    for (const auto& stamp : now->files) save.existing.push_back(stamp.name);
     return save;
 }
 

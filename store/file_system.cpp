@@ -66,17 +66,21 @@ public:
     {
         const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) return SysError("cannot open", path, errno);
-        ByteBuffer buf;
+        std::size_t expected = 0;
         struct stat st {};
         if (::fstat(fd, &st) == 0) {
-            if (st.st_size > 0) buf.reserve(static_cast<std::size_t>(st.st_size));
+            if (st.st_size > 0) expected = static_cast<std::size_t>(st.st_size);
             if (info != nullptr) *info = ToInfo(st);
         } else if (info != nullptr) {
             *info = FileInfo{};
         }
-        std::uint8_t chunk[65536];
+        // Straight into the buffer, one byte more than the file's size so that
+        // finding the end needs no resize; a file that grows meanwhile is read on.
+        ByteBuffer buf(expected + 1);
+        std::size_t done = 0;
         for (;;) {
-            const ssize_t n = ::read(fd, chunk, sizeof chunk);
+            if (done == buf.size()) buf.resize(buf.size() * 2);
+            const ssize_t n = ::read(fd, buf.data() + done, buf.size() - done);
             if (n < 0) {
                 if (errno == EINTR) continue;
                 const int err = errno;
@@ -84,9 +88,10 @@ public:
                 return SysError("cannot read", path, err);
             }
             if (n == 0) break;
-            buf.insert(buf.end(), chunk, chunk + n);
+            done += static_cast<std::size_t>(n);
         }
         ::close(fd);
+        buf.resize(done);
         return buf;
     }
 

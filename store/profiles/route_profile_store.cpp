@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <optional>
 #include <random>
 #include <set>
 
@@ -107,12 +108,13 @@ void RouteProfileStore::SortRouteProfiles()
     }
 }
 
-bool RouteProfileStore::ReadRouteProfile(const StoreContext& ctx, std::int16_t slot, const KindFile& file,
-                                         LoadReport& report, FileInfo& info)
-{
-    const auto index = static_cast<std::size_t>(slot);
-    RouteProfileSchedules[index].reset();
+namespace {
 
+// Reads and decodes one profile file; nothing when it is not a loadable
+// profile, and the report says why.
+std::optional<DecodedProfile> ReadProfileFile(const StoreContext& ctx, const KindFile& file, LoadReport& report,
+                                              FileInfo& info)
+{
     auto versionLine = [&](std::int16_t version) {
         ctx.WriteLog(ctx.GetText(803) + " '" + file.path + "' (" + std::to_string(version) + ") " + ctx.GetText(805));
     };
@@ -121,27 +123,27 @@ bool RouteProfileStore::ReadRouteProfile(const StoreContext& ctx, std::int16_t s
     if (!data) {
         versionLine(0);
         report.passedOver.push_back({file.name, data.error().message});
-        return false;
+        return std::nullopt;
     }
     if (data->size() < 2) {
         report.passedOver.push_back({file.name, "shorter than 2 bytes"});
-        return false;
+        return std::nullopt;
     }
     auto decoded = DecodeProfileFile(*data, file.path);
     if (!decoded) {
         const auto version = static_cast<std::int16_t>((*data)[0] | ((*data)[1] << 8));
         versionLine(version);
         report.passedOver.push_back({file.name, "file version " + std::to_string(version) + " is not known"});
-        return false;
+        return std::nullopt;
     }
     if (!decoded->problem.empty()) {
         ctx.WriteLog("Profile file '" + file.path + "': " + decoded->problem +
                      (decoded->truncated ? "; the missing values read as zero or empty" : ""));
     }
-    *RouteProfiles[index] = std::move(decoded->profile);
-    RouteProfileSchedules[index] = std::move(decoded->schedule);
-    return true;
+    return std::move(*decoded);
 }
+
+} // namespace
 
 std::int16_t RouteProfileStore::ReadAllRouteProfiles(const StoreContext& ctx, LoadReport* report)
 {
@@ -176,23 +178,19 @@ std::int16_t RouteProfileStore::ReadAllRouteProfiles(const StoreContext& ctx, Lo
             rep.passedOver.push_back({f.name, "the characters after \"Profile_\" are not a number"});
             continue;
         }
+        FileInfo info;
         if (NumberOfRouteProfiles >= Capacity) {
-            // Decode into a scratch slot only to tell a loadable file from the rest.
-            RouteProfileStore scratch;
-            LoadReport ignored;
-            FileInfo info;
-            if (scratch.ReadRouteProfile(StoreContext{ctx.fs, ctx.ProjectPath, ctx.texts, {}, nullptr, {}}, 0, f,
-                                         ignored, info)) {
+            // Decoded only to tell a loadable file from the rest, quietly.
+            const StoreContext quiet{ctx.fs, ctx.ProjectPath, ctx.texts, {}, nullptr, {}};
+            if (ReadProfileFile(quiet, f, rep, info)) {
                 rep.passedOver.push_back({f.name, "the table holds only 300 route profiles"});
                 ctx.WriteLog("Profile file '" + f.path + "' passed over: the table holds only 300 route profiles");
-            } else {
-                rep.passedOver.insert(rep.passedOver.end(), ignored.passedOver.begin(), ignored.passedOver.end());
             }
-            AddStamp(*ctx.fs, snapshot, f, info.exists ? &info : nullptr);
-            continue;
+        } else if (auto decoded = ReadProfileFile(ctx, f, rep, info)) {
+            const auto slot = static_cast<std::size_t>(NumberOfRouteProfiles++);
+            *RouteProfiles[slot] = std::move(decoded->profile);
+            RouteProfileSchedules[slot] = std::move(decoded->schedule);
         }
-        FileInfo info;
-        if (ReadRouteProfile(ctx, NumberOfRouteProfiles, f, rep, info)) ++NumberOfRouteProfiles;
         AddStamp(*ctx.fs, snapshot, f, info.exists ? &info : nullptr);
     }
     SortRouteProfiles();

@@ -77,9 +77,6 @@ public:
     std::function<double()> Random;
 
 private:
-    // Reads one file into a slot; true when the profile was taken.
-    bool ReadRouteProfile(const StoreContext& ctx, std::int16_t slot, const KindFile& file, LoadReport& report,
-                          FileInfo& info);
     void SortRouteProfiles();
 
     KindSnapshot m_loaded;

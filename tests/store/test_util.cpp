@@ -2,6 +2,8 @@
 
 #include "store/file_set.h"
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -69,13 +71,18 @@ std::vector<std::string> Names(const std::string& folder)
     return out;
 }
 
-long KillAtEveryOperation(const std::string& projectPath, const std::function<void()>& restore,
-                          const std::function<bool(FileSystem&)>& save, const std::function<void(long)>& check)
+void KillAtEveryOperation(const std::string& projectPath, const std::string& folder,
+                          const std::map<std::string, ByteBuffer>& before,
+                          const std::map<std::string, ByteBuffer>& after,
+                          const std::function<bool(FileSystem&)>& save, long minRuns)
 {
-    for (long k = 1; k < 1000; ++k) {
-        restore();
+    bool sawNew = false;
+    for (long k = 1;; ++k) {
+        ASSERT_LT(k, 1000) << "the save never ran to its end";
+        for (const auto& name : Names(folder)) fs::remove(fs::path(folder) / name);
+        for (const auto& [name, data] : before) WriteBytes(folder + "/" + name, data);
         const pid_t pid = ::fork();
-        if (pid == -1) throw std::runtime_error("fork failed");
+        ASSERT_NE(pid, -1);
         if (pid == 0) {
             FaultInjectingFileSystem faulty(RealFileSystem());
             faulty.OnOperation([k](long n, const std::string&) {
@@ -85,14 +92,26 @@ long KillAtEveryOperation(const std::string& projectPath, const std::function<vo
         }
         int status = 0;
         ::waitpid(pid, &status, 0);
-        if (!WIFEXITED(status)) throw std::runtime_error("the saving process did not exit");
+        ASSERT_TRUE(WIFEXITED(status));
         const int code = WEXITSTATUS(status);
-        if (code != 0 && code != 9) throw std::runtime_error("the save failed without being killed");
-        if (!RecoverFileSets(RealFileSystem(), projectPath, {}).ok()) throw std::runtime_error("recovery failed");
-        check(k);
-        if (code == 0) return k;
+        ASSERT_TRUE(code == 0 || code == 9) << "the save failed without being killed, at operation " << k;
+        ASSERT_TRUE(RecoverFileSets(RealFileSystem(), projectPath, {}).ok());
+        const auto now = Snapshot(folder);
+        EXPECT_TRUE(now == before || now == after) << "killed at operation " << k;
+        sawNew = sawNew || now == after;
+        if (code == 0) {
+            EXPECT_GE(k, minRuns);
+            break;
+        }
     }
-    throw std::runtime_error("the save never ran to its end");
+    EXPECT_TRUE(sawNew);
+}
+
+Status RecordingServer::SetCommandEntry(const std::string& command, std::int32_t arg)
+{
+    if (fail) return MakeError(ErrorCode::NotAvailable, "the test's server is down");
+    commands.push_back(command + "\t" + std::to_string(arg));
+    return Status::Ok();
 }
 
 ByteBuffer Bytes(std::initializer_list<int> values)

@@ -4,6 +4,7 @@
 
 #include "store/bytes.h"
 #include "store/file_system.h"
+#include "store/server_command.h"
 #include "store/texts.h"
 
 #include <functional>
@@ -47,12 +48,24 @@ struct LogRecorder {
 };
 
 // Kills a child process at file operation k = 1, 2, ... of `save` (which runs
-// in the child on a counting file system and returns whether it wrote), until
-// a save runs to its end. Before each run `restore` lays out the old files;
-// after each, what an interrupted save left is finished by the recovery step
-// and `check(k)` looks at the folder. Returns the number of runs.
-long KillAtEveryOperation(const std::string& projectPath, const std::function<void()>& restore,
-                          const std::function<bool(FileSystem&)>& save, const std::function<void(long)>& check);
+// in the child, is handed the counting file system to save through, and
+// returns whether it wrote), until a save runs to its end. Before each run
+// `folder` is laid out as `before`; after each, what an interrupted save left
+// is finished by the recovery step, and the folder must hold exactly `before`
+// or exactly `after`. Expects at least `minRuns` runs and the new set seen.
+void KillAtEveryOperation(const std::string& projectPath, const std::string& folder,
+                          const std::map<std::string, ByteBuffer>& before,
+                          const std::map<std::string, ByteBuffer>& after,
+                          const std::function<bool(FileSystem&)>& save, long minRuns);
+
+// Records every command ("command<TAB>arg") instead of calling a library;
+// fails, recording nothing, when asked to.
+class RecordingServer : public ServerCommand {
+public:
+    Status SetCommandEntry(const std::string& command, std::int32_t arg) override;
+    std::vector<std::string> commands;
+    bool fail = false;
+};
 
 ByteBuffer Bytes(std::initializer_list<int> values);
 ByteBuffer Concat(std::initializer_list<ByteBuffer> parts);

@@ -6,13 +6,6 @@
 
 namespace vel::test {
 
-Status RecordingServer::SetCommandEntry(const std::string& command, std::int32_t arg)
-{
-    if (fail) return MakeError(ErrorCode::NotAvailable, "the test's server is down");
-    commands.push_back(command + "\t" + std::to_string(arg));
-    return Status::Ok();
-}
-
 TestProject::TestProject()
 {
     MakeDirs(m_dir / "Profiles");

@@ -1,7 +1,7 @@
 #pragma once
 
-// Projects on disk and a recording server for the tests of the commands, the
-// window and the command line.
+// Projects on disk for the tests of the commands, the window and the
+// command line.
 
 #include "store/profiles/suite.h"
 #include "tests/store/test_util.h"
@@ -11,13 +11,6 @@
 #include <vector>
 
 namespace vel::test {
-
-class RecordingServer final : public ServerCommand {
-public:
-    Status SetCommandEntry(const std::string& command, std::int32_t arg) override;
-    std::vector<std::string> commands;
-    bool fail = false;
-};
 
 // A temporary project folder with Profiles/ and Receivers/.
 class TestProject {
