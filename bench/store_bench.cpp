@@ -69,6 +69,48 @@ void BM_LoadFloor(benchmark::State& state)
 }
 BENCHMARK(BM_LoadFloor)->Unit(benchmark::kMillisecond);
 
+// Parts of the load, to show where its time beyond the floor goes: listing
+// the two folders, and decoding every file from memory into fresh tables.
+void BM_LoadPartListing(benchmark::State& state)
+{
+    for (auto _ : state) {
+        std::size_t n = 0;
+        for (const auto& [kind, prefix] : {std::pair{"Profiles", "Profile_"}, std::pair{"Receivers", "Receiver_"}}) {
+            auto folder = vel::FindKindFolder(vel::RealFileSystem(), Project(), kind);
+            auto files = vel::ListKindFiles(vel::RealFileSystem(), **folder, prefix);
+            n += files->size();
+        }
+        if (n != 600) state.SkipWithError("bad listing");
+    }
+}
+BENCHMARK(BM_LoadPartListing)->Unit(benchmark::kMillisecond);
+
+void BM_LoadPartDecoding(benchmark::State& state)
+{
+    std::vector<vel::ByteBuffer> profiles, receivers;
+    for (const auto& f : KindFiles(Project() + "Profiles")) profiles.push_back(*vel::RealFileSystem().ReadFile(f));
+    for (const auto& f : KindFiles(Project() + "Receivers")) receivers.push_back(*vel::RealFileSystem().ReadFile(f));
+    const std::string source = "bench";
+    vel::bench::NoServer server;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto suite = std::make_unique<vel::Suite>(Project(), &vel::RealFileSystem(), &server);
+        state.ResumeTiming();
+        for (std::size_t i = 0; i < receivers.size(); ++i)
+            if (!vel::DecodeReceiverInto(receivers[i], source, suite->ReceiverTable.at(i))) state.SkipWithError("decode");
+        for (std::size_t i = 0; i < profiles.size(); ++i) {
+            auto& schedule = suite->ProfileTable.RouteProfileSchedules[i];
+            schedule = std::make_unique<vel::cTimeSchedule>();
+            if (!vel::DecodeProfileInto(profiles[i], source, suite->ProfileTable.at(i), *schedule))
+                state.SkipWithError("decode");
+        }
+        state.PauseTiming();
+        suite.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_LoadPartDecoding)->Unit(benchmark::kMillisecond);
+
 void Save(benchmark::State& state, bool profiles)
 {
     vel::bench::NoServer server;

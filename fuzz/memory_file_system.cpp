@@ -11,11 +11,10 @@ Result<std::vector<DirEntry>> MemoryFileSystem::ListDirectory(const std::string&
     return std::vector<DirEntry>{};
 }
 
-Result<ByteBuffer> MemoryFileSystem::ReadFile(const std::string& path, FileInfo* info)
+Result<ByteBuffer> MemoryFileSystem::ReadFile(const std::string& path)
 {
     const auto it = files.find(path);
     if (it == files.end()) return Missing(path);
-    if (info != nullptr) *info = FileInfo{true, false, it->second.size(), 0, 0};
     return it->second;
 }
 

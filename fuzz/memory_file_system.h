@@ -13,7 +13,7 @@ public:
     std::map<std::string, ByteBuffer> files;
 
     Result<std::vector<DirEntry>> ListDirectory(const std::string& dir) override;
-    Result<ByteBuffer> ReadFile(const std::string& path, FileInfo* info = nullptr) override;
+    Result<ByteBuffer> ReadFile(const std::string& path) override;
     Status WriteFile(const std::string& path, std::span<const std::uint8_t> data, bool sync) override;
     Status Rename(const std::string& from, const std::string& to) override;
     Status Link(const std::string& existing, const std::string& newPath) override;

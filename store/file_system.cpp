@@ -24,10 +24,10 @@ FileInfo ToInfo(const struct stat& st)
     info.exists = true;
     info.isDirectory = S_ISDIR(st.st_mode);
     info.size = static_cast<std::uint64_t>(st.st_size);
-    info.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
-    info.inode = static_cast<std::uint64_t>(st.st_ino);
     return info;
 }
+
+constexpr std::size_t ReadChunk = 64 * 1024;
 
 class PosixFileSystem final : public FileSystem {
 public:
@@ -38,8 +38,8 @@ public:
         std::vector<DirEntry> out;
         errno = 0;
         while (dirent* e = ::readdir(d)) {
-            const std::string name = e->d_name;
-            if (name == "." || name == "..") continue;
+            const char* name = e->d_name;
+            if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
             DirEntry entry;
             entry.name = name;
             if (e->d_type == DT_REG || e->d_type == DT_DIR) {
@@ -48,7 +48,7 @@ public:
             } else {
                 // Links and file systems that do not tell the type.
                 struct stat st {};
-                if (::stat(JoinPath(dir, name).c_str(), &st) == 0) {
+                if (::stat(JoinPath(dir, entry.name).c_str(), &st) == 0) {
                     entry.isRegularFile = S_ISREG(st.st_mode);
                     entry.isDirectory = S_ISDIR(st.st_mode);
                 }
@@ -62,25 +62,19 @@ public:
         return out;
     }
 
-    Result<ByteBuffer> ReadFile(const std::string& path, FileInfo* info) override
+    Result<ByteBuffer> ReadFile(const std::string& path) override
     {
         const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) return SysError("cannot open", path, errno);
-        std::size_t expected = 0;
-        struct stat st {};
-        if (::fstat(fd, &st) == 0) {
-            if (st.st_size > 0) expected = static_cast<std::size_t>(st.st_size);
-            if (info != nullptr) *info = ToInfo(st);
-        } else if (info != nullptr) {
-            *info = FileInfo{};
-        }
-        // Straight into the buffer, one byte more than the file's size so that
-        // finding the end needs no resize; a file that grows meanwhile is read on.
-        ByteBuffer buf(expected + 1);
+        // The files of a project are small and many: each is read into one
+        // reused buffer and then copied out at its exact size, which costs less
+        // than asking the file system for the size first.
+        thread_local std::vector<std::uint8_t> scratch;
+        if (scratch.empty()) scratch.resize(ReadChunk);
         std::size_t done = 0;
         for (;;) {
-            if (done == buf.size()) buf.resize(buf.size() * 2);
-            const ssize_t n = ::read(fd, buf.data() + done, buf.size() - done);
+            if (done == scratch.size()) scratch.resize(scratch.size() * 2);
+            const ssize_t n = ::read(fd, scratch.data() + done, scratch.size() - done);
             if (n < 0) {
                 if (errno == EINTR) continue;
                 const int err = errno;
@@ -91,8 +85,13 @@ public:
             done += static_cast<std::size_t>(n);
         }
         ::close(fd);
-        buf.resize(done);
-        return buf;
+        ByteBuffer data(scratch.begin(), scratch.begin() + static_cast<std::ptrdiff_t>(done));
+        if (scratch.size() > 16 * ReadChunk) {
+            // Do not hold on to the room a very large file needed.
+            scratch.resize(ReadChunk);
+            scratch.shrink_to_fit();
+        }
+        return data;
     }
 
     Status WriteFile(const std::string& path, std::span<const std::uint8_t> data, bool sync) override
@@ -227,10 +226,10 @@ Result<std::vector<DirEntry>> FaultInjectingFileSystem::ListDirectory(const std:
     return m_inner.ListDirectory(dir);
 }
 
-Result<ByteBuffer> FaultInjectingFileSystem::ReadFile(const std::string& path, FileInfo* info)
+Result<ByteBuffer> FaultInjectingFileSystem::ReadFile(const std::string& path)
 {
     VEL_FAULT("read " + path, true);
-    return m_inner.ReadFile(path, info);
+    return m_inner.ReadFile(path);
 }
 
 Status FaultInjectingFileSystem::WriteFile(const std::string& path, std::span<const std::uint8_t> data, bool sync)

@@ -26,8 +26,6 @@ struct FileInfo {
     bool exists = false;
     bool isDirectory = false;
     std::uint64_t size = 0;
-    std::int64_t modifiedNs = 0; // modification time in nanoseconds
-    std::uint64_t inode = 0;
 };
 
 class FileSystem {
@@ -36,8 +34,8 @@ public:
 
     // Names in a directory (without "." and ".."), in no particular order.
     virtual Result<std::vector<DirEntry>> ListDirectory(const std::string& dir) = 0;
-    // The whole file; with info, also its size, time and inode as read.
-    virtual Result<ByteBuffer> ReadFile(const std::string& path, FileInfo* info = nullptr) = 0;
+    // The whole file.
+    virtual Result<ByteBuffer> ReadFile(const std::string& path) = 0;
     // Creates or truncates the file and writes all of data; with sync the data
     // is flushed to stable storage before success is reported.
     virtual Status WriteFile(const std::string& path, std::span<const std::uint8_t> data, bool sync) = 0;
@@ -76,7 +74,7 @@ public:
     void Reset() { m_count = 0; m_failAt = 0; m_forever = false; }
 
     Result<std::vector<DirEntry>> ListDirectory(const std::string& dir) override;
-    Result<ByteBuffer> ReadFile(const std::string& path, FileInfo* info = nullptr) override;
+    Result<ByteBuffer> ReadFile(const std::string& path) override;
     Status WriteFile(const std::string& path, std::span<const std::uint8_t> data, bool sync) override;
     Status Rename(const std::string& from, const std::string& to) override;
     Status Link(const std::string& existing, const std::string& newPath) override;

@@ -88,6 +88,16 @@ std::optional<std::int16_t> FileNumber(const std::string& numberPart)
 
 namespace vel {
 
+void KindSnapshot::Add(std::string name, Result<ByteBuffer> read)
+{
+    taken = true;
+    Stamp stamp;
+    stamp.name = std::move(name);
+    stamp.readable = read.ok();
+    if (read) stamp.content = std::move(*read);
+    files.push_back(std::move(stamp));
+}
+
 Result<KindSnapshot> TakeSnapshot(FileSystem& fs, const std::optional<std::string>& folder, const std::string& prefix)
 {
     KindSnapshot snap;
@@ -95,27 +105,8 @@ Result<KindSnapshot> TakeSnapshot(FileSystem& fs, const std::optional<std::strin
     if (!folder) return snap;
     auto files = ListKindFiles(fs, *folder, prefix);
     if (!files) return files.error();
-    for (const KindFile& f : *files) {
-        auto info = fs.Stat(f.path);
-        if (!info) return info.error();
-        if (!info->exists) continue;
-        snap.files.push_back({f.name, info->size, info->modifiedNs, info->inode});
-    }
+    for (KindFile& f : *files) snap.Add(std::move(f.name), fs.ReadFile(f.path));
     return snap;
-}
-
-void AddStamp(FileSystem& fs, KindSnapshot& snapshot, const KindFile& file, const FileInfo* known)
-{
-    snapshot.taken = true;
-    FileInfo info;
-    if (known != nullptr && known->exists) {
-        info = *known;
-    } else {
-        auto asked = fs.Stat(file.path);
-        if (!asked || !asked->exists) return;
-        info = *asked;
-    }
-    snapshot.files.push_back({file.name, info.size, info.modifiedNs, info.inode});
 }
 
 std::string DescribeChanges(const KindSnapshot& before, const KindSnapshot& now)

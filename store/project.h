@@ -44,26 +44,26 @@ std::optional<std::int16_t> FileNumber(const std::string& numberPart);
 namespace vel {
 
 // What a kind folder held at one moment, to tell whether another tool changed
-// it since the program loaded it.
+// it since the program loaded it: the name and the bytes of every kind file.
+// Comparing the bytes catches every change, also one that keeps a file's size
+// and time; the bytes are at hand anyway when the folder is loaded.
 struct KindSnapshot {
     struct Stamp {
         std::string name;
-        std::uint64_t size = 0;
-        std::int64_t modifiedNs = 0;
-        std::uint64_t inode = 0;
+        bool readable = false;
+        ByteBuffer content; // when readable
         bool operator==(const Stamp&) const = default;
     };
     bool taken = false;
     std::vector<Stamp> files;
     bool operator==(const KindSnapshot&) const = default;
+
+    // Adds a file in listing order, with what reading it returned.
+    void Add(std::string name, Result<ByteBuffer> read);
 };
 
-// Stamps of the kind files of a folder (an empty snapshot for a missing folder).
+// The kind files of a folder, each read (an empty snapshot for a missing folder).
 Result<KindSnapshot> TakeSnapshot(FileSystem& fs, const std::optional<std::string>& folder, const std::string& prefix);
-
-// Adds the stamp of one kind file to a snapshot being built in listing order:
-// from what reading it returned, or (known empty) by asking the file system.
-void AddStamp(FileSystem& fs, KindSnapshot& snapshot, const KindFile& file, const FileInfo* known);
 
 // The names of the files that differ between two snapshots, for a message.
 std::string DescribeChanges(const KindSnapshot& before, const KindSnapshot& now);

@@ -38,30 +38,37 @@ RecordLayout ReceiverV3Layout() { return ReceiverV3Entries; }
 Receiver::Receiver() : Record(ReceiverLayout()) {}
 ReceiverV3::ReceiverV3() : Record(ReceiverV3Layout()) {}
 
-Result<DecodedReceiver> DecodeReceiverFile(std::span<const std::uint8_t> data, const std::string& source)
+Result<std::int16_t> DecodeReceiverInto(std::span<const std::uint8_t> data, const std::string& source,
+                                        Receiver& receiver)
 {
     ByteReader in(data, source);
     auto version = in.ReadI16();
     if (!version) return version.error();
-    DecodedReceiver out;
-    out.version = *version;
     if (*version == 4) {
-        VEL_TRY(ReadRecord(in, out.receiver));
+        VEL_TRY(ReadRecord(in, receiver));
     } else if (*version == 3) {
         ReceiverV3 old;
         VEL_TRY(ReadRecord(in, old));
-        Receiver& r = out.receiver;
-        r.SetEnabled(-1);
-        r.SetId(old.Id());
-        r.SetReceiverType(old.ReceiverType());
-        r.Name() = old.Name();
-        r.Text1().clear();
-        for (std::size_t i = 0; i < 4; ++i) r.Settings(i) = old.Settings(i);
+        receiver.Clear();
+        receiver.SetEnabled(-1);
+        receiver.SetId(old.Id());
+        receiver.SetReceiverType(old.ReceiverType());
+        receiver.Name() = old.Name();
+        for (std::size_t i = 0; i < 4; ++i) receiver.Settings(i) = old.Settings(i);
     } else {
         return MakeError(ErrorCode::BadFormat, std::to_string(*version));
     }
     if (!in.atEnd())
         return in.ErrorHere(ErrorCode::BadFormat, std::to_string(in.remaining()) + " bytes follow the receiver record");
+    return *version;
+}
+
+Result<DecodedReceiver> DecodeReceiverFile(std::span<const std::uint8_t> data, const std::string& source)
+{
+    DecodedReceiver out;
+    auto version = DecodeReceiverInto(data, source, out.receiver);
+    if (!version) return version.error();
+    out.version = *version;
     return out;
 }
 
@@ -114,44 +121,39 @@ std::int16_t ReceiverStore::ReadAllReceivers(const StoreContext& ctx, LoadReport
         passOver(**folder, files.error().message, true);
         return 0;
     }
-    for (const KindFile& f : *files) {
+    // Files are decoded straight into the next free slot; one beyond the
+    // table's end goes to a spare, only to tell whether it would load.
+    std::unique_ptr<Receiver> spare;
+    for (KindFile& f : *files) {
+        auto data = ctx.fs->ReadFile(f.path);
         if (!FileNumber(f.numberPart)) {
-            AddStamp(*ctx.fs, snapshot, f, nullptr);
             passOver(f.name, "the characters after \"Receiver_\" are not a number", false);
-            continue;
-        }
-        FileInfo info;
-        auto data = ctx.fs->ReadFile(f.path, &info);
-        AddStamp(*ctx.fs, snapshot, f, data ? &info : nullptr);
-        if (!data) {
+        } else if (!data) {
             passOver(f.name, data.error().message, true);
-            continue;
-        }
-        if (data->size() < 2) {
+        } else if (data->size() < 2) {
             passOver(f.name, "shorter than 2 bytes", false);
-            continue;
-        }
-        auto decoded = DecodeReceiverFile(*data, f.path);
-        if (!decoded) {
-            const std::int16_t version = static_cast<std::int16_t>((*data)[0] | ((*data)[1] << 8));
-            if (version != 3 && version != 4) {
-                ctx.WriteLog(ctx.GetText(803) + " '" + f.name + "' (" + std::to_string(version) + ") " + ctx.GetText(804));
-                passOver(f.name, "file version " + std::to_string(version) + " is not known", false);
+        } else {
+            const bool full = NumberOfReceivers >= Capacity;
+            if (full && !spare) spare = std::make_unique<Receiver>();
+            Receiver& into = full ? *spare : at(static_cast<std::size_t>(NumberOfReceivers));
+            auto version = DecodeReceiverInto(*data, f.path, into);
+            if (!version) {
+                const auto v = static_cast<std::int16_t>((*data)[0] | ((*data)[1] << 8));
+                if (v != 3 && v != 4) {
+                    ctx.WriteLog(ctx.GetText(803) + " '" + f.name + "' (" + std::to_string(v) + ") " + ctx.GetText(804));
+                    passOver(f.name, "file version " + std::to_string(v) + " is not known", false);
+                } else {
+                    passOver(f.name, version.error().message, true);
+                }
+            } else if (full) {
+                passOver(f.name, "the table holds only 300 receivers", true);
             } else {
-                passOver(f.name, decoded.error().message, true);
+                if (*version == 3) ctx.WriteLog(ctx.GetText(888) + " '" + f.name + "' (3 -> 4)");
+                into.SetStatus(0);
+                ++NumberOfReceivers;
             }
-            continue;
         }
-        if (NumberOfReceivers >= Capacity) {
-            passOver(f.name, "the table holds only 300 receivers", true);
-            continue;
-        }
-        if (decoded->version == 3)
-            ctx.WriteLog(ctx.GetText(888) + " '" + f.name + "' (3 -> 4)");
-        Receiver& slot = at(static_cast<std::size_t>(NumberOfReceivers));
-        slot = std::move(decoded->receiver);
-        slot.SetStatus(0);
-        ++NumberOfReceivers;
+        snapshot.Add(std::move(f.name), std::move(data));
     }
     SortReceivers();
     m_loaded = std::move(snapshot);

@@ -81,9 +81,13 @@ private:
     KindSnapshot m_loaded; // the folder as last loaded or saved
 };
 
-// Decodes one receiver file (either version) into a version-4 receiver.
-// `converted` is set for a version-3 file. An unknown version is an error
-// of code BadFormat whose message is the version.
+// Decodes one receiver file (either version) into a version-4 receiver and
+// returns the file's version. An unknown version is an error of code
+// BadFormat whose message is the version. On failure `receiver` holds what
+// was read so far.
+Result<std::int16_t> DecodeReceiverInto(std::span<const std::uint8_t> data, const std::string& source,
+                                        Receiver& receiver);
+// The same into a new receiver.
 struct DecodedReceiver {
     Receiver receiver;
     std::int16_t version = 0;

@@ -39,35 +39,46 @@ RecordLayout RouteProfileLayout() { return RouteProfileEntries; }
 
 RouteProfile::RouteProfile() : Record(RouteProfileLayout()) {}
 
-Result<DecodedProfile> DecodeProfileFile(std::span<const std::uint8_t> data, const std::string& source)
+Result<ProfileReadNotes> DecodeProfileInto(std::span<const std::uint8_t> data, const std::string& source,
+                                           RouteProfile& profile, cTimeSchedule& schedule)
 {
     ByteReader in(data, source);
     auto version = in.ReadI16();
     if (!version) return version.error();
     if (*version != 4) return MakeError(ErrorCode::BadFormat, std::to_string(*version));
 
-    DecodedProfile out;
-    out.version = 4;
-    out.schedule = std::make_unique<cTimeSchedule>();
-    Status record = ReadRecord(in, out.profile);
+    ProfileReadNotes notes;
+    Status record = ReadRecord(in, profile);
     if (!record) {
         // The schedule lies behind a record that could not be read whole: it
         // is missing too, and reads as zeros.
-        out.truncated = true;
-        out.problem = record.error().message;
+        notes.truncated = true;
+        notes.problem = record.error().message;
         ByteReader nothing(std::span<const std::uint8_t>{}, source);
-        (void)out.schedule->ReadFromDisk(nothing);
-        return out;
+        (void)schedule.ReadFromDisk(nothing);
+        return notes;
     }
-    Status schedule = out.schedule->ReadFromDisk(in);
-    if (!schedule) {
-        out.truncated = true;
-        out.problem = schedule.error().message;
+    Status read = schedule.ReadFromDisk(in);
+    if (!read) {
+        notes.truncated = true;
+        notes.problem = read.error().message;
     } else if (!in.atEnd()) {
-        out.problem = in.ErrorHere(ErrorCode::BadFormat, std::to_string(in.remaining()) +
-                                                             " bytes follow the schedule and are not carried over")
-                          .message;
+        notes.problem = in.ErrorHere(ErrorCode::BadFormat, std::to_string(in.remaining()) +
+                                                               " bytes follow the schedule and are not carried over")
+                            .message;
     }
+    return notes;
+}
+
+Result<DecodedProfile> DecodeProfileFile(std::span<const std::uint8_t> data, const std::string& source)
+{
+    DecodedProfile out;
+    out.schedule = std::make_unique<cTimeSchedule>();
+    auto notes = DecodeProfileInto(data, source, out.profile, *out.schedule);
+    if (!notes) return notes.error();
+    out.version = 4;
+    out.truncated = notes->truncated;
+    out.problem = std::move(notes->problem);
     return out;
 }
 
@@ -110,37 +121,36 @@ void RouteProfileStore::SortRouteProfiles()
 
 namespace {
 
-// Reads and decodes one profile file; nothing when it is not a loadable
-// profile, and the report says why.
-std::optional<DecodedProfile> ReadProfileFile(const StoreContext& ctx, const KindFile& file, LoadReport& report,
-                                              FileInfo& info)
+// Decodes one profile file into `profile` and `schedule`; false when it is not
+// a loadable profile, and the report says why.
+bool LoadProfileFile(const StoreContext& ctx, const KindFile& file, const Result<ByteBuffer>& data,
+                     LoadReport& report, RouteProfile& profile, cTimeSchedule& schedule)
 {
     auto versionLine = [&](std::int16_t version) {
         ctx.WriteLog(ctx.GetText(803) + " '" + file.path + "' (" + std::to_string(version) + ") " + ctx.GetText(805));
     };
 
-    auto data = ctx.fs->ReadFile(file.path, &info);
     if (!data) {
         versionLine(0);
         report.passedOver.push_back({file.name, data.error().message});
-        return std::nullopt;
+        return false;
     }
     if (data->size() < 2) {
         report.passedOver.push_back({file.name, "shorter than 2 bytes"});
-        return std::nullopt;
+        return false;
     }
-    auto decoded = DecodeProfileFile(*data, file.path);
-    if (!decoded) {
+    auto notes = DecodeProfileInto(*data, file.path, profile, schedule);
+    if (!notes) {
         const auto version = static_cast<std::int16_t>((*data)[0] | ((*data)[1] << 8));
         versionLine(version);
         report.passedOver.push_back({file.name, "file version " + std::to_string(version) + " is not known"});
-        return std::nullopt;
+        return false;
     }
-    if (!decoded->problem.empty()) {
-        ctx.WriteLog("Profile file '" + file.path + "': " + decoded->problem +
-                     (decoded->truncated ? "; the missing values read as zero or empty" : ""));
+    if (!notes->problem.empty()) {
+        ctx.WriteLog("Profile file '" + file.path + "': " + notes->problem +
+                     (notes->truncated ? "; the missing values read as zero or empty" : ""));
     }
-    return std::move(*decoded);
+    return true;
 }
 
 } // namespace
@@ -172,26 +182,32 @@ std::int16_t RouteProfileStore::ReadAllRouteProfiles(const StoreContext& ctx, Lo
         ctx.WriteLog("Profiles not loaded: " + files.error().message);
         return 0;
     }
-    for (const KindFile& f : *files) {
+    // Files are decoded straight into the next free slot; one beyond the
+    // table's end goes to a spare, only to tell whether it would load.
+    std::unique_ptr<RouteProfile> spareProfile;
+    std::unique_ptr<cTimeSchedule> spareSchedule;
+    for (KindFile& f : *files) {
+        auto data = ctx.fs->ReadFile(f.path);
         if (!FileNumber(f.numberPart)) {
-            AddStamp(*ctx.fs, snapshot, f, nullptr);
             rep.passedOver.push_back({f.name, "the characters after \"Profile_\" are not a number"});
-            continue;
-        }
-        FileInfo info;
-        if (NumberOfRouteProfiles >= Capacity) {
-            // Decoded only to tell a loadable file from the rest, quietly.
+        } else if (NumberOfRouteProfiles >= Capacity) {
+            if (!spareProfile) spareProfile = std::make_unique<RouteProfile>();
+            spareSchedule = std::make_unique<cTimeSchedule>();
+            // Quietly: only a loadable file is worth a line here.
             const StoreContext quiet{ctx.fs, ctx.ProjectPath, ctx.texts, {}, nullptr, {}};
-            if (ReadProfileFile(quiet, f, rep, info)) {
+            if (LoadProfileFile(quiet, f, data, rep, *spareProfile, *spareSchedule)) {
                 rep.passedOver.push_back({f.name, "the table holds only 300 route profiles"});
                 ctx.WriteLog("Profile file '" + f.path + "' passed over: the table holds only 300 route profiles");
             }
-        } else if (auto decoded = ReadProfileFile(ctx, f, rep, info)) {
-            const auto slot = static_cast<std::size_t>(NumberOfRouteProfiles++);
-            *RouteProfiles[slot] = std::move(decoded->profile);
-            RouteProfileSchedules[slot] = std::move(decoded->schedule);
+        } else {
+            const auto slot = static_cast<std::size_t>(NumberOfRouteProfiles);
+            auto schedule = std::make_unique<cTimeSchedule>();
+            if (LoadProfileFile(ctx, f, data, rep, *RouteProfiles[slot], *schedule)) {
+                RouteProfileSchedules[slot] = std::move(schedule);
+                ++NumberOfRouteProfiles;
+            }
         }
-        AddStamp(*ctx.fs, snapshot, f, info.exists ? &info : nullptr);
+        snapshot.Add(std::move(f.name), std::move(data));
     }
     SortRouteProfiles();
     m_loaded = std::move(snapshot);

@@ -35,16 +35,25 @@ public:
 
 RecordLayout RouteProfileLayout();
 
-// A decoded profile file. `truncated` is set when the file ended inside the
-// record or the schedule: the missing values are zero or empty then.
+// What decoding a profile file noticed. `truncated` is set when the file ended
+// inside the record or the schedule: the missing values are zero or empty then.
+struct ProfileReadNotes {
+    bool truncated = false;
+    std::string problem; // what was missing or left over, for the log
+};
+// Decodes a profile file into `profile` and `schedule`. An unknown version is
+// a BadFormat error whose message is the version.
+Result<ProfileReadNotes> DecodeProfileInto(std::span<const std::uint8_t> data, const std::string& source,
+                                           RouteProfile& profile, cTimeSchedule& schedule);
+
+// The same into a new profile and schedule.
 struct DecodedProfile {
     RouteProfile profile;
     std::unique_ptr<cTimeSchedule> schedule;
     std::int16_t version = 0;
     bool truncated = false;
-    std::string problem; // what was missing, for the log
+    std::string problem;
 };
-// An unknown version is a BadFormat error whose message is the version.
 Result<DecodedProfile> DecodeProfileFile(std::span<const std::uint8_t> data, const std::string& source);
 Result<ByteBuffer> EncodeProfileFile(const RouteProfile& profile, const cTimeSchedule& schedule,
                                      const std::string& target);

@@ -7,6 +7,8 @@
 
 #include <deque>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vel {
@@ -240,6 +242,45 @@ TEST_F(RouteProfileStoreTest, AProfileThatCannotBeWrittenChangesNothing)
     EXPECT_NE(r.error.message.find("'Two' (Profile_0002.dat)"), std::string::npos) << r.error.message;
     EXPECT_TRUE(server.commands.empty());
     EXPECT_TRUE(test::Snapshot(folder()) == before);
+}
+
+// Another tool's change is told by the bytes, not by the file's time: an
+// edit that keeps size and time is still refused, a rewrite with the same
+// bytes is not a change, and a removal is refused until the next load.
+TEST_F(RouteProfileStoreTest, ChangesByAnotherToolAreToldByTheirBytes)
+{
+    put("Profile_0001.dat", ProfileFile(1, "One"));
+    put("Profile_0002.dat", ProfileFile(2, "Two"));
+    ASSERT_EQ(store.ReadAllRouteProfiles(ctx), 2);
+
+    // Same bytes written again: nothing changed.
+    put("Profile_0002.dat", ProfileFile(2, "Two"));
+    ASSERT_TRUE(store.SaveAllRouteProfiles(ctx).ok());
+
+    // One byte of a name changed, size and modification time kept.
+    struct stat st {};
+    ASSERT_EQ(::stat(file("Profile_0001.dat").c_str(), &st), 0);
+    const ByteBuffer edited = ProfileFile(1, "Ona");
+    put("Profile_0001.dat", edited);
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, file("Profile_0001.dat").c_str(), times, 0), 0);
+    SaveReport r = store.SaveAllRouteProfiles(ctx);
+    EXPECT_FALSE(r.written);
+    EXPECT_EQ(r.error.code, ErrorCode::Conflict);
+    EXPECT_NE(r.error.message.find("Profile_0001.dat (changed)"), std::string::npos) << r.error.message;
+    EXPECT_EQ(test::ReadBytes(file("Profile_0001.dat")), edited);
+
+    ASSERT_EQ(store.ReadAllRouteProfiles(ctx), 2);
+    ASSERT_EQ(::unlink(file("Profile_0002.dat").c_str()), 0);
+    r = store.SaveAllRouteProfiles(ctx);
+    EXPECT_EQ(r.error.code, ErrorCode::Conflict);
+    EXPECT_NE(r.error.message.find("Profile_0002.dat (removed)"), std::string::npos) << r.error.message;
+    EXPECT_FALSE(test::Exists(file("Profile_0002.dat")));
+    EXPECT_EQ(server.commands, (std::vector<std::string>{"RP:-1\t0"}));
+
+    ASSERT_EQ(store.ReadAllRouteProfiles(ctx), 1);
+    EXPECT_TRUE(store.SaveAllRouteProfiles(ctx).ok());
+    EXPECT_EQ(test::ReadBytes(file("Profile_0001.dat")), edited);
 }
 
 TEST_F(RouteProfileStoreTest, InjectedFailureAtEveryOperationChangesNothing)
