@@ -191,8 +191,10 @@ std::int16_t RouteProfileStore::ReadAllRouteProfiles(const StoreContext& ctx, Lo
         if (!FileNumber(f.numberPart)) {
             rep.passedOver.push_back({f.name, "the characters after \"Profile_\" are not a number"});
         } else if (NumberOfRouteProfiles >= Capacity) {
-            if (!spareProfile) spareProfile = std::make_unique<RouteProfile>();
-            spareSchedule = std::make_unique<cTimeSchedule>();
+            if (!spareProfile) {
+                spareProfile = std::make_unique<RouteProfile>();
+                spareSchedule = std::make_unique<cTimeSchedule>();
+            }
             // Quietly: only a loadable file is worth a line here.
             const StoreContext quiet{ctx.fs, ctx.ProjectPath, ctx.texts, {}, nullptr, {}};
             if (LoadProfileFile(quiet, f, data, rep, *spareProfile, *spareSchedule)) {
