@@ -210,7 +210,6 @@ Result<KindSave> BeginKindSave(FileSystem& fs, const std::string& projectPath, c
 {
     KindSave save;
     save.kind = kind;
-    save.prefix = prefix;
     auto folder = FindKindFolder(fs, projectPath, kind);
     if (!folder) return folder.error();
     save.folder = *folder;
@@ -239,8 +238,13 @@ Result<FileSetOutcome> FinishKindSave(FileSystem& fs, const std::string& project
     set.newFiles = std::move(newFiles);
     auto written = WriteFileSet(fs, projectPath, set);
     if (!written) return written.error();
-    auto after = TakeSnapshot(fs, save.folder, save.prefix);
-    loaded = after ? std::move(*after) : KindSnapshot{};
+    // The folder now holds exactly the new set: the snapshot is taken from the
+    // bytes just written, in listing order, rather than read back.
+    std::sort(set.newFiles.begin(), set.newFiles.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    loaded = KindSnapshot{};
+    loaded.taken = true;
+    for (auto& [name, data] : set.newFiles) loaded.Add(name, std::move(data));
     return written;
 }
 

@@ -44,7 +44,6 @@ std::string WorkFolder(const std::string& projectPath);
 // (none when it does not exist) and the files of the kind in it.
 struct KindSave {
     std::string kind;
-    std::string prefix;
     std::optional<std::string> folder;
     std::vector<std::string> existing;
 };

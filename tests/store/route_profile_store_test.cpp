@@ -322,12 +322,6 @@ TEST_F(RouteProfileStoreTest, InjectedFailureAtEveryOperationChangesNothing)
     }
 }
 
-} // namespace
-} // namespace vel
-
-namespace vel {
-namespace {
-
 // The process dies at every file operation of a profile save: after recovery
 // the folder holds the complete old set or the complete new set.
 TEST_F(RouteProfileStoreTest, KilledAtEveryOperationLeavesOldOrNewSet)
