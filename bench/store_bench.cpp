@@ -4,10 +4,12 @@
 
 #include "bench_project.h"
 
-#include "store/file_set.h"
+#include "store/save_transaction.h"
 #include "store/profiles/suite.h"
 
 #include <benchmark/benchmark.h>
+
+#include <fstream>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -76,8 +78,10 @@ void BM_LoadPartListing(benchmark::State& state)
     for (auto _ : state) {
         std::size_t n = 0;
         for (const auto& [kind, prefix] : {std::pair{"Profiles", "Profile_"}, std::pair{"Receivers", "Receiver_"}}) {
-            auto folder = vel::FindKindFolder(vel::RealFileSystem(), Project(), kind);
-            auto files = vel::ListKindFiles(vel::RealFileSystem(), **folder, prefix);
+            auto project = vel::OpenFolder(vel::RealFileSystem(), Project());
+            auto found = vel::FindKindFolder(vel::RealFileSystem(), *project, kind);
+            auto folder = vel::OpenFolderAt(vel::RealFileSystem(), *project, *found->name);
+            auto files = vel::ListKindFiles(vel::RealFileSystem(), *folder, prefix);
             n += files->size();
         }
         if (n != 600) state.SkipWithError("bad listing");
@@ -88,8 +92,12 @@ BENCHMARK(BM_LoadPartListing)->Unit(benchmark::kMillisecond);
 void BM_LoadPartDecoding(benchmark::State& state)
 {
     std::vector<vel::ByteBuffer> profiles, receivers;
-    for (const auto& f : KindFiles(Project() + "Profiles")) profiles.push_back(*vel::RealFileSystem().ReadFile(f));
-    for (const auto& f : KindFiles(Project() + "Receivers")) receivers.push_back(*vel::RealFileSystem().ReadFile(f));
+    auto content = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return vel::ByteBuffer(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    for (const auto& f : KindFiles(Project() + "Profiles")) profiles.push_back(content(f));
+    for (const auto& f : KindFiles(Project() + "Receivers")) receivers.push_back(content(f));
     const std::string source = "bench";
     vel::bench::NoServer server;
     for (auto _ : state) {

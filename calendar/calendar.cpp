@@ -14,14 +14,6 @@ Error DayOutOfRange(std::int32_t day)
     return IndexOutOfRange("calendar days", day, 0, CalendarDays - 1);
 }
 
-std::string DirectoryOf(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
 std::int16_t DayTypeAt(const ByteBuffer& buffer, std::size_t day)
 {
     const auto lo = static_cast<std::uint16_t>(buffer[2 * day]);
@@ -57,10 +49,37 @@ Result<std::int16_t> cCalendar::GetDayType(std::int32_t TheDay) const
     return m_DayTypes[static_cast<std::size_t>(TheDay)];
 }
 
+namespace {
+
+// A calendar file is 29220 bytes; a longer one keeps what follows the day
+// types, up to this bound. A larger file is no calendar and is not read.
+constexpr std::uint64_t MaxCalendarFileBytes = 64u * 1024 * 1024;
+
+// Where the calendar named `name` really lives: the folder and the file name
+// with every link followed.
+struct CalendarPlace {
+    Folder folder;
+    std::string file;
+};
+
+Result<CalendarPlace> Locate(FileSystem& fs, const std::string& name)
+{
+    auto target = fs.ResolvePath(name);
+    if (!target) return target.error();
+    auto [dir, file] = SplitPath(*target);
+    auto folder = OpenFolder(fs, dir);
+    if (!folder) return folder.error();
+    return CalendarPlace{std::move(*folder), file};
+}
+
+} // namespace
+
 // The first 29220 bytes of the file, a short file padded with zero bytes.
 Result<ByteBuffer> cCalendar::ReadPadded(const std::string& CalendarName) const
 {
-    Result<ByteBuffer> content = m_FileSystem->ReadFile(CalendarName);
+    auto place = Locate(*m_FileSystem, CalendarName);
+    if (!place) return place.error();
+    Result<ByteBuffer> content = m_FileSystem->ReadAt(place->folder.handle(), place->file, MaxCalendarFileBytes);
     if (!content.ok()) return content.error();
     ByteBuffer padded(CalendarFileBytes, 0);
     std::copy_n(content->begin(), std::min(content->size(), CalendarFileBytes), padded.begin());
@@ -78,15 +97,21 @@ Result<bool> cCalendar::ReadFromDisk(const std::string& CalendarName)
 
 Result<bool> cCalendar::SaveToDisk(const std::string& CalendarName) const
 {
-    Result<FileInfo> info = m_FileSystem->Stat(CalendarName);
+    // The file is saved where it lives: through a link to its target, which
+    // keeps its permission bits, owner and group.
+    auto place = Locate(*m_FileSystem, CalendarName);
+    if (!place) return place.error();
+    const FolderHandle folder = place->folder.handle();
+    Result<FileInfo> info = m_FileSystem->StatAt(folder, place->file);
     if (!info.ok()) return info.error();
-    if (info->exists && info->isDirectory)
-        return MakeError(ErrorCode::Io, "cannot write calendar '" + CalendarName + "': it is a directory");
+    if (info->exists() && !info->isRegular())
+        return MakeError(ErrorCode::NotPlainFile, "cannot write calendar '" + CalendarName + "': it is " +
+                                                      (info->isFolder() ? "a folder" : "not a plain file"));
 
     // An existing longer file keeps its bytes past the day types.
     ByteBuffer image;
-    if (info->exists && info->size > CalendarFileBytes) {
-        Result<ByteBuffer> old = m_FileSystem->ReadFile(CalendarName);
+    if (info->exists() && info->size > CalendarFileBytes) {
+        Result<ByteBuffer> old = m_FileSystem->ReadAt(folder, place->file, MaxCalendarFileBytes);
         if (!old.ok()) return old.error();
         image = std::move(*old);
     }
@@ -97,21 +122,10 @@ Result<bool> cCalendar::SaveToDisk(const std::string& CalendarName) const
         image[2 * day + 1] = static_cast<std::uint8_t>(v >> 8);
     }
 
-    // The new content goes to a temporary file beside the calendar and then
-    // replaces it in one step, so that a failed write never leaves a
-    // half-written calendar behind.
-    const std::string temporary = CalendarName + ".tmp";
-    Status written = m_FileSystem->WriteFile(temporary, image, true);
-    if (!written.ok()) {
-        (void)m_FileSystem->Remove(temporary);
-        return written.error();
-    }
-    Status renamed = m_FileSystem->Rename(temporary, CalendarName);
-    if (!renamed.ok()) {
-        (void)m_FileSystem->Remove(temporary);
-        return renamed.error();
-    }
-    VEL_TRY(m_FileSystem->SyncDirectory(DirectoryOf(CalendarName)));
+    // The new content replaces the old in one step, so that a failed save
+    // never leaves a half-written calendar behind.
+    const FileAttributes attributes = info->exists() ? AttributesOf(*info) : DefaultAttributes();
+    VEL_TRY(ReplaceFileAt(*m_FileSystem, folder, place->file, image, attributes));
     return true;
 }
 

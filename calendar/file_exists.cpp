@@ -30,22 +30,28 @@ bool MatchesWildcard(const std::string& pattern, const std::string& name)
 bool FileExists(FileSystem& fs, const std::string& path)
 {
     if (path.empty() || path.back() == '/') return false;
-    const std::size_t slash = path.rfind('/');
-    const std::string dir = slash == std::string::npos ? std::string(".") : (slash == 0 ? "/" : path.substr(0, slash));
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const auto [dir, name] = SplitPath(path);
 
     if (name.find_first_of("*?") == std::string::npos) {
-        Result<FileInfo> info = fs.Stat(path);
-        return info.ok() && info->exists && !info->isDirectory;
+        // A link to a normal file counts as the file.
+        Result<std::string> target = fs.ResolvePath(path);
+        if (!target.ok()) return false;
+        const auto [targetDir, targetName] = SplitPath(*target);
+        Result<Folder> folder = OpenFolder(fs, targetDir);
+        if (!folder.ok()) return false;
+        Result<FileInfo> info = fs.StatAt(folder->handle(), targetName);
+        return info.ok() && info->isRegular();
     }
 
     // Wildcards are matched in the last part of the path only.
     if (dir.find_first_of("*?") != std::string::npos) return false;
-    Result<std::vector<DirEntry>> entries = fs.ListDirectory(dir);
+    Result<Folder> folder = OpenFolder(fs, dir);
+    if (!folder.ok()) return false;
+    Result<std::vector<DirEntry>> entries = fs.List(folder->handle());
     if (!entries.ok()) return false;
     const bool hiddenWanted = name.front() == '.';
     for (const DirEntry& entry : *entries) {
-        if (!entry.isRegularFile) continue;
+        if (entry.type != FileType::Regular) continue;
         if (!hiddenWanted && !entry.name.empty() && entry.name.front() == '.') continue;
         if (MatchesWildcard(name, entry.name)) return true;
     }

@@ -1,10 +1,13 @@
 #include "store/file_system.h"
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <random>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,28 +16,182 @@ namespace vel {
 
 namespace {
 
-Error SysError(const std::string& what, const std::string& path, int err)
+Error SysError(const std::string& what, const std::string& name, int err)
 {
-    return MakeError(ErrorCode::Io, what + " '" + path + "': " + std::strerror(err));
+    return MakeError(err == ENOENT ? ErrorCode::NotFound : ErrorCode::Io,
+                     what + " '" + name + "': " + std::strerror(err));
+}
+
+FileType TypeOf(mode_t mode)
+{
+    if (S_ISREG(mode)) return FileType::Regular;
+    if (S_ISDIR(mode)) return FileType::Folder;
+    if (S_ISLNK(mode)) return FileType::Link;
+    return FileType::Other;
 }
 
 FileInfo ToInfo(const struct stat& st)
 {
     FileInfo info;
-    info.exists = true;
-    info.isDirectory = S_ISDIR(st.st_mode);
+    info.type = TypeOf(st.st_mode);
     info.size = static_cast<std::uint64_t>(st.st_size);
+    info.mode = static_cast<std::uint32_t>(st.st_mode & 07777);
+    info.owner = static_cast<std::uint32_t>(st.st_uid);
+    info.group = static_cast<std::uint32_t>(st.st_gid);
     return info;
 }
 
-constexpr std::size_t ReadChunk = 64 * 1024;
+// What a name is, in words, for a refusal.
+std::string KindOfEntry(mode_t mode)
+{
+    if (S_ISLNK(mode)) return "a symbolic link";
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISFIFO(mode)) return "a named pipe";
+    if (S_ISSOCK(mode)) return "a socket";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+    return "a regular file";
+}
+
+Error NotPlain(const std::string& name, const std::string& what)
+{
+    return MakeError(ErrorCode::NotPlainFile, "'" + name + "' is " + what);
+}
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor()
+    {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return m_fd; }
+    int release()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
+    // Closes and reports what close says (a delayed write error).
+    int close()
+    {
+        const int fd = release();
+        return ::close(fd);
+    }
+
+private:
+    int m_fd;
+};
+
+// Gives a file another owner or group where the running user may; false
+// where it may not (which is no error: the file keeps what it has).
+bool TryChown(int fd, uid_t owner, gid_t group) { return ::fchown(fd, owner, group) == 0; }
+
+// Owner and group first (a change of owner may clear set-id bits), then the
+// bits. What the running user may not set is left as it is.
+Status ApplyAttributes(int fd, const std::string& name, const FileAttributes& a)
+{
+    const uid_t owner = a.owner ? static_cast<uid_t>(*a.owner) : static_cast<uid_t>(-1);
+    const gid_t group = a.group ? static_cast<gid_t>(*a.group) : static_cast<gid_t>(-1);
+    if ((a.owner || a.group) && !TryChown(fd, owner, group) && a.owner && a.group)
+        TryChown(fd, static_cast<uid_t>(-1), group);
+    if (::fchmod(fd, static_cast<mode_t>(a.mode & 07777)) != 0) return SysError("cannot set the mode of", name, errno);
+    return Status::Ok();
+}
+
+Status WriteAll(int fd, const std::string& name, std::span<const std::uint8_t> data)
+{
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return SysError("cannot write", name, errno);
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return Status::Ok();
+}
+
+Status FlushAndClose(Descriptor& fd, const std::string& name)
+{
+    if (::fsync(fd.get()) != 0) return SysError("cannot flush", name, errno);
+    if (fd.close() != 0) return SysError("cannot close", name, errno);
+    return Status::Ok();
+}
+
+// Opens a plain file for reading: no link followed, no wait on a pipe, a
+// regular file of at most maxBytes.
+Result<int> OpenPlainForReading(int dir, const std::string& name, std::uint64_t maxBytes, struct stat& st)
+{
+    const int fd = ::openat(dir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        const int err = errno;
+        if (err == ELOOP) return NotPlain(name, "a symbolic link, not a plain file");
+        return SysError("cannot open", name, err);
+    }
+    Descriptor guard(fd);
+    if (::fstat(fd, &st) != 0) return SysError("cannot examine", name, errno);
+    if (!S_ISREG(st.st_mode)) return NotPlain(name, KindOfEntry(st.st_mode) + ", not a plain file");
+    if (static_cast<std::uint64_t>(st.st_size) > maxBytes)
+        return NotPlain(name, std::to_string(st.st_size) + " bytes long, more than the " + std::to_string(maxBytes) +
+                                  " bytes such a file can hold");
+    return guard.release();
+}
 
 class PosixFileSystem final : public FileSystem {
 public:
-    Result<std::vector<DirEntry>> ListDirectory(const std::string& dir) override
+    Result<FolderHandle> OpenFolder(const std::string& path) override
     {
-        DIR* d = ::opendir(dir.c_str());
-        if (d == nullptr) return SysError("cannot list", dir, errno);
+        const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return SysError("cannot open folder", path, errno);
+        return fd;
+    }
+
+    Result<FolderHandle> OpenFolderAt(FolderHandle dir, const std::string& name, bool create,
+                                      const FileAttributes& attributes) override
+    {
+        constexpr int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+        int fd = ::openat(dir, name.c_str(), flags);
+        if (fd < 0 && errno == ENOENT && create) {
+            if (::mkdirat(dir, name.c_str(), 0700) != 0 && errno != EEXIST)
+                return SysError("cannot make folder", name, errno);
+            fd = ::openat(dir, name.c_str(), flags);
+            if (fd >= 0) {
+                Descriptor guard(fd);
+                VEL_TRY(ApplyAttributes(fd, name, attributes));
+                return guard.release();
+            }
+        }
+        if (fd < 0) {
+            const int err = errno;
+            struct stat st {};
+            if ((err == ELOOP || err == ENOTDIR) && ::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+                return NotPlain(name, KindOfEntry(st.st_mode) + ", not a folder");
+            return SysError("cannot open folder", name, err);
+        }
+        Descriptor guard(fd);
+        if (create) VEL_TRY(Widen(fd, name, attributes));
+        return guard.release();
+    }
+
+    void CloseFolder(FolderHandle dir) override
+    {
+        if (dir >= 0) ::close(dir);
+    }
+
+    Result<std::vector<DirEntry>> List(FolderHandle dir) override
+    {
+        // A description of its own, so that listings never share a position.
+        const int fd = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return SysError("cannot list", ".", errno);
+        DIR* d = ::fdopendir(fd);
+        if (d == nullptr) {
+            const int err = errno;
+            ::close(fd);
+            return SysError("cannot list", ".", err);
+        }
         std::vector<DirEntry> out;
         errno = 0;
         while (dirent* e = ::readdir(d)) {
@@ -42,154 +199,203 @@ public:
             if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
             DirEntry entry;
             entry.name = name;
-            if (e->d_type == DT_REG || e->d_type == DT_DIR) {
-                entry.isRegularFile = e->d_type == DT_REG;
-                entry.isDirectory = e->d_type == DT_DIR;
-            } else {
-                // Links and file systems that do not tell the type.
+            switch (e->d_type) {
+            case DT_REG: entry.type = FileType::Regular; break;
+            case DT_DIR: entry.type = FileType::Folder; break;
+            case DT_LNK: entry.type = FileType::Link; break;
+            case DT_UNKNOWN: {
                 struct stat st {};
-                if (::stat(JoinPath(dir, entry.name).c_str(), &st) == 0) {
-                    entry.isRegularFile = S_ISREG(st.st_mode);
-                    entry.isDirectory = S_ISDIR(st.st_mode);
-                }
+                entry.type = ::fstatat(::dirfd(d), name, &st, AT_SYMLINK_NOFOLLOW) == 0 ? TypeOf(st.st_mode)
+                                                                                        : FileType::Other;
+                break;
+            }
+            default: entry.type = FileType::Other; break;
             }
             out.push_back(std::move(entry));
             errno = 0;
         }
         const int err = errno;
         ::closedir(d);
-        if (err != 0) return SysError("cannot list", dir, err);
+        if (err != 0) return SysError("cannot list", ".", err);
         return out;
     }
 
-    Result<ByteBuffer> ReadFile(const std::string& path) override
-    {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return SysError("cannot open", path, errno);
-        // The files of a project are small and many: each is read into one
-        // reused buffer and then copied out at its exact size, which costs less
-        // than asking the file system for the size first.
-        thread_local std::vector<std::uint8_t> scratch;
-        if (scratch.empty()) scratch.resize(ReadChunk);
-        std::size_t done = 0;
-        for (;;) {
-            if (done == scratch.size()) scratch.resize(scratch.size() * 2);
-            const ssize_t n = ::read(fd, scratch.data() + done, scratch.size() - done);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                const int err = errno;
-                ::close(fd);
-                return SysError("cannot read", path, err);
-            }
-            if (n == 0) break;
-            done += static_cast<std::size_t>(n);
-        }
-        ::close(fd);
-        ByteBuffer data(scratch.begin(), scratch.begin() + static_cast<std::ptrdiff_t>(done));
-        if (scratch.size() > 16 * ReadChunk) {
-            // Do not hold on to the room a very large file needed.
-            scratch.resize(ReadChunk);
-            scratch.shrink_to_fit();
-        }
-        return data;
-    }
-
-    Status WriteFile(const std::string& path, std::span<const std::uint8_t> data, bool sync) override
-    {
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd < 0) return SysError("cannot create", path, errno);
-        std::size_t done = 0;
-        while (done < data.size()) {
-            const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                const int err = errno;
-                ::close(fd);
-                return SysError("cannot write", path, err);
-            }
-            done += static_cast<std::size_t>(n);
-        }
-        if (sync && ::fsync(fd) != 0) {
-            const int err = errno;
-            ::close(fd);
-            return SysError("cannot flush", path, err);
-        }
-        if (::close(fd) != 0) return SysError("cannot close", path, errno);
-        return Status::Ok();
-    }
-
-    Status Rename(const std::string& from, const std::string& to) override
-    {
-        if (::rename(from.c_str(), to.c_str()) != 0) return SysError("cannot rename", from + "' to '" + to, errno);
-        return Status::Ok();
-    }
-
-    Status Link(const std::string& existing, const std::string& newPath) override
-    {
-        if (::link(existing.c_str(), newPath.c_str()) != 0)
-            return SysError("cannot link", existing + "' as '" + newPath, errno);
-        return Status::Ok();
-    }
-
-    Status Remove(const std::string& path) override
-    {
-        if (::unlink(path.c_str()) != 0) return SysError("cannot remove", path, errno);
-        return Status::Ok();
-    }
-
-    Status MakeDirectory(const std::string& path) override
-    {
-        if (::mkdir(path.c_str(), 0755) != 0) return SysError("cannot create folder", path, errno);
-        return Status::Ok();
-    }
-
-    Status RemoveDirectory(const std::string& path) override
-    {
-        if (::rmdir(path.c_str()) != 0) return SysError("cannot remove folder", path, errno);
-        return Status::Ok();
-    }
-
-    Status SyncDirectory(const std::string& path) override
-    {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) return SysError("cannot open folder", path, errno);
-        if (::fsync(fd) != 0) {
-            const int err = errno;
-            ::close(fd);
-            return SysError("cannot flush folder", path, err);
-        }
-        ::close(fd);
-        return Status::Ok();
-    }
-
-    Result<FileInfo> Stat(const std::string& path) override
+    Result<FileInfo> StatAt(FolderHandle dir, const std::string& name) override
     {
         struct stat st {};
-        FileInfo info;
-        if (::stat(path.c_str(), &st) != 0) {
-            if (errno == ENOENT || errno == ENOTDIR) return info;
-            return SysError("cannot examine", path, errno);
+        if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno == ENOENT) return FileInfo{};
+            return SysError("cannot examine", name, errno);
         }
         return ToInfo(st);
     }
 
-    Result<int> LockFile(const std::string& path) override
+    Result<FileInfo> StatFolder(FolderHandle dir) override
     {
-        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-        if (fd < 0) return SysError("cannot open lock file", path, errno);
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            const int err = errno;
-            ::close(fd);
-            if (err == EWOULDBLOCK)
-                return MakeError(ErrorCode::Busy, "another save is running (lock '" + path + "' is held)");
-            return SysError("cannot lock", path, err);
-        }
-        return fd;
+        struct stat st {};
+        if (::fstat(dir, &st) != 0) return SysError("cannot examine", "folder", errno);
+        return ToInfo(st);
     }
 
-    void UnlockFile(int handle) override
+    Result<ByteBuffer> ReadAt(FolderHandle dir, const std::string& name, std::uint64_t maxBytes) override
     {
-        if (handle >= 0) ::close(handle);
+        struct stat st {};
+        auto opened = OpenPlainForReading(dir, name, maxBytes, st);
+        if (!opened) return opened.error();
+        Descriptor fd(*opened);
+        // Sized from the file, then read until the end: a file that grows
+        // meanwhile is read whole, up to the bound.
+        ByteBuffer data(static_cast<std::size_t>(st.st_size) + 1);
+        std::size_t done = 0;
+        for (;;) {
+            if (done == data.size()) {
+                if (done > maxBytes) return NotPlain(name, "more than " + std::to_string(maxBytes) + " bytes long");
+                data.resize(data.size() * 2);
+            }
+            const ssize_t n = ::read(fd.get(), data.data() + done, data.size() - done);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                return SysError("cannot read", name, errno);
+            }
+            if (n == 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+        if (done > maxBytes) return NotPlain(name, "more than " + std::to_string(maxBytes) + " bytes long");
+        data.resize(done);
+        return data;
+    }
+
+    Status CreateAt(FolderHandle dir, const std::string& name, std::span<const std::uint8_t> data,
+                    const FileAttributes& attributes) override
+    {
+        Descriptor fd(::openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (fd.get() < 0) return SysError("cannot create", name, errno);
+        VEL_TRY(WriteAll(fd.get(), name, data));
+        VEL_TRY(ApplyAttributes(fd.get(), name, attributes));
+        return FlushAndClose(fd, name);
+    }
+
+    Status CopyAt(FolderHandle fromDir, const std::string& from, FolderHandle toDir, const std::string& to,
+                  const FileAttributes& attributes) override
+    {
+        struct stat st {};
+        auto opened = OpenPlainForReading(fromDir, from, UINT64_MAX, st);
+        if (!opened) return opened.error();
+        Descriptor in(*opened);
+        Descriptor out(::openat(toDir, to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (out.get() < 0) return SysError("cannot create", to, errno);
+        std::vector<std::uint8_t> chunk(256 * 1024);
+        for (;;) {
+            const ssize_t n = ::read(in.get(), chunk.data(), chunk.size());
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                return SysError("cannot read", from, errno);
+            }
+            if (n == 0) break;
+            VEL_TRY(WriteAll(out.get(), to, std::span<const std::uint8_t>(chunk.data(), static_cast<std::size_t>(n))));
+        }
+        VEL_TRY(ApplyAttributes(out.get(), to, attributes));
+        return FlushAndClose(out, to);
+    }
+
+    Status RenameAt(FolderHandle fromDir, const std::string& from, FolderHandle toDir, const std::string& to) override
+    {
+        if (::renameat(fromDir, from.c_str(), toDir, to.c_str()) != 0)
+            return SysError("cannot rename", from + "' to '" + to, errno);
+        return Status::Ok();
+    }
+
+    Status LinkAt(FolderHandle fromDir, const std::string& from, FolderHandle toDir, const std::string& to) override
+    {
+        if (::linkat(fromDir, from.c_str(), toDir, to.c_str(), 0) != 0)
+            return SysError("cannot link", from + "' as '" + to, errno);
+        return Status::Ok();
+    }
+
+    Status RemoveAt(FolderHandle dir, const std::string& name) override
+    {
+        if (::unlinkat(dir, name.c_str(), 0) != 0) return SysError("cannot remove", name, errno);
+        return Status::Ok();
+    }
+
+    Status RemoveFolderAt(FolderHandle dir, const std::string& name) override
+    {
+        if (::unlinkat(dir, name.c_str(), AT_REMOVEDIR) != 0) return SysError("cannot remove folder", name, errno);
+        return Status::Ok();
+    }
+
+    Status SyncFolder(FolderHandle dir) override
+    {
+        if (::fsync(dir) != 0) return SysError("cannot flush", "folder", errno);
+        return Status::Ok();
+    }
+
+    Result<int> LockAt(FolderHandle dir, const std::string& name, const FileAttributes& attributes) override
+    {
+        // Read access is enough for flock, so a lock file made by another
+        // member of the project's group serves everyone who can read it.
+        int raw = ::openat(dir, name.c_str(), O_RDONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        const bool made = raw >= 0;
+        if (!made) {
+            if (errno != EEXIST) return SysError("cannot open lock file", name, errno);
+            struct stat st {};
+            auto opened = OpenPlainForReading(dir, name, UINT64_MAX, st);
+            if (!opened) return opened.error();
+            raw = *opened;
+        }
+        Descriptor fd(raw);
+        VEL_TRY(made ? ApplyAttributes(fd.get(), name, attributes) : Widen(fd.get(), name, attributes));
+        if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+            if (errno == EWOULDBLOCK) return MakeError(ErrorCode::Busy, "the lock '" + name + "' is held");
+            return SysError("cannot lock", name, errno);
+        }
+        return fd.release();
+    }
+
+    void Unlock(int lock) override
+    {
+        if (lock >= 0) ::close(lock);
+    }
+
+    Result<std::string> ResolvePath(const std::string& path) override
+    {
+        // Links are followed one by one, so that a link whose target does not
+        // exist yet resolves to that target; the folder part is resolved last.
+        std::string current = path;
+        for (int hops = 0;; ++hops) {
+            struct stat st {};
+            if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+            if (hops == 40) return SysError("cannot resolve", path, ELOOP);
+            std::vector<char> target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
+            const ssize_t n = ::readlink(current.c_str(), target.data(), target.size());
+            if (n < 0) return SysError("cannot resolve", current, errno);
+            std::string next(target.data(), static_cast<std::size_t>(n));
+            current = (!next.empty() && next.front() == '/') ? next : JoinPath(SplitPath(current).first, next);
+        }
+        const auto [folder, last] = SplitPath(current);
+        char buf[PATH_MAX];
+        if (::realpath(folder.c_str(), buf) == nullptr) return SysError("cannot resolve", folder, errno);
+        if (last == "." || last == "..") {
+            if (::realpath(current.c_str(), buf) == nullptr) return SysError("cannot resolve", current, errno);
+            return std::string(buf);
+        }
+        return JoinPath(buf, last);
+    }
+
+private:
+    // An existing folder or file of the running user's own gains the bits
+    // and the group asked for; one of somebody else's is left as it is.
+    static Status Widen(int fd, const std::string& name, const FileAttributes& a)
+    {
+        struct stat st {};
+        if (::fstat(fd, &st) != 0) return SysError("cannot examine", name, errno);
+        if (st.st_uid != ::geteuid()) return Status::Ok();
+        if (a.group && st.st_gid != static_cast<gid_t>(*a.group))
+            TryChown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(*a.group));
+        const mode_t wanted = (st.st_mode & 07777) | static_cast<mode_t>(a.mode & 07777);
+        if (wanted != (st.st_mode & 07777) && ::fchmod(fd, wanted) != 0)
+            return SysError("cannot set the mode of", name, errno);
+        return Status::Ok();
     }
 };
 
@@ -199,6 +405,118 @@ FileSystem& RealFileSystem()
 {
     static PosixFileSystem fs;
     return fs;
+}
+
+Folder& Folder::operator=(Folder&& other) noexcept
+{
+    if (this != &other) {
+        Close();
+        m_fs = other.m_fs;
+        m_handle = other.m_handle;
+        other.m_handle = -1;
+    }
+    return *this;
+}
+
+void Folder::Close()
+{
+    if (m_handle >= 0 && m_fs != nullptr) m_fs->CloseFolder(m_handle);
+    m_handle = -1;
+}
+
+Result<Folder> OpenFolder(FileSystem& fs, const std::string& path)
+{
+    auto handle = fs.OpenFolder(path);
+    if (!handle) return handle.error();
+    return Folder(fs, *handle);
+}
+
+Result<Folder> OpenFolderAt(FileSystem& fs, const Folder& dir, const std::string& name, bool create,
+                            const FileAttributes& attributes)
+{
+    auto handle = fs.OpenFolderAt(dir.handle(), name, create, attributes);
+    if (!handle) return handle.error();
+    return Folder(fs, *handle);
+}
+
+LockHold& LockHold::operator=(LockHold&& other) noexcept
+{
+    if (this != &other) {
+        Release();
+        m_fs = other.m_fs;
+        m_lock = other.m_lock;
+        other.m_lock = -1;
+    }
+    return *this;
+}
+
+void LockHold::Release()
+{
+    if (m_lock >= 0 && m_fs != nullptr) m_fs->Unlock(m_lock);
+    m_lock = -1;
+}
+
+namespace {
+
+std::string UniqueSuffix()
+{
+    static std::atomic<unsigned> counter{0};
+    static const std::uint64_t seed = [] {
+        std::random_device rd;
+        return (static_cast<std::uint64_t>(rd()) << 32) ^ rd() ^ static_cast<std::uint64_t>(::getpid());
+    }();
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%012llx", static_cast<unsigned long long>((seed + counter++) & 0xFFFFFFFFFFFFull));
+    return buf;
+}
+
+} // namespace
+
+Status ReplaceFileAt(FileSystem& fs, FolderHandle dir, const std::string& name, std::span<const std::uint8_t> data,
+                     const FileAttributes& attributes)
+{
+    const std::string temporary = "." + name + "." + UniqueSuffix() + ".tmp";
+    Status written = fs.CreateAt(dir, temporary, data, attributes);
+    if (written) written = fs.RenameAt(dir, temporary, dir, name);
+    if (!written) {
+        (void)fs.RemoveAt(dir, temporary);
+        return written;
+    }
+    return fs.SyncFolder(dir);
+}
+
+Result<ByteBuffer> ReadNamedFile(FileSystem& fs, const std::string& path, std::uint64_t maxBytes)
+{
+    auto target = fs.ResolvePath(path);
+    if (!target) return target.error();
+    const auto [dir, name] = SplitPath(*target);
+    auto folder = OpenFolder(fs, dir);
+    if (!folder) return folder.error();
+    return fs.ReadAt(folder->handle(), name, maxBytes);
+}
+
+FileAttributes AttributesOf(const FileInfo& info)
+{
+    FileAttributes a;
+    a.mode = info.mode;
+    a.owner = info.owner;
+    a.group = info.group;
+    return a;
+}
+
+FileAttributes DefaultAttributes()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    FileAttributes a;
+    a.mode = 0666 & ~static_cast<std::uint32_t>(mask);
+    return a;
+}
+
+bool IsPlainName(const std::string& name)
+{
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find('\0') == std::string::npos;
 }
 
 bool FaultInjectingFileSystem::Step(const std::string& what, bool isRead)
@@ -220,75 +538,105 @@ Error FaultInjectingFileSystem::Injected(const std::string& what) const
         if (Step(what, isRead)) return Injected(what);                                             \
     } while (false)
 
-Result<std::vector<DirEntry>> FaultInjectingFileSystem::ListDirectory(const std::string& dir)
+Result<FolderHandle> FaultInjectingFileSystem::OpenFolder(const std::string& path)
 {
-    VEL_FAULT("list " + dir, true);
-    return m_inner.ListDirectory(dir);
+    VEL_FAULT("open folder " + path, true);
+    return m_inner.OpenFolder(path);
 }
 
-Result<ByteBuffer> FaultInjectingFileSystem::ReadFile(const std::string& path)
+Result<FolderHandle> FaultInjectingFileSystem::OpenFolderAt(FolderHandle dir, const std::string& name, bool create,
+                                                            const FileAttributes& attributes)
 {
-    VEL_FAULT("read " + path, true);
-    return m_inner.ReadFile(path);
+    VEL_FAULT((create ? "make folder " : "open folder ") + name, !create);
+    return m_inner.OpenFolderAt(dir, name, create, attributes);
 }
 
-Status FaultInjectingFileSystem::WriteFile(const std::string& path, std::span<const std::uint8_t> data, bool sync)
+Result<std::vector<DirEntry>> FaultInjectingFileSystem::List(FolderHandle dir)
 {
-    if (Step("write " + path, false)) {
+    VEL_FAULT("list", true);
+    return m_inner.List(dir);
+}
+
+Result<FileInfo> FaultInjectingFileSystem::StatAt(FolderHandle dir, const std::string& name)
+{
+    VEL_FAULT("stat " + name, true);
+    return m_inner.StatAt(dir, name);
+}
+
+Result<FileInfo> FaultInjectingFileSystem::StatFolder(FolderHandle dir)
+{
+    VEL_FAULT("stat folder", true);
+    return m_inner.StatFolder(dir);
+}
+
+Result<ByteBuffer> FaultInjectingFileSystem::ReadAt(FolderHandle dir, const std::string& name, std::uint64_t maxBytes)
+{
+    VEL_FAULT("read " + name, true);
+    return m_inner.ReadAt(dir, name, maxBytes);
+}
+
+Status FaultInjectingFileSystem::CreateAt(FolderHandle dir, const std::string& name,
+                                          std::span<const std::uint8_t> data, const FileAttributes& attributes)
+{
+    if (Step("create " + name, false)) {
         // A write that fails part-way leaves a partial file behind, as a full
         // disk would.
-        (void)m_inner.WriteFile(path, data.first(data.size() / 2), false);
-        return Injected("write " + path);
+        (void)m_inner.CreateAt(dir, name, data.first(data.size() / 2), attributes);
+        return Injected("create " + name);
     }
-    return m_inner.WriteFile(path, data, sync);
+    return m_inner.CreateAt(dir, name, data, attributes);
 }
 
-Status FaultInjectingFileSystem::Rename(const std::string& from, const std::string& to)
+Status FaultInjectingFileSystem::CopyAt(FolderHandle fromDir, const std::string& from, FolderHandle toDir,
+                                        const std::string& to, const FileAttributes& attributes)
+{
+    VEL_FAULT("copy " + from, false);
+    return m_inner.CopyAt(fromDir, from, toDir, to, attributes);
+}
+
+Status FaultInjectingFileSystem::RenameAt(FolderHandle fromDir, const std::string& from, FolderHandle toDir,
+                                          const std::string& to)
 {
     VEL_FAULT("rename " + from, false);
-    return m_inner.Rename(from, to);
+    return m_inner.RenameAt(fromDir, from, toDir, to);
 }
 
-Status FaultInjectingFileSystem::Link(const std::string& existing, const std::string& newPath)
+Status FaultInjectingFileSystem::LinkAt(FolderHandle fromDir, const std::string& from, FolderHandle toDir,
+                                        const std::string& to)
 {
-    VEL_FAULT("link " + existing, false);
-    return m_inner.Link(existing, newPath);
+    VEL_FAULT("link " + from, false);
+    return m_inner.LinkAt(fromDir, from, toDir, to);
 }
 
-Status FaultInjectingFileSystem::Remove(const std::string& path)
+Status FaultInjectingFileSystem::RemoveAt(FolderHandle dir, const std::string& name)
 {
-    VEL_FAULT("remove " + path, false);
-    return m_inner.Remove(path);
+    VEL_FAULT("remove " + name, false);
+    return m_inner.RemoveAt(dir, name);
 }
 
-Status FaultInjectingFileSystem::MakeDirectory(const std::string& path)
+Status FaultInjectingFileSystem::RemoveFolderAt(FolderHandle dir, const std::string& name)
 {
-    VEL_FAULT("mkdir " + path, false);
-    return m_inner.MakeDirectory(path);
+    VEL_FAULT("remove folder " + name, false);
+    return m_inner.RemoveFolderAt(dir, name);
 }
 
-Status FaultInjectingFileSystem::RemoveDirectory(const std::string& path)
+Status FaultInjectingFileSystem::SyncFolder(FolderHandle dir)
 {
-    VEL_FAULT("rmdir " + path, false);
-    return m_inner.RemoveDirectory(path);
+    VEL_FAULT("sync", false);
+    return m_inner.SyncFolder(dir);
 }
 
-Status FaultInjectingFileSystem::SyncDirectory(const std::string& path)
+Result<int> FaultInjectingFileSystem::LockAt(FolderHandle dir, const std::string& name,
+                                             const FileAttributes& attributes)
 {
-    VEL_FAULT("sync " + path, false);
-    return m_inner.SyncDirectory(path);
+    VEL_FAULT("lock " + name, false);
+    return m_inner.LockAt(dir, name, attributes);
 }
 
-Result<FileInfo> FaultInjectingFileSystem::Stat(const std::string& path)
+Result<std::string> FaultInjectingFileSystem::ResolvePath(const std::string& path)
 {
-    VEL_FAULT("stat " + path, true);
-    return m_inner.Stat(path);
-}
-
-Result<int> FaultInjectingFileSystem::LockFile(const std::string& path)
-{
-    VEL_FAULT("lock " + path, false);
-    return m_inner.LockFile(path);
+    VEL_FAULT("resolve " + path, true);
+    return m_inner.ResolvePath(path);
 }
 
 #undef VEL_FAULT
@@ -298,6 +646,16 @@ std::string JoinPath(const std::string& dir, const std::string& name)
     if (dir.empty()) return name;
     if (dir.back() == '/') return dir + name;
     return dir + "/" + name;
+}
+
+std::pair<std::string, std::string> SplitPath(const std::string& path)
+{
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    const auto slash = p.rfind('/');
+    if (slash == std::string::npos) return {".", p};
+    if (slash == 0) return {"/", p.substr(1)};
+    return {p.substr(0, slash), p.substr(slash + 1)};
 }
 
 std::string ExecutableDirectory()

@@ -3,6 +3,8 @@
 #include "store/codepage.h"
 
 #include <algorithm>
+#include <climits>
+#include <unistd.h>
 
 namespace vel {
 
@@ -31,45 +33,58 @@ std::string NumberedFileName(const std::string& prefix, long long number)
     return prefix + digits.substr(digits.size() - 4) + ".dat";
 }
 
-Result<std::optional<std::string>> FindKindFolder(FileSystem& fs, const std::string& projectPath,
-                                                  const std::string& kind)
+std::string NormalProjectPath(const std::string& path)
 {
-    auto info = fs.Stat(projectPath);
-    if (!info) return info.error();
-    if (!info->exists || !info->isDirectory) return std::optional<std::string>{};
-    auto entries = fs.ListDirectory(projectPath);
-    if (!entries) return entries.error();
-    std::vector<std::string> matches;
-    for (const DirEntry& e : *entries)
-        if (e.isDirectory && EqualNoCase(e.name, kind)) matches.push_back(e.name);
-    if (matches.empty()) return std::optional<std::string>{};
-    // The exact spelling wins; otherwise the first in sorted order.
-    std::sort(matches.begin(), matches.end());
-    const auto exact = std::find(matches.begin(), matches.end(), kind);
-    return std::optional<std::string>(JoinPath(projectPath, exact != matches.end() ? *exact : matches.front()));
+    std::string out = path;
+    if (out.empty() || out.front() != '/') {
+        char buf[PATH_MAX];
+        const std::string here = ::getcwd(buf, sizeof buf) != nullptr ? std::string(buf) : std::string(".");
+        out = out.empty() ? here : JoinPath(here, out);
+    }
+    if (out.back() != '/') out += '/';
+    return out;
 }
 
-Result<std::vector<KindFile>> ListKindFiles(FileSystem& fs, const std::string& folder, const std::string& prefix)
+Result<KindFolderName> FindKindFolder(FileSystem& fs, const Folder& project, const std::string& kind)
 {
-    auto entries = fs.ListDirectory(folder);
+    auto entries = fs.List(project.handle());
     if (!entries) return entries.error();
-    std::vector<std::string> names;
+    std::vector<std::string> matches;
+    KindFolderName found;
+    for (const DirEntry& e : *entries) {
+        if (!EqualNoCase(e.name, kind)) continue;
+        if (e.type == FileType::Folder)
+            matches.push_back(e.name);
+        else if (found.refused.empty())
+            found.refused = "'" + e.name + "' is " + (e.type == FileType::Link ? "a symbolic link" : "no folder") +
+                            "; only a real folder inside the project is used";
+    }
+    if (matches.empty()) return found;
+    found.refused.clear();
+    std::sort(matches.begin(), matches.end());
+    const auto exact = std::find(matches.begin(), matches.end(), kind);
+    found.name = exact != matches.end() ? *exact : matches.front();
+    return found;
+}
+
+bool IsKindFileName(std::string_view name, std::string_view prefix)
+{
     const std::size_t length = prefix.size() + 4 + 4;
-    for (DirEntry& e : *entries) {
-        if (!e.isRegularFile || e.name.empty() || e.name[0] == '.') continue;
-        if (e.name.size() != length) continue;
-        if (!EqualNoCase(std::string_view(e.name).substr(0, prefix.size()), prefix)) continue;
-        if (!EqualNoCase(std::string_view(e.name).substr(length - 4), ".dat")) continue;
-        names.push_back(std::move(e.name));
-    }
-    std::sort(names.begin(), names.end());
+    return name.size() == length && EqualNoCase(name.substr(0, prefix.size()), prefix) &&
+           EqualNoCase(name.substr(length - 4), ".dat");
+}
+
+Result<std::vector<KindFile>> ListKindFiles(FileSystem& fs, const Folder& folder, const std::string& prefix)
+{
+    auto entries = fs.List(folder.handle());
+    if (!entries) return entries.error();
     std::vector<KindFile> files;
-    files.reserve(names.size());
-    for (std::string& name : names) {
-        std::string path = JoinPath(folder, name);
-        std::string number = name.substr(prefix.size(), 4);
-        files.push_back({std::move(name), std::move(path), std::move(number)});
+    for (DirEntry& e : *entries) {
+        if (e.type == FileType::Folder || !IsKindFileName(e.name, prefix)) continue;
+        std::string number = e.name.substr(prefix.size(), 4);
+        files.push_back({std::move(e.name), std::move(number), e.type});
     }
+    std::sort(files.begin(), files.end(), [](const KindFile& a, const KindFile& b) { return a.name < b.name; });
     return files;
 }
 
@@ -94,19 +109,52 @@ void KindSnapshot::Add(std::string name, Result<ByteBuffer> read)
     Stamp stamp;
     stamp.name = std::move(name);
     stamp.readable = read.ok();
-    if (read) stamp.content = std::move(*read);
+    if (read)
+        stamp.content = std::move(*read);
+    else
+        stamp.problem = read.error().message;
     files.push_back(std::move(stamp));
 }
 
-Result<KindSnapshot> TakeSnapshot(FileSystem& fs, const std::optional<std::string>& folder, const std::string& prefix)
+Result<KindSnapshot> TakeSnapshot(FileSystem& fs, const Folder* folder, const KindSpec& spec)
 {
     KindSnapshot snap;
     snap.taken = true;
-    if (!folder) return snap;
-    auto files = ListKindFiles(fs, *folder, prefix);
+    if (folder == nullptr) return snap;
+    auto files = ListKindFiles(fs, *folder, spec.prefix);
     if (!files) return files.error();
-    for (KindFile& f : *files) snap.Add(std::move(f.name), fs.ReadFile(f.path));
+    for (KindFile& f : *files) {
+        auto content = fs.ReadAt(folder->handle(), f.name, spec.maxFileBytes);
+        snap.Add(std::move(f.name), std::move(content));
+    }
     return snap;
+}
+
+Result<KindFolderContent> ReadKindFolder(FileSystem& fs, const std::string& projectPath, const KindSpec& spec)
+{
+    KindFolderContent content;
+    auto project = OpenFolder(fs, projectPath);
+    if (!project) {
+        // A project that does not exist (yet) holds nothing.
+        if (project.error().code == ErrorCode::NotFound) return content;
+        return project.error();
+    }
+    auto name = FindKindFolder(fs, *project, spec.kind);
+    if (!name) return name.error();
+    content.refused = name->refused;
+    if (!name->name) return content;
+    content.found = true;
+    content.folderName = *name->name;
+    auto folder = OpenFolderAt(fs, *project, content.folderName);
+    if (!folder) return folder.error();
+    auto files = ListKindFiles(fs, *folder, spec.prefix);
+    if (!files) return files.error();
+    content.files.reserve(files->size());
+    for (KindFile& f : *files) {
+        auto bytes = fs.ReadAt(folder->handle(), f.name, spec.maxFileBytes);
+        content.files.push_back({std::move(f), std::move(bytes)});
+    }
+    return content;
 }
 
 std::string DescribeChanges(const KindSnapshot& before, const KindSnapshot& now)

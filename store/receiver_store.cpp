@@ -1,7 +1,6 @@
 #include "store/receiver_store.h"
 
 #include "store/codepage.h"
-#include "store/file_set.h"
 
 #include <algorithm>
 #include <numeric>
@@ -34,6 +33,14 @@ constexpr const char* Kind = "Receivers";
 
 RecordLayout ReceiverLayout() { return ReceiverEntries; }
 RecordLayout ReceiverV3Layout() { return ReceiverV3Entries; }
+
+const KindSpec& ReceiverKind()
+{
+    // A file is its version word and one record; a larger one is no receiver.
+    // The bound leaves room above the largest legal file.
+    static const KindSpec spec{Kind, Prefix, 2 + MaxRecordBytes(ReceiverLayout()) + 64 * 1024, "RR", "receivers"};
+    return spec;
+}
 
 Receiver::Receiver() : Record(ReceiverLayout()) {}
 ReceiverV3::ReceiverV3() : Record(ReceiverV3Layout()) {}
@@ -105,27 +112,20 @@ std::int16_t ReceiverStore::ReadAllReceivers(const StoreContext& ctx, LoadReport
         if (logIt) ctx.WriteLog("Receiver file '" + file + "' passed over: " + reason);
     };
 
-    auto folder = FindKindFolder(*ctx.fs, ctx.ProjectPath, Kind);
-    if (!folder) {
-        passOver(ctx.ProjectPath + Kind, folder.error().message, true);
+    auto content = ReadKindFolder(*ctx.fs, ctx.ProjectPath, ReceiverKind());
+    if (!content) {
+        passOver(ctx.ProjectPath + Kind, content.error().message, true);
         return 0;
     }
-    if (!*folder) {
-        m_loaded.taken = true;
-        return 0;
-    }
+    if (!content->refused.empty()) passOver(ctx.ProjectPath + Kind, content->refused, true);
     KindSnapshot snapshot;
     snapshot.taken = true;
-    auto files = ListKindFiles(*ctx.fs, **folder, Prefix);
-    if (!files) {
-        passOver(**folder, files.error().message, true);
-        return 0;
-    }
     // Files are decoded straight into the next free slot; one beyond the
     // table's end goes to a spare, only to tell whether it would load.
     std::unique_ptr<Receiver> spare;
-    for (KindFile& f : *files) {
-        auto data = ctx.fs->ReadFile(f.path);
+    for (KindFolderContent::File& entry : content->files) {
+        const KindFile& f = entry.file;
+        Result<ByteBuffer>& data = entry.content;
         if (!FileNumber(f.numberPart)) {
             passOver(f.name, "the characters after \"Receiver_\" are not a number", false);
         } else if (!data) {
@@ -136,7 +136,7 @@ std::int16_t ReceiverStore::ReadAllReceivers(const StoreContext& ctx, LoadReport
             const bool full = NumberOfReceivers >= Capacity;
             if (full && !spare) spare = std::make_unique<Receiver>();
             Receiver& into = full ? *spare : at(static_cast<std::size_t>(NumberOfReceivers));
-            auto version = DecodeReceiverInto(*data, f.path, into);
+            auto version = DecodeReceiverInto(*data, content->folderName + "/" + f.name, into);
             if (!version) {
                 const auto v = static_cast<std::int16_t>((*data)[0] | ((*data)[1] << 8));
                 if (v != 3 && v != 4) {
@@ -153,11 +153,29 @@ std::int16_t ReceiverStore::ReadAllReceivers(const StoreContext& ctx, LoadReport
                 ++NumberOfReceivers;
             }
         }
-        snapshot.Add(std::move(f.name), std::move(data));
+        snapshot.Add(f.name, std::move(data));
     }
     SortReceivers();
     m_loaded = std::move(snapshot);
     return NumberOfReceivers;
+}
+
+Result<std::vector<NamedFile>> ReceiverStore::EncodeAll()
+{
+    SortReceivers();
+    std::vector<NamedFile> files;
+    files.reserve(static_cast<std::size_t>(NumberOfReceivers));
+    for (std::int16_t i = 0; i < NumberOfReceivers; ++i) {
+        const std::string name = NumberedFileName(Prefix, i);
+        auto bytes = EncodeReceiverFile(at(static_cast<std::size_t>(i)), name);
+        if (!bytes) return bytes.error();
+        // Read back what will be written: it must decode to the same receiver.
+        auto check = DecodeReceiverFile(*bytes, name);
+        if (!check || !(check->receiver == at(static_cast<std::size_t>(i))))
+            return MakeError(ErrorCode::BadFormat, name + ": the encoded receiver does not read back unchanged");
+        files.emplace_back(name, std::move(*bytes));
+    }
+    return files;
 }
 
 SaveReport ReceiverStore::SaveAllReceivers(const StoreContext& ctx)
@@ -169,27 +187,19 @@ SaveReport ReceiverStore::SaveAllReceivers(const StoreContext& ctx)
         return report;
     };
 
-    SortReceivers();
-
-    auto save = BeginKindSave(*ctx.fs, ctx.ProjectPath, Kind, Prefix, NumberOfReceivers > 0, m_loaded);
-    if (!save) return fail(save.error());
-
-    std::vector<std::pair<std::string, ByteBuffer>> files;
-    for (std::int16_t i = 0; i < NumberOfReceivers; ++i) {
-        const std::string name = NumberedFileName(Prefix, i);
-        auto bytes = EncodeReceiverFile(at(static_cast<std::size_t>(i)), name);
-        if (!bytes) return fail(bytes.error());
-        // Read back what will be written: it must decode to the same receiver.
-        auto check = DecodeReceiverFile(*bytes, name);
-        if (!check || !(check->receiver == at(static_cast<std::size_t>(i))))
-            return fail(MakeError(ErrorCode::BadFormat, name + ": the encoded receiver does not read back unchanged"));
-        files.emplace_back(name, std::move(*bytes));
-    }
-    auto written = FinishKindSave(*ctx.fs, ctx.ProjectPath, *save, std::move(files), m_loaded);
-    if (!written) return fail(written.error());
-    report.backupFolder = written->backupFolder;
+    // Everything is encoded and checked before the disk is touched.
+    auto files = EncodeAll();
+    if (!files) return fail(files.error());
+    auto transaction = SaveTransaction::Begin(*ctx.fs, ctx.ProjectPath, {{ReceiverKind(), &m_loaded}}, ctx.kinds,
+                                              ctx.Hooks());
+    if (!transaction) return fail(transaction.error());
+    std::vector<std::vector<NamedFile>> sets;
+    sets.push_back(std::move(*files));
+    auto saved = (*transaction)->Commit(std::move(sets));
+    if (!saved) return fail(saved.error());
+    report.backupFolder = saved->front().backupFolder;
     report.written = true;
-    report.notify = ctx.PostCommand("RR");
+    report.notify = saved->front().notify;
     return report;
 }
 

@@ -6,6 +6,7 @@
 
 #include "store/project.h"
 #include "store/record.h"
+#include "store/save_transaction.h"
 #include "store/store_context.h"
 
 #include <array>
@@ -53,6 +54,9 @@ public:
 RecordLayout ReceiverLayout();
 RecordLayout ReceiverV3Layout();
 
+// The receiver files: Receivers/Receiver_NNNN.dat, reloaded with "RR".
+const KindSpec& ReceiverKind();
+
 class ReceiverStore {
 public:
     static constexpr std::int16_t Capacity = 300;
@@ -71,6 +75,14 @@ public:
     // Stable sort of the slots in use by upper-cased name.
     void SortReceivers();
 
+    // The table as the files a save writes (numbered from 0000 in table
+    // order), each checked to read back as the receiver it came from. Sorts
+    // the table first.
+    Result<std::vector<NamedFile>> EncodeAll();
+
+    // The folder as last loaded or saved, to tell changes by other tools.
+    KindSnapshot& Loaded() { return m_loaded; }
+
     std::array<std::unique_ptr<Receiver>, Capacity> Receivers;
     std::int16_t NumberOfReceivers = 0;
 
@@ -78,7 +90,7 @@ public:
     const Receiver& at(std::size_t slot) const { return *Receivers[slot]; }
 
 private:
-    KindSnapshot m_loaded; // the folder as last loaded or saved
+    KindSnapshot m_loaded;
 };
 
 // Decodes one receiver file (either version) into a version-4 receiver and

@@ -166,4 +166,21 @@ Status WriteRecord(ByteWriter& out, const Record& record)
     return Status::Ok();
 }
 
+std::uint64_t MaxRecordBytes(RecordLayout layout)
+{
+    constexpr std::uint64_t longestText = 2 + MaxTextBytes;
+    constexpr std::uint64_t longestTagged = 2 + longestText; // a text is the largest value
+    std::uint64_t total = 0;
+    for (const LayoutEntry& e : layout) {
+        total += e.plainBytes;
+        switch (e.item) {
+        case ItemKind::None: break;
+        case ItemKind::Text: total += longestText; break;
+        case ItemKind::TextArray: total += e.count * longestText; break;
+        case ItemKind::TaggedArray: total += e.count * longestTagged; break;
+        }
+    }
+    return total;
+}
+
 } // namespace vel

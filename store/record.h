@@ -39,6 +39,10 @@ struct TaggedValue {
     bool operator==(const TaggedValue&) const = default;
 };
 
+// The most bytes a record of this layout can take in a file: every text at
+// its longest, every tagged value a text at its longest.
+std::uint64_t MaxRecordBytes(RecordLayout layout);
+
 // Size in bytes of a tagged value's fixed-size value, or -1 for a text, or -2
 // for a tag the suite does not know.
 int TaggedValueSize(std::int16_t tag);

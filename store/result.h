@@ -23,6 +23,9 @@ enum class ErrorCode {
     Conflict,        // files changed on disk since they were loaded
     Unfinished,      // a save failed past its commit point and could not be undone:
                      // the next start of the program completes it
+    NotFound,        // a file or folder that is not there
+    NotPlainFile,    // a link, pipe, device or oversized file where a plain file or
+                     // folder is expected
 };
 
 struct Error {

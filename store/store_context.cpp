@@ -13,6 +13,19 @@ void StoreContext::WriteLog(const std::string& line) const
     if (log) log(line);
 }
 
+void StoreContext::Tell(const std::string& sentence) const
+{
+    if (notice) notice(sentence);
+}
+
+SaveHooks StoreContext::Hooks() const
+{
+    SaveHooks hooks;
+    hooks.post = [this](const KindSpec& kind) { return PostCommand(kind.reloadCommand); };
+    hooks.tell = notice;
+    return hooks;
+}
+
 Status StoreContext::PostCommand(const std::string& command) const
 {
     if (server == nullptr) return MakeError(ErrorCode::NotAvailable, "no server library is configured");

@@ -5,6 +5,8 @@
 // the busy pointer. One instance per program run (or per test).
 
 #include "store/file_system.h"
+#include "store/project.h"
+#include "store/save_transaction.h"
 #include "store/server_command.h"
 #include "store/texts.h"
 
@@ -17,13 +19,22 @@ struct StoreContext {
     FileSystem* fs = &RealFileSystem();
     std::string ProjectPath;
     const SuiteTexts* texts = nullptr;
+    // The suite's own log lines (WriteLog).
     LogSink log = StandardErrorLog();
+    // Plain sentences for the operator: what the program did or passed over, and why.
+    LogSink notice = StandardErrorLog();
     ServerCommand* server = nullptr;
+    // Every kind of record file of the project, for finishing interrupted
+    // saves of any of them.
+    std::vector<KindSpec> kinds;
     // Shows (true) and clears (false) the application's busy pointer.
     std::function<void(bool)> busy;
 
     AnsiText GetText(std::int32_t number) const;
     void WriteLog(const std::string& line) const;
+    void Tell(const std::string& sentence) const;
+    // The server and the operator, as a save transaction reaches them.
+    SaveHooks Hooks() const;
     Status PostCommand(const std::string& command) const;
 };
 

@@ -195,11 +195,11 @@ std::string ResolveProjectPath(const Invocation& invocation)
 std::string CheckProjectDirectory(const Invocation& invocation)
 {
     if (!invocation.projectGiven) return {};
-    auto info = RealFileSystem().Stat(invocation.project);
-    if (!info) return info.error().message;
-    if (!info->exists) return "the project directory \"" + invocation.project + "\" does not exist";
-    if (!info->isDirectory) return "\"" + invocation.project + "\" is not a directory";
-    return {};
+    auto folder = OpenFolder(RealFileSystem(), invocation.project);
+    if (folder) return {};
+    if (folder.error().code == ErrorCode::NotFound)
+        return "the project directory \"" + invocation.project + "\" does not exist";
+    return "\"" + invocation.project + "\" cannot be opened as a directory: " + folder.error().message;
 }
 
 int RunCommand(const Invocation& inv, std::ostream& out, std::ostream& err)

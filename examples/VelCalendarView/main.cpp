@@ -59,7 +59,7 @@ int main(int argc, char** argv)
         if (auto st = window.OpenCalendar(options.calendarFile); !st) return Fail(st.error().message);
     }
     if (!options.profileFile.empty()) {
-        auto bytes = vel::RealFileSystem().ReadFile(options.profileFile);
+        auto bytes = vel::ReadNamedFile(vel::RealFileSystem(), options.profileFile, vel::ProfileKind().maxFileBytes);
         if (!bytes) return Fail(bytes.error().message);
         auto decoded = vel::DecodeProfileFile(*bytes, options.profileFile);
         if (!decoded) return Fail(decoded.error().message);

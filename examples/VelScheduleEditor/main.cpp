@@ -65,7 +65,7 @@ int main(int argc, char** argv)
     vel::ScheduleEditorWindow window;
     if (parser.isSet(profileOption)) {
         const QString path = parser.value(profileOption);
-        auto bytes = vel::RealFileSystem().ReadFile(path.toStdString());
+        auto bytes = vel::ReadNamedFile(vel::RealFileSystem(), path.toStdString(), vel::ProfileKind().maxFileBytes);
         if (!bytes) return Fail(QString::fromStdString(bytes.error().message));
         auto decoded = vel::DecodeProfileFile(*bytes, path.toStdString());
         if (!decoded) return Fail(QString::fromStdString(decoded.error().message));

@@ -189,21 +189,24 @@ Status WriteSampleProject(FileSystem& fs, const std::string& projectDir)
     auto files = SampleProjectFiles();
     if (!files) return files.error();
 
-    auto ensure = [&](const std::string& dir) -> Status {
-        auto info = fs.Stat(dir);
-        if (!info) return info.error();
-        if (info->exists) return Status::Ok();
-        return fs.MakeDirectory(dir);
-    };
-    VEL_TRY(ensure(projectDir));
+    FileAttributes folderAttributes = DefaultAttributes();
+    folderAttributes.mode |= (folderAttributes.mode >> 2) & 0111; // searchable where readable
+    auto parent = OpenFolder(fs, SplitPath(projectDir).first);
+    if (!parent) return parent.error();
+    auto project = OpenFolderAt(fs, *parent, SplitPath(projectDir).second, true, folderAttributes);
+    if (!project) return project.error();
     for (const char* kind : {"Profiles", "Receivers"}) {
-        const std::string folder = JoinPath(projectDir, kind);
-        VEL_TRY(ensure(folder));
-        auto old = ListKindFiles(fs, folder, std::string(kind) == "Profiles" ? "Profile_" : "Receiver_");
+        auto folder = OpenFolderAt(fs, *project, kind, true, folderAttributes);
+        if (!folder) return folder.error();
+        auto old = ListKindFiles(fs, *folder, std::string(kind) == "Profiles" ? "Profile_" : "Receiver_");
         if (!old) return old.error();
-        for (const KindFile& f : *old) VEL_TRY(fs.Remove(f.path));
+        for (const KindFile& f : *old) VEL_TRY(fs.RemoveAt(folder->handle(), f.name));
+        const std::string within = std::string(kind) + "/";
+        for (const auto& [relative, bytes] : *files) {
+            if (relative.rfind(within, 0) != 0) continue;
+            VEL_TRY(fs.CreateAt(folder->handle(), relative.substr(within.size()), bytes, DefaultAttributes()));
+        }
     }
-    for (const auto& [relative, bytes] : *files) VEL_TRY(fs.WriteFile(JoinPath(projectDir, relative), bytes, true));
     return Status::Ok();
 }
 

@@ -1,7 +1,6 @@
 #include "store/profiles/route_profile_store.h"
 
 #include "store/codepage.h"
-#include "store/file_set.h"
 #include "store/text_conversions.h"
 
 #include <algorithm>
@@ -36,6 +35,17 @@ std::string Shown(const AnsiText& name) { return "'" + Cp1252ToUtf8(name) + "'";
 } // namespace
 
 RecordLayout RouteProfileLayout() { return RouteProfileEntries; }
+
+const KindSpec& ProfileKind()
+{
+    // A file is its version word, one record and a schedule; a larger one is
+    // no profile. The bound leaves room above the largest legal file.
+    static const KindSpec spec{Kind, Prefix,
+                               2 + MaxRecordBytes(RouteProfileLayout()) + ScheduleFixedBytes +
+                                   4 * MaxPeriodsPerDayType * 23 + 64 * 1024,
+                               "RP:-1", "route profiles"};
+    return spec;
+}
 
 RouteProfile::RouteProfile() : Record(RouteProfileLayout()) {}
 
@@ -123,11 +133,12 @@ namespace {
 
 // Decodes one profile file into `profile` and `schedule`; false when it is not
 // a loadable profile, and the report says why.
-bool LoadProfileFile(const StoreContext& ctx, const KindFile& file, const Result<ByteBuffer>& data,
-                     LoadReport& report, RouteProfile& profile, cTimeSchedule& schedule)
+bool LoadProfileFile(const StoreContext& ctx, const KindFile& file, const std::string& path,
+                     const Result<ByteBuffer>& data, LoadReport& report, RouteProfile& profile,
+                     cTimeSchedule& schedule)
 {
     auto versionLine = [&](std::int16_t version) {
-        ctx.WriteLog(ctx.GetText(803) + " '" + file.path + "' (" + std::to_string(version) + ") " + ctx.GetText(805));
+        ctx.WriteLog(ctx.GetText(803) + " '" + path + "' (" + std::to_string(version) + ") " + ctx.GetText(805));
     };
 
     if (!data) {
@@ -139,7 +150,7 @@ bool LoadProfileFile(const StoreContext& ctx, const KindFile& file, const Result
         report.passedOver.push_back({file.name, "shorter than 2 bytes"});
         return false;
     }
-    auto notes = DecodeProfileInto(*data, file.path, profile, schedule);
+    auto notes = DecodeProfileInto(*data, path, profile, schedule);
     if (!notes) {
         const auto version = static_cast<std::int16_t>((*data)[0] | ((*data)[1] << 8));
         versionLine(version);
@@ -147,7 +158,7 @@ bool LoadProfileFile(const StoreContext& ctx, const KindFile& file, const Result
         return false;
     }
     if (!notes->problem.empty()) {
-        ctx.WriteLog("Profile file '" + file.path + "': " + notes->problem +
+        ctx.WriteLog("Profile file '" + path + "': " + notes->problem +
                      (notes->truncated ? "; the missing values read as zero or empty" : ""));
     }
     return true;
@@ -164,30 +175,26 @@ std::int16_t RouteProfileStore::ReadAllRouteProfiles(const StoreContext& ctx, Lo
     NumberOfRouteProfiles = 0;
     m_loaded = KindSnapshot{};
 
-    auto folder = FindKindFolder(*ctx.fs, ctx.ProjectPath, Kind);
-    if (!folder) {
-        rep.passedOver.push_back({ctx.ProjectPath + Kind, folder.error().message});
-        ctx.WriteLog("Profiles not loaded: " + folder.error().message);
+    auto content = ReadKindFolder(*ctx.fs, ctx.ProjectPath, ProfileKind());
+    if (!content) {
+        rep.passedOver.push_back({ctx.ProjectPath + Kind, content.error().message});
+        ctx.WriteLog("Profiles not loaded: " + content.error().message);
         return 0;
     }
-    if (!*folder) {
-        m_loaded.taken = true;
-        return 0;
+    if (!content->refused.empty()) {
+        rep.passedOver.push_back({ctx.ProjectPath + Kind, content->refused});
+        ctx.WriteLog("Profiles not loaded: " + content->refused);
     }
     KindSnapshot snapshot;
     snapshot.taken = true;
-    auto files = ListKindFiles(*ctx.fs, **folder, Prefix);
-    if (!files) {
-        rep.passedOver.push_back({**folder, files.error().message});
-        ctx.WriteLog("Profiles not loaded: " + files.error().message);
-        return 0;
-    }
     // Files are decoded straight into the next free slot; one beyond the
     // table's end goes to a spare, only to tell whether it would load.
     std::unique_ptr<RouteProfile> spareProfile;
     std::unique_ptr<cTimeSchedule> spareSchedule;
-    for (KindFile& f : *files) {
-        auto data = ctx.fs->ReadFile(f.path);
+    for (KindFolderContent::File& entry : content->files) {
+        const KindFile& f = entry.file;
+        const std::string path = ctx.ProjectPath + content->folderName + "/" + f.name;
+        Result<ByteBuffer>& data = entry.content;
         if (!FileNumber(f.numberPart)) {
             rep.passedOver.push_back({f.name, "the characters after \"Profile_\" are not a number"});
         } else if (NumberOfRouteProfiles >= Capacity) {
@@ -196,24 +203,93 @@ std::int16_t RouteProfileStore::ReadAllRouteProfiles(const StoreContext& ctx, Lo
                 spareSchedule = std::make_unique<cTimeSchedule>();
             }
             // Quietly: only a loadable file is worth a line here.
-            const StoreContext quiet{ctx.fs, ctx.ProjectPath, ctx.texts, {}, nullptr, {}};
-            if (LoadProfileFile(quiet, f, data, rep, *spareProfile, *spareSchedule)) {
+            StoreContext quiet = ctx;
+            quiet.log = {};
+            quiet.notice = {};
+            quiet.busy = {};
+            if (LoadProfileFile(quiet, f, path, data, rep, *spareProfile, *spareSchedule)) {
                 rep.passedOver.push_back({f.name, "the table holds only 300 route profiles"});
-                ctx.WriteLog("Profile file '" + f.path + "' passed over: the table holds only 300 route profiles");
+                ctx.WriteLog("Profile file '" + path + "' passed over: the table holds only 300 route profiles");
             }
         } else {
             const auto slot = static_cast<std::size_t>(NumberOfRouteProfiles);
             auto schedule = std::make_unique<cTimeSchedule>();
-            if (LoadProfileFile(ctx, f, data, rep, *RouteProfiles[slot], *schedule)) {
+            if (LoadProfileFile(ctx, f, path, data, rep, *RouteProfiles[slot], *schedule)) {
                 RouteProfileSchedules[slot] = std::move(schedule);
                 ++NumberOfRouteProfiles;
             }
         }
-        snapshot.Add(std::move(f.name), std::move(data));
+        snapshot.Add(f.name, std::move(data));
     }
     SortRouteProfiles();
     m_loaded = std::move(snapshot);
     return NumberOfRouteProfiles;
+}
+
+Result<RouteProfileStore::EncodedProfiles> RouteProfileStore::EncodeAll(const StoreContext& ctx,
+                                                                       const std::vector<std::string>& existing)
+{
+    // The file number of every entry: its own ProfileNumber, unless that is
+    // unset (0), cannot name a file that loads again (negative), or names the
+    // same file as an earlier entry; then a fresh one, free among the files on
+    // disk and the numbers of the whole table.
+    const auto n = static_cast<std::size_t>(NumberOfRouteProfiles);
+    std::set<std::string> taken;
+    for (const std::string& f : existing) taken.insert(UpperCaseAnsi(f));
+    for (std::size_t i = 0; i < n; ++i)
+        if (at(i).ProfileNumber() > 0) taken.insert(UpperCaseAnsi(NumberedFileName(Prefix, at(i).ProfileNumber())));
+
+    EncodedProfiles out;
+    out.numbers.resize(n);
+    std::set<std::string> used;
+    for (std::size_t i = 0; i < n; ++i) {
+        std::int16_t number = at(i).ProfileNumber();
+        const bool duplicate = number > 0 && used.count(UpperCaseAnsi(NumberedFileName(Prefix, number))) != 0;
+        if (number <= 0 || duplicate) {
+            std::int16_t fresh = 0;
+            for (int tries = 0; tries < 100000 && fresh == 0; ++tries) {
+                const auto candidate = static_cast<std::int16_t>(RoundHalfEven(Random() * 9990.0 + 1.0));
+                if (taken.count(UpperCaseAnsi(NumberedFileName(Prefix, candidate))) == 0) fresh = candidate;
+            }
+            for (int c = LowestNumber; c <= HighestDrawnNumber && fresh == 0; ++c)
+                if (taken.count(UpperCaseAnsi(NumberedFileName(Prefix, c))) == 0) fresh = static_cast<std::int16_t>(c);
+            if (fresh == 0)
+                return MakeError(ErrorCode::Io, "no free profile number is left for route profile " + Shown(at(i).Name()));
+            if (duplicate)
+                ctx.WriteLog("Route profile " + Shown(at(i).Name()) + " has the number " + std::to_string(number) +
+                             " of an earlier profile; it is saved under the new number " + std::to_string(fresh));
+            else if (number < 0)
+                ctx.WriteLog("Route profile " + Shown(at(i).Name()) + " has the invalid number " +
+                             std::to_string(number) + "; it is saved under the new number " + std::to_string(fresh));
+            number = fresh;
+            taken.insert(UpperCaseAnsi(NumberedFileName(Prefix, number)));
+        }
+        used.insert(UpperCaseAnsi(NumberedFileName(Prefix, number)));
+        out.numbers[i] = number;
+    }
+
+    out.files.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::string name = NumberedFileName(Prefix, out.numbers[i]);
+        const std::string who = "route profile " + Shown(at(i).Name()) + " (" + name + ")";
+        if (!RouteProfileSchedules[i]) RouteProfileSchedules[i] = std::make_unique<cTimeSchedule>();
+        RouteProfile profile = at(i);
+        profile.SetProfileNumber(out.numbers[i]);
+        auto bytes = EncodeProfileFile(profile, *RouteProfileSchedules[i], name);
+        if (!bytes) return MakeError(bytes.error().code, who + ": " + bytes.error().message);
+        // Read back what will be written: it must decode to the same profile.
+        auto check = DecodeProfileFile(*bytes, name);
+        if (!check || check->truncated || !check->problem.empty() || !(check->profile == profile))
+            return MakeError(ErrorCode::BadFormat, who + ": the encoded profile does not read back unchanged");
+        out.files.emplace_back(name, std::move(*bytes));
+    }
+    return out;
+}
+
+void RouteProfileStore::TakeNumbers(const std::vector<std::int16_t>& numbers)
+{
+    for (std::size_t i = 0; i < numbers.size() && i < static_cast<std::size_t>(NumberOfRouteProfiles); ++i)
+        at(i).SetProfileNumber(numbers[i]);
 }
 
 SaveReport RouteProfileStore::SaveAllRouteProfiles(const StoreContext& ctx)
@@ -225,71 +301,20 @@ SaveReport RouteProfileStore::SaveAllRouteProfiles(const StoreContext& ctx)
         return report;
     };
 
-    auto save = BeginKindSave(*ctx.fs, ctx.ProjectPath, Kind, Prefix, NumberOfRouteProfiles > 0, m_loaded);
-    if (!save) return fail(save.error());
-
-    if (save->folder) {
-        // The file number of every entry: its own ProfileNumber, unless that is
-        // unset (0), cannot name a file that loads again (negative), or names
-        // the same file as an earlier entry; then a fresh one, free among the
-        // files on disk and the numbers of the whole table.
-        const auto n = static_cast<std::size_t>(NumberOfRouteProfiles);
-        std::set<std::string> taken;
-        for (const std::string& f : save->existing) taken.insert(UpperCaseAnsi(f));
-        for (std::size_t i = 0; i < n; ++i)
-            if (at(i).ProfileNumber() > 0) taken.insert(UpperCaseAnsi(NumberedFileName(Prefix, at(i).ProfileNumber())));
-
-        std::vector<std::int16_t> numbers(n);
-        std::set<std::string> used;
-        for (std::size_t i = 0; i < n; ++i) {
-            std::int16_t number = at(i).ProfileNumber();
-            const bool duplicate = number > 0 && used.count(UpperCaseAnsi(NumberedFileName(Prefix, number))) != 0;
-            if (number <= 0 || duplicate) {
-                std::int16_t fresh = 0;
-                for (int tries = 0; tries < 100000 && fresh == 0; ++tries) {
-                    const auto candidate = static_cast<std::int16_t>(RoundHalfEven(Random() * 9990.0 + 1.0));
-                    if (taken.count(UpperCaseAnsi(NumberedFileName(Prefix, candidate))) == 0) fresh = candidate;
-                }
-                for (int c = LowestNumber; c <= HighestDrawnNumber && fresh == 0; ++c)
-                    if (taken.count(UpperCaseAnsi(NumberedFileName(Prefix, c))) == 0) fresh = static_cast<std::int16_t>(c);
-                if (fresh == 0)
-                    return fail(MakeError(ErrorCode::Io, "no free profile number is left for route profile " +
-                                                             Shown(at(i).Name())));
-                if (duplicate)
-                    ctx.WriteLog("Route profile " + Shown(at(i).Name()) + " has the number " + std::to_string(number) +
-                                 " of an earlier profile; it is saved under the new number " + std::to_string(fresh));
-                else if (number < 0)
-                    ctx.WriteLog("Route profile " + Shown(at(i).Name()) + " has the invalid number " +
-                                 std::to_string(number) + "; it is saved under the new number " + std::to_string(fresh));
-                number = fresh;
-                taken.insert(UpperCaseAnsi(NumberedFileName(Prefix, number)));
-            }
-            used.insert(UpperCaseAnsi(NumberedFileName(Prefix, number)));
-            numbers[i] = number;
-        }
-
-        std::vector<std::pair<std::string, ByteBuffer>> files;
-        for (std::size_t i = 0; i < n; ++i) {
-            const std::string name = NumberedFileName(Prefix, numbers[i]);
-            const std::string who = "route profile " + Shown(at(i).Name()) + " (" + name + ")";
-            if (!RouteProfileSchedules[i]) RouteProfileSchedules[i] = std::make_unique<cTimeSchedule>();
-            RouteProfile profile = at(i);
-            profile.SetProfileNumber(numbers[i]);
-            auto bytes = EncodeProfileFile(profile, *RouteProfileSchedules[i], name);
-            if (!bytes) return fail(MakeError(bytes.error().code, who + ": " + bytes.error().message));
-            // Read back what will be written: it must decode to the same profile.
-            auto check = DecodeProfileFile(*bytes, name);
-            if (!check || check->truncated || !check->problem.empty() || !(check->profile == profile))
-                return fail(MakeError(ErrorCode::BadFormat, who + ": the encoded profile does not read back unchanged"));
-            files.emplace_back(name, std::move(*bytes));
-        }
-        auto written = FinishKindSave(*ctx.fs, ctx.ProjectPath, *save, std::move(files), m_loaded);
-        if (!written) return fail(written.error());
-        report.backupFolder = written->backupFolder;
-        for (std::size_t i = 0; i < n; ++i) at(i).SetProfileNumber(numbers[i]);
-    }
+    auto transaction = SaveTransaction::Begin(*ctx.fs, ctx.ProjectPath, {{ProfileKind(), &m_loaded}}, ctx.kinds,
+                                              ctx.Hooks());
+    if (!transaction) return fail(transaction.error());
+    // The numbers are drawn among the files on disk now, under the lock.
+    auto encoded = EncodeAll(ctx, (*transaction)->ExistingNames(0));
+    if (!encoded) return fail(encoded.error());
+    std::vector<std::vector<NamedFile>> sets;
+    sets.push_back(std::move(encoded->files));
+    auto saved = (*transaction)->Commit(std::move(sets));
+    if (!saved) return fail(saved.error());
+    TakeNumbers(encoded->numbers);
+    report.backupFolder = saved->front().backupFolder;
     report.written = true;
-    report.notify = ctx.PostCommand("RP:-1");
+    report.notify = saved->front().notify;
     return report;
 }
 

@@ -35,6 +35,9 @@ public:
 
 RecordLayout RouteProfileLayout();
 
+// The route profile files: Profiles/Profile_NNNN.dat, reloaded with "RP:-1".
+const KindSpec& ProfileKind();
+
 // What decoding a profile file noticed. `truncated` is set when the file ended
 // inside the record or the schedule: the missing values are zero or empty then.
 struct ProfileReadNotes {
@@ -73,6 +76,22 @@ public:
     // ProfileNumber (drawing a free number where it is 0); then posts "RP:-1".
     // Nothing on disk changes unless every profile could be written.
     SaveReport SaveAllRouteProfiles(const StoreContext& ctx);
+
+    // The table as the files a save writes, each under its entry's number,
+    // and checked to read back as the profile it came from. An entry without
+    // a usable number (0, negative, or the file of an earlier entry) gets a
+    // drawn one that names no file in `existing` and no other entry's file;
+    // `numbers` holds every entry's number for TakeNumbers after the save.
+    struct EncodedProfiles {
+        std::vector<NamedFile> files;
+        std::vector<std::int16_t> numbers;
+    };
+    Result<EncodedProfiles> EncodeAll(const StoreContext& ctx, const std::vector<std::string>& existing);
+    // Gives every entry the number its file was saved under.
+    void TakeNumbers(const std::vector<std::int16_t>& numbers);
+
+    // The folder as last loaded or saved, to tell changes by other tools.
+    KindSnapshot& Loaded() { return m_loaded; }
 
     std::array<std::unique_ptr<RouteProfile>, Capacity> RouteProfiles;
     std::int16_t NumberOfRouteProfiles = 0;

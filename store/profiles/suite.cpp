@@ -1,6 +1,7 @@
 #include "store/profiles/suite.h"
 
-#include "store/file_set.h"
+#include "store/project.h"
+#include "store/save_transaction.h"
 
 namespace vel {
 
@@ -11,8 +12,8 @@ Suite::Suite(std::string projectPath, FileSystem* fs, ServerCommand* server)
         server = m_ownServer.get();
     }
     Context.fs = fs;
-    Context.ProjectPath = std::move(projectPath);
-    if (!Context.ProjectPath.empty() && Context.ProjectPath.back() != '/') Context.ProjectPath += '/';
+    Context.ProjectPath = NormalProjectPath(projectPath);
+    Context.kinds = {ProfileKind(), ReceiverKind()};
     Context.texts = &Texts;
     Context.server = server;
 }
@@ -20,9 +21,9 @@ Suite::Suite(std::string projectPath, FileSystem* fs, ServerCommand* server)
 LoadReport Suite::LoadAll()
 {
     LoadReport report;
-    Status recovered = RecoverFileSets(*Context.fs, Context.ProjectPath, Context.log);
+    Status recovered = RecoverSaves(*Context.fs, Context.ProjectPath, Context.kinds, Context.Hooks());
     if (!recovered) {
-        Context.WriteLog("an interrupted save could not be finished: " + recovered.error().message);
+        Context.Tell("An interrupted save could not be finished: " + recovered.error().message);
         report.passedOver.push_back({WorkFolder(Context.ProjectPath), recovered.error().message});
     }
     ReceiverTable.ReadAllReceivers(Context, &report);

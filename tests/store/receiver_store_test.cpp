@@ -1,6 +1,6 @@
 #include "store/receiver_store.h"
 
-#include "store/file_set.h"
+#include "store/save_transaction.h"
 #include "test_util.h"
 
 #include <gtest/gtest.h>
@@ -234,12 +234,14 @@ TEST_F(ReceiverStoreTest, SecondSaveAtOnceIsRefused)
     put("Receiver_0001.dat", V4("One"));
     ASSERT_EQ(store.ReadAllReceivers(ctx), 1);
     test::MakeDirs(dir.path() + "/Project/.velnamechange");
-    auto held = RealFileSystem().LockFile(dir.path() + "/Project/.velnamechange/Receivers.lock");
+    auto work = OpenFolder(RealFileSystem(), dir.path() + "/Project/.velnamechange");
+    ASSERT_TRUE(work.ok());
+    auto held = RealFileSystem().LockAt(work->handle(), "Receivers.lock", {});
     ASSERT_TRUE(held.ok());
     SaveReport r = store.SaveAllReceivers(ctx);
     EXPECT_FALSE(r.written);
     EXPECT_EQ(r.error.code, ErrorCode::Busy);
-    RealFileSystem().UnlockFile(*held);
+    RealFileSystem().Unlock(*held);
     EXPECT_TRUE(store.SaveAllReceivers(ctx).ok());
 }
 
@@ -285,7 +287,7 @@ TEST_F(ReceiverStoreTest, InjectedFailureAtEveryOperationChangesNothing)
                 // Only clearing up failed: the new set is complete.
                 EXPECT_EQ(test::Names(folder()), newNames) << at;
                 EXPECT_EQ(server.commands, (std::vector<std::string>{"RR\t0"})) << at;
-                ASSERT_TRUE(RecoverFileSets(RealFileSystem(), ctx.ProjectPath, {}).ok());
+                ASSERT_TRUE(test::Recover(ctx.ProjectPath).ok());
                 EXPECT_EQ(test::Names(folder()), newNames) << at;
                 restore();
                 continue;
@@ -295,7 +297,7 @@ TEST_F(ReceiverStoreTest, InjectedFailureAtEveryOperationChangesNothing)
             if (!completesLater) {
                 EXPECT_TRUE(test::Snapshot(folder()) == before) << at << ": " << r.error.message;
             }
-            ASSERT_TRUE(RecoverFileSets(RealFileSystem(), ctx.ProjectPath, {}).ok());
+            ASSERT_TRUE(test::Recover(ctx.ProjectPath).ok());
             if (completesLater) {
                 EXPECT_TRUE(forever) << at;
                 EXPECT_EQ(test::Names(folder()), newNames) << at;

@@ -146,23 +146,27 @@ TEST(ProjectNames, KindFoldersAndFilesMatchWithoutCase)
     test::WriteBytes(dir / "RECEIVERS/.Receiver_0002.dat", Bytes({4, 0}));
     test::WriteBytes(dir / "RECEIVERS/Other_0003.dat", Bytes({4, 0}));
     test::MakeDirs(dir / "RECEIVERS/Receiver_0004.dat");
-    auto folder = FindKindFolder(RealFileSystem(), dir.path() + "/", "Receivers");
+    auto project = OpenFolder(RealFileSystem(), dir.path());
+    ASSERT_TRUE(project.ok());
+    auto found = FindKindFolder(RealFileSystem(), *project, "Receivers");
+    ASSERT_TRUE(found.ok());
+    ASSERT_TRUE(found->name.has_value());
+    EXPECT_EQ(*found->name, "RECEIVERS");
+    auto folder = OpenFolderAt(RealFileSystem(), *project, *found->name);
     ASSERT_TRUE(folder.ok());
-    ASSERT_TRUE(folder->has_value());
-    EXPECT_EQ(**folder, dir.path() + "/RECEIVERS");
-    auto files = ListKindFiles(RealFileSystem(), **folder, "Receiver_");
+    auto files = ListKindFiles(RealFileSystem(), *folder, "Receiver_");
     ASSERT_TRUE(files.ok());
     ASSERT_EQ(files->size(), 2u);
     EXPECT_EQ((*files)[0].name, "Receiver_0000.dat");
     EXPECT_EQ((*files)[1].name, "receiver_0001.DAT");
     EXPECT_EQ((*files)[1].numberPart, "0001");
 
-    auto none = FindKindFolder(RealFileSystem(), dir.path() + "/", "Profiles");
+    auto none = FindKindFolder(RealFileSystem(), *project, "Profiles");
     ASSERT_TRUE(none.ok());
-    EXPECT_FALSE(none->has_value());
-    auto missingProject = FindKindFolder(RealFileSystem(), dir / "nothing/", "Profiles");
+    EXPECT_FALSE(none->name.has_value());
+    auto missingProject = ReadKindFolder(RealFileSystem(), dir / "nothing/", KindSpec{"Profiles", "Profile_", 1 << 20, "RP:-1", "route profiles"});
     ASSERT_TRUE(missingProject.ok());
-    EXPECT_FALSE(missingProject->has_value());
+    EXPECT_FALSE(missingProject->found);
 }
 
 TEST(Texts, FallbackAndTable)

@@ -1,6 +1,8 @@
 #include "test_util.h"
 
-#include "store/file_set.h"
+#include "store/profiles/route_profile_store.h"
+#include "store/receiver_store.h"
+#include "store/save_transaction.h"
 
 #include <gtest/gtest.h>
 
@@ -71,6 +73,11 @@ std::vector<std::string> Names(const std::string& folder)
     return out;
 }
 
+Status Recover(const std::string& projectPath)
+{
+    return RecoverSaves(RealFileSystem(), projectPath, {ProfileKind(), ReceiverKind()}, {});
+}
+
 void KillAtEveryOperation(const std::string& projectPath, const std::string& folder,
                           const std::map<std::string, ByteBuffer>& before,
                           const std::map<std::string, ByteBuffer>& after,
@@ -95,7 +102,7 @@ void KillAtEveryOperation(const std::string& projectPath, const std::string& fol
         ASSERT_TRUE(WIFEXITED(status));
         const int code = WEXITSTATUS(status);
         ASSERT_TRUE(code == 0 || code == 9) << "the save failed without being killed, at operation " << k;
-        ASSERT_TRUE(RecoverFileSets(RealFileSystem(), projectPath, {}).ok());
+        ASSERT_TRUE(Recover(projectPath).ok());
         const auto now = Snapshot(folder);
         EXPECT_TRUE(now == before || now == after) << "killed at operation " << k;
         sawNew = sawNew || now == after;

@@ -47,6 +47,10 @@ struct LogRecorder {
     }
 };
 
+// Finishes or throws away what interrupted saves left in the project, as
+// the program does at start-up.
+Status Recover(const std::string& projectPath);
+
 // Kills a child process at file operation k = 1, 2, ... of `save` (which runs
 // in the child, is handed the counting file system to save through, and
 // returns whether it wrote), until a save runs to its end. Before each run

@@ -2,7 +2,7 @@
 
 #include "app_test_util.h"
 
-#include "store/file_set.h"
+#include "store/save_transaction.h"
 
 #include <gtest/gtest.h>
 
@@ -303,7 +303,7 @@ TEST(SaveMessages, UnfinishedSaveDoesNotClaimNothingChanged)
         const SaveReport report = SaveProfiles(*suite);
         faulty.Reset();
         if (report.written || report.error.code != ErrorCode::Unfinished) {
-            ASSERT_TRUE(RecoverFileSets(RealFileSystem(), suite->Context.ProjectPath, {}).ok());
+            ASSERT_TRUE(test::Recover(suite->Context.ProjectPath).ok());
             continue;
         }
         seen = true;
