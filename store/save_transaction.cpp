@@ -5,6 +5,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 namespace vel {
 
@@ -675,15 +676,25 @@ const std::vector<std::string>& SaveTransaction::ExistingNames(std::size_t i) co
 namespace {
 
 // What a new file of a kind is given: the permission bits, owner and group of
-// the file it replaces; for a new name, those of the folder's other files;
-// with none, the folder's group and its read and write bits.
+// the file it replaces; for a new name, what most of the folder's other files
+// have; with none, the folder's group and its read and write bits.
 FileAttributes NewFileAttributes(const std::map<std::string, FileInfo>& existing, const FileInfo& folder,
                                  const std::string& name)
 {
     const auto same = existing.find(name);
     if (same != existing.end() && same->second.isRegular()) return AttributesOf(same->second);
-    for (const auto& [other, info] : existing)
-        if (info.isRegular()) return AttributesOf(info);
+    std::map<std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>, int> seen;
+    const FileInfo* most = nullptr;
+    int mostCount = 0;
+    for (const auto& [other, info] : existing) {
+        if (!info.isRegular()) continue;
+        const int count = ++seen[{info.mode, info.owner, info.group}];
+        if (count > mostCount) {
+            mostCount = count;
+            most = &info;
+        }
+    }
+    if (most != nullptr) return AttributesOf(*most);
     FileAttributes a;
     a.mode = folder.mode & 0666;
     a.group = folder.group;
@@ -736,8 +747,7 @@ Result<std::vector<KindSaved>> SaveTransaction::Commit(std::vector<std::vector<N
         auto info = fs.StatAt(s.area.work.handle(), markerName);
         const bool markerGone = info.ok() && (!info->exists() || fs.RemoveAt(s.area.work.handle(), markerName).ok());
         if (!markerGone)
-            return MakeError(ErrorCode::Unfinished,
-                             why.message + "; the save will be finished when the program starts next");
+            return MakeError(ErrorCode::Unfinished, why.message + "; its commit marker could not be removed");
         for (std::size_t i = 0; i < s.kinds.size(); ++i) {
             stagings[i].Close();
             (void)RemoveStaging(s.area, s.kinds[i].save.spec.kind);

@@ -64,6 +64,9 @@ struct PassedOver {
 
 struct LoadReport {
     std::vector<PassedOver> passedOver;
+    // What was done at start-up about saves that an earlier run left
+    // unfinished, in sentences for the operator.
+    std::vector<std::string> recovery;
     bool complete() const { return passedOver.empty(); }
 };
 

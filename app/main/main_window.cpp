@@ -269,7 +269,7 @@ int RunWindow(int& argc, char** argv, const std::string& projectPath)
     prompt.SetParent(&window);
     const LoadReport report = window.StartUp();
     window.show();
-    if (!report.complete()) QTimer::singleShot(0, &window, [&window, report] { window.ReportIncompleteLoad(report); });
+    if (!report.complete() || !report.recovery.empty()) QTimer::singleShot(0, &window, [&window, report] { window.ReportIncompleteLoad(report); });
     return app.exec();
 }
 

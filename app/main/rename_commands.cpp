@@ -204,9 +204,9 @@ std::string DescribeSave(const SaveReport& report, SavedKind kind)
 {
     const std::string what = kind == SavedKind::Profiles ? "route profiles" : "receivers";
     if (!report.written && report.error.code == ErrorCode::Unfinished)
-        return "The " + what + " could not be saved completely, and the old files could not be put back: " +
-               report.error.message + ". The previous files are kept in the backup folder below the project's "
-               ".velnamechange folder.";
+        return "The save of the " + what + " reached its commit point but could not be finished: " +
+               report.error.message + ". It is finished, and the server told, when the program starts next. The "
+               "previous files are kept in the backup folder below the project's .velnamechange folder.";
     if (!report.written)
         return "The " + what + " were not saved; nothing on disk has changed. Reason: " + report.error.message;
     if (!report.notify.ok())
@@ -217,9 +217,11 @@ std::string DescribeSave(const SaveReport& report, SavedKind kind)
 
 std::string DescribeIncompleteLoad(const LoadReport& report)
 {
-    if (report.complete()) return {};
-    std::string text = "Not every file of the project could be loaded. These files were passed over and are not "
-                       "listed:";
+    std::string text;
+    for (const std::string& sentence : report.recovery) text += (text.empty() ? "" : "\n") + sentence;
+    if (report.complete()) return text;
+    if (!text.empty()) text += "\n\n";
+    text += "Not every file of the project could be loaded. These files were passed over and are not listed:";
     for (const PassedOver& p : report.passedOver) text += "\n" + p.file + ": " + p.reason;
     return text;
 }

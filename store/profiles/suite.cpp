@@ -21,7 +21,12 @@ Suite::Suite(std::string projectPath, FileSystem* fs, ServerCommand* server)
 LoadReport Suite::LoadAll()
 {
     LoadReport report;
-    Status recovered = RecoverSaves(*Context.fs, Context.ProjectPath, Context.kinds, Context.Hooks());
+    SaveHooks hooks = Context.Hooks();
+    hooks.tell = [&](const std::string& sentence) {
+        report.recovery.push_back(sentence);
+        Context.Tell(sentence);
+    };
+    Status recovered = RecoverSaves(*Context.fs, Context.ProjectPath, Context.kinds, hooks);
     if (!recovered) {
         Context.Tell("An interrupted save could not be finished: " + recovered.error().message);
         report.passedOver.push_back({WorkFolder(Context.ProjectPath), recovered.error().message});

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <stdexcept>
 #include <stdlib.h>
+#include <grp.h>
 
 namespace fs = std::filesystem;
 
@@ -112,6 +113,47 @@ void KillAtEveryOperation(const std::string& projectPath, const std::string& fol
         }
     }
     EXPECT_TRUE(sawNew);
+}
+
+int RunAsNobody(const std::vector<unsigned>& groups, unsigned mask, const std::function<int()>& body)
+{
+    const pid_t pid = ::fork();
+    if (pid == -1) return -1;
+    if (pid == 0) {
+        std::vector<gid_t> list(groups.begin(), groups.end());
+        if (::setgroups(list.size(), list.data()) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(120);
+        ::umask(static_cast<mode_t>(mask));
+        ::_exit(body());
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int KillAfterOperation(const std::string& after, const std::function<bool(FileSystem&)>& save)
+{
+    const pid_t pid = ::fork();
+    if (pid == -1) return -1;
+    if (pid == 0) {
+        FaultInjectingFileSystem counting(RealFileSystem());
+        bool seen = false;
+        counting.OnOperation([&](long, const std::string& what) {
+            if (seen) ::_exit(9);
+            seen = what.rfind(after, 0) == 0;
+        });
+        ::_exit(save(counting) ? 0 : 4);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+ByteBuffer ReceiverFile(const std::string& name, int id)
+{
+    ByteBuffer settings;
+    for (int i = 0; i < 4; ++i) settings = Concat({settings, I16(0)});
+    return Concat({I16(4), I16(id), I16(-1), I16(7), Text(name), settings, I16(0), Bytes({1, 2, 3, 4, 5, 6, 7, 8}),
+                   Text("one"), Text(""), Text(""), Text(""), Text("five")});
 }
 
 Status RecordingServer::SetCommandEntry(const std::string& command, std::int32_t arg)

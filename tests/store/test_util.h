@@ -62,6 +62,19 @@ void KillAtEveryOperation(const std::string& projectPath, const std::string& fol
                           const std::map<std::string, ByteBuffer>& after,
                           const std::function<bool(FileSystem&)>& save, long minRuns);
 
+// Runs `body` in a child process that has dropped to the user nobody,
+// member of the given groups, with the given umask; returns the child's exit
+// status, or -1 when it did not exit normally.
+int RunAsNobody(const std::vector<unsigned>& groups, unsigned umask, const std::function<int()>& body);
+
+// Runs `save` in a child process (handed a counting file system) that dies
+// at the first file operation after the one whose description starts with
+// `after`; returns the child's exit status (9 when it was stopped there).
+int KillAfterOperation(const std::string& after, const std::function<bool(FileSystem&)>& save);
+
+// A version-4 receiver file of that name, every other field fixed.
+ByteBuffer ReceiverFile(const std::string& name, int id = 0x0101);
+
 // Records every command ("command<TAB>arg") instead of calling a library;
 // fails, recording nothing, when asked to.
 class RecordingServer : public ServerCommand {
