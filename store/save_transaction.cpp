@@ -238,7 +238,9 @@ private:
 
 // Removes a folder of the work area and the plain files in it. A link, or
 // anything but a plain file inside, is refused: nothing is deleted through it.
-Status RemoveWorkFolder(FileSystem& fs, const Folder& parent, const std::string& name, const std::string& shown)
+// `removedFiles` counts the files it held.
+Status RemoveWorkFolder(FileSystem& fs, const Folder& parent, const std::string& name, const std::string& shown,
+                        std::size_t* removedFiles = nullptr)
 {
     auto info = fs.StatAt(parent.handle(), name);
     if (!info) return info.error();
@@ -254,13 +256,14 @@ Status RemoveWorkFolder(FileSystem& fs, const Folder& parent, const std::string&
                                                               "' in it is not a plain file");
         }
         for (const DirEntry& e : *entries) VEL_TRY(fs.RemoveAt(folder->handle(), e.name));
+        if (removedFiles != nullptr) *removedFiles = entries->size();
     }
     return fs.RemoveFolderAt(parent.handle(), name);
 }
 
-Status RemoveStaging(WorkArea& area, const std::string& kind)
+Status RemoveStaging(WorkArea& area, const std::string& kind, std::size_t* removedFiles = nullptr)
 {
-    return RemoveWorkFolder(*area.fs, area.work, kind + StagingSuffix, InWork(kind + StagingSuffix));
+    return RemoveWorkFolder(*area.fs, area.work, kind + StagingSuffix, InWork(kind + StagingSuffix), removedFiles);
 }
 
 // A free name for something new beside `dir`'s other entries: base, or
@@ -563,13 +566,16 @@ Status RecoverKinds(WorkArea& area, Locks& locks, const std::vector<KindSpec>& k
             return std::find(ks.begin(), ks.end(), kind) != ks.end();
         });
         if (committed) continue;
-        Status removed = RemoveStaging(area, kind);
+        std::size_t staged = 0;
+        Status removed = RemoveStaging(area, kind, &staged);
         if (!removed) {
             Tell(hooks, "An unfinished save of the " + What(known, kind) + " could not be cleared away: " +
                             removed.error().message + ".");
             problem(removed.error());
             continue;
         }
+        // An empty one is what a finished save could not clear away.
+        if (staged == 0) continue;
         Tell(hooks, "An unfinished save of the " + What(known, kind) +
                         " had not reached its commit point and was thrown away; the files on disk are the previous set.");
     }

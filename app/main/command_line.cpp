@@ -59,6 +59,7 @@ int Refusal(const RenameOutcome& outcome, std::ostream& err)
 {
     switch (outcome.result) {
     case RenameResult::Renamed:
+    case RenameResult::SameName:
         return ExitDone;
     case RenameResult::Unchanged:
         Complain(err, "the new name is empty");
@@ -84,33 +85,24 @@ int RenameAndSave(Suite& suite, const Invocation& inv, std::ostream& err)
         return ExitRefused;
     }
     if (const int refused = Refusal(*outcome, err); refused != ExitDone) return refused;
+    if (outcome->result == RenameResult::SameName) {
+        Complain(err, "note: \"" + inv.oldName + "\" already bears that name; nothing was saved");
+        return ExitDone;
+    }
+    if (outcome->itemsLeftAlone > 0) Complain(err, "note: " + DescribeItemsLeftAlone(*outcome, inv.oldName));
 
-    bool notified = true;
-    if (!profile) {
-        const SaveReport receivers = SaveReceivers(suite);
-        if (!receivers.written) {
-            Complain(err, DescribeSave(receivers, SavedKind::Receivers));
-            return ExitSaveFailed;
-        }
-        if (!receivers.notify.ok()) {
-            Complain(err, DescribeSave(receivers, SavedKind::Receivers));
-            notified = false;
-        }
+    // A receiver rename changes both tables: they are saved in one commit.
+    const SavedKind kind = profile ? SavedKind::Profiles : SavedKind::Both;
+    const SaveReport saved = profile ? SaveProfiles(suite) : SaveReceiversAndProfiles(suite);
+    if (!saved.written) {
+        Complain(err, DescribeSave(saved, kind));
+        return saved.error.code == ErrorCode::Unfinished ? ExitUnfinished : ExitSaveFailed;
     }
-    const SaveReport profiles = SaveProfiles(suite);
-    if (!profiles.written) {
-        std::string text = DescribeSave(profiles, SavedKind::Profiles);
-        if (!profile)
-            text = "The receivers are saved, but the route profiles were not, so their receiver lists still name \"" +
-                   inv.oldName + "\". " + text;
-        Complain(err, text);
-        return ExitSaveFailed;
+    if (!saved.notify.ok()) {
+        Complain(err, DescribeSave(saved, kind));
+        return ExitNotNotified;
     }
-    if (!profiles.notify.ok()) {
-        Complain(err, DescribeSave(profiles, SavedKind::Profiles));
-        notified = false;
-    }
-    return notified ? ExitDone : ExitNotNotified;
+    return ExitDone;
 }
 
 } // namespace

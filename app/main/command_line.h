@@ -25,6 +25,8 @@ enum ExitStatus : int {
     ExitUsage = 2,        // the command line is wrong
     ExitSaveFailed = 3,   // a save failed: the previous files are intact
     ExitNotNotified = 4,  // saved, but the server could not be told to reload
+    ExitUnfinished = 5,   // the save was committed but could not be finished: the next start
+                          // finishes it and tells the server
 };
 
 struct Invocation {

@@ -217,17 +217,21 @@ void MainWindow::RenameSelected(QTreeWidget* list, const char* prompt,
 {
     QTreeWidgetItem* row = SelectedRow(list);
     if (row == nullptr) return;
-    const QString answer = m_prompt.AskText(QString::fromLatin1(prompt), row->text(0));
+    const QString oldText = row->text(0);
+    const QString answer = m_prompt.AskText(QString::fromLatin1(prompt), oldText);
     const auto tag = static_cast<std::int16_t>(row->data(0, Qt::UserRole).toInt());
     auto outcome = rename(m_suite, tag, answer.toStdString());
     if (!outcome) {
         m_prompt.Tell(QString::fromStdString(outcome.error().message));
         return;
     }
-    if (outcome->result == RenameResult::Renamed)
+    if (outcome->result == RenameResult::Renamed) {
         row->setText(0, Shown(outcome->newName));
-    else if (!outcome->message.empty())
+        if (outcome->itemsLeftAlone > 0)
+            m_prompt.Tell(QString::fromStdString(DescribeItemsLeftAlone(*outcome, oldText.toStdString())));
+    } else if (!outcome->message.empty()) {
         m_prompt.Tell(QString::fromStdString(outcome->message));
+    }
 }
 
 void MainWindow::SaveAllProfiles()

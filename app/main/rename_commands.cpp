@@ -43,6 +43,15 @@ bool RefuseNewName(std::string_view newNameUtf8, RenameOutcome& outcome)
 }
 
 template <class Store, class Entry>
+bool UpperNameTaken(const Store& table, std::int16_t count, std::int16_t slot, const AnsiText& upper, Entry entry)
+{
+    for (std::int16_t i = 0; i < count; ++i) {
+        if (i != slot && entry(table, i) == upper) return true;
+    }
+    return false;
+}
+
+template <class Store, class Entry>
 bool NameTaken(const Store& table, std::int16_t count, std::int16_t slot, const AnsiText& name, Entry entry)
 {
     for (std::int16_t i = 0; i < count; ++i) {
@@ -75,7 +84,8 @@ Result<AnsiText> PrepareNewName(std::string_view utf8)
     return std::move(*encoded);
 }
 
-AnsiText RebuildReceiverList(const AnsiText& list, const AnsiText& oldName, const AnsiText& newName)
+AnsiText RebuildReceiverList(const AnsiText& list, const AnsiText& oldName, const AnsiText& newName, bool exactOnly,
+                             int* leftAlone)
 {
     const AnsiText oldUpper = UpperCaseAnsi(oldName);
     AnsiText result;
@@ -87,10 +97,13 @@ AnsiText RebuildReceiverList(const AnsiText& list, const AnsiText& oldName, cons
         const std::string_view item(list.data() + start, end - start);
         // An empty item is kept as it is; it never matches a receiver's name,
         // since a receiver's name is never empty.
-        if (!item.empty() && UpperCaseAnsi(item) == oldUpper)
+        const bool matches = !item.empty() && UpperCaseAnsi(item) == oldUpper;
+        if (matches && (!exactOnly || item == oldName)) {
             result += newName;
-        else
+        } else {
+            if (matches && leftAlone != nullptr) ++*leftAlone;
             result += item;
+        }
         result += '\0';
         start = end + 1;
     }
@@ -105,6 +118,10 @@ Result<RenameOutcome> RenameProfile(Suite& suite, std::int16_t slot, std::string
 
     RenameOutcome outcome;
     if (RefuseNewName(newNameUtf8, outcome)) return outcome;
+    if (outcome.newName == table.at(static_cast<std::size_t>(slot)).Name()) {
+        outcome.result = RenameResult::SameName;
+        return outcome;
+    }
     auto entry = [](const RouteProfileStore& t, std::int16_t i) -> const RouteProfile& {
         return t.at(static_cast<std::size_t>(i));
     };
@@ -127,10 +144,22 @@ Result<RenameOutcome> RenameReceiver(Suite& suite, std::int16_t slot, std::strin
 
     RenameOutcome outcome;
     if (RefuseNewName(newNameUtf8, outcome)) return outcome;
-    auto entry = [](const ReceiverStore& t, std::int16_t i) -> const Receiver& {
-        return t.at(static_cast<std::size_t>(i));
+    const AnsiText oldName = table.at(static_cast<std::size_t>(slot)).Name();
+    if (outcome.newName == oldName) {
+        outcome.result = RenameResult::SameName;
+        return outcome;
+    }
+    // Profiles name their receivers without regard to case, so a name that
+    // differs from another receiver's only in case would be one name to them.
+    const AnsiText newUpper = UpperCaseAnsi(outcome.newName);
+    const AnsiText oldUpper = UpperCaseAnsi(oldName);
+    bool oldHasTwin = false;
+    auto entry = [&](const ReceiverStore& t, std::int16_t i) -> AnsiText {
+        return UpperCaseAnsi(t.at(static_cast<std::size_t>(i)).Name());
     };
-    if (NameTaken(table, count, slot, outcome.newName, entry)) {
+    for (std::int16_t i = 0; i < count; ++i)
+        if (i != slot && entry(table, i) == oldUpper) oldHasTwin = true;
+    if (UpperNameTaken(table, count, slot, newUpper, entry)) {
         outcome.result = RenameResult::Duplicate;
         outcome.message = DuplicateReceiverMessage;
         outcome.newName.clear();
@@ -138,7 +167,6 @@ Result<RenameOutcome> RenameReceiver(Suite& suite, std::int16_t slot, std::strin
     }
 
     // Rebuild every list first; change nothing unless all of them fit.
-    const AnsiText oldName = table.at(static_cast<std::size_t>(slot)).Name();
     RouteProfileStore& profiles = suite.ProfileTable;
     struct Rebuilt {
         AnsiText list1;
@@ -148,14 +176,15 @@ Result<RenameOutcome> RenameReceiver(Suite& suite, std::int16_t slot, std::strin
     rebuilt.reserve(static_cast<std::size_t>(profiles.NumberOfRouteProfiles));
     for (std::int16_t j = 0; j < profiles.NumberOfRouteProfiles; ++j) {
         const RouteProfile& p = profiles.at(static_cast<std::size_t>(j));
-        Rebuilt r{RebuildReceiverList(p.ReceiverList1(), oldName, outcome.newName),
-                  RebuildReceiverList(p.ReceiverList2(), oldName, outcome.newName)};
+        Rebuilt r{RebuildReceiverList(p.ReceiverList1(), oldName, outcome.newName, oldHasTwin, &outcome.itemsLeftAlone),
+                  RebuildReceiverList(p.ReceiverList2(), oldName, outcome.newName, oldHasTwin, &outcome.itemsLeftAlone)};
         if (r.list1.size() > MaxTextBytes || r.list2.size() > MaxTextBytes) {
             outcome.result = RenameResult::NotStorable;
             outcome.message = "The name cannot be stored: a receiver list of the route profile \"" +
                               Cp1252ToUtf8(p.Name()) + "\" would become longer than " +
                               std::to_string(MaxTextBytes) + " bytes.";
             outcome.newName.clear();
+            outcome.itemsLeftAlone = 0;
             return outcome;
         }
         rebuilt.push_back(std::move(r));
@@ -200,9 +229,13 @@ SaveReport SaveProfiles(Suite& suite) { return suite.ProfileTable.SaveAllRoutePr
 
 SaveReport SaveReceivers(Suite& suite) { return suite.ReceiverTable.SaveAllReceivers(suite.Context); }
 
+SaveReport SaveReceiversAndProfiles(Suite& suite) { return suite.SaveBoth(); }
+
 std::string DescribeSave(const SaveReport& report, SavedKind kind)
 {
-    const std::string what = kind == SavedKind::Profiles ? "route profiles" : "receivers";
+    const std::string what = kind == SavedKind::Profiles    ? "route profiles"
+                             : kind == SavedKind::Receivers ? "receivers"
+                                                            : "receivers and route profiles";
     if (!report.written && report.error.code == ErrorCode::Unfinished)
         return "The save of the " + what + " reached its commit point but could not be finished: " +
                report.error.message + ". It is finished, and the server told, when the program starts next. The "
@@ -213,6 +246,16 @@ std::string DescribeSave(const SaveReport& report, SavedKind kind)
         return "The " + what + " are saved, but the alarm server was not told to reload them: " +
                report.notify.error().message;
     return {};
+}
+
+std::string DescribeItemsLeftAlone(const RenameOutcome& outcome, const std::string& oldNameUtf8)
+{
+    if (outcome.itemsLeftAlone == 0) return {};
+    const std::string items = outcome.itemsLeftAlone == 1 ? "1 item" : std::to_string(outcome.itemsLeftAlone) + " items";
+    return "Another receiver bears the name \"" + oldNameUtf8 + "\" but for upper and lower case. " + items +
+           " of the route profiles' receiver lists match that name only without regard to case and may mean the "
+           "other receiver, so they were left as they were; only items spelt exactly \"" + oldNameUtf8 +
+           "\" were changed.";
 }
 
 std::string DescribeIncompleteLoad(const LoadReport& report)

@@ -26,7 +26,8 @@ inline constexpr const char* NewProfilePrompt = "New Profile Name:";
 inline constexpr const char* NewReceiverPrompt = "New Receiver Name:";
 
 enum class RenameResult {
-    Renamed,     // the entry bears the new name (which may be its old one)
+    Renamed,     // the entry bears the new name
+    SameName,    // the entry bears that name already: nothing changed, nothing to save
     Unchanged,   // the answer was empty after trimming blanks: nothing changed
     Duplicate,   // another entry bears the name: nothing changed
     NotStorable, // the name cannot be stored: nothing changed
@@ -37,6 +38,11 @@ struct RenameOutcome {
     std::string message; // UTF-8; for Duplicate the system's text, for NotStorable why
     AnsiText newName;    // the stored name (Renamed only)
     int listsChanged = 0; // receiver renames: profile lists whose content changed
+    // Receiver renames in a project whose receivers include another one of
+    // the same name but for case: list items that equal the old name only
+    // without regard to case, which may name that other receiver, and so
+    // were left as they were.
+    int itemsLeftAlone = 0;
 };
 
 // The answer of an input box made ready for a table: blanks (character 32)
@@ -55,14 +61,21 @@ Result<RenameOutcome> RenameProfile(Suite& suite, std::int16_t slot, std::string
 // Renames the receiver in table slot `slot` and the receiver inside the
 // receiver lists of every route profile (see RebuildReceiverList). All or
 // nothing: when a rebuilt list would be too long to store, nothing changes.
+// Profile lists name receivers without regard to case, so a new name equal
+// to another receiver's but for case is a duplicate. Where another receiver
+// already bears the old name but for case, only list items equal to the old
+// name exactly are changed.
 Result<RenameOutcome> RenameReceiver(Suite& suite, std::int16_t slot, std::string_view newNameUtf8);
 
 // A profile's receiver list rebuilt for a rename: every item that equals
-// oldName in upper case becomes newName, every other item stays, and every
-// item is followed by one NUL. The list is split at every NUL up to the end of
-// the text, so an empty item (two NULs in a row) is kept as it was and no item
-// after it is lost; a last item without its closing NUL gains one.
-AnsiText RebuildReceiverList(const AnsiText& list, const AnsiText& oldName, const AnsiText& newName);
+// oldName in upper case (with exactOnly: exactly) becomes newName, every other
+// item stays, and every item is followed by one NUL. The list is split at
+// every NUL up to the end of the text, so an empty item (two NULs in a row) is
+// kept as it was and no item after it is lost; a last item without its
+// closing NUL gains one. With exactOnly, leftAlone counts the items that
+// equal oldName in upper case only.
+AnsiText RebuildReceiverList(const AnsiText& list, const AnsiText& oldName, const AnsiText& newName,
+                             bool exactOnly = false, int* leftAlone = nullptr);
 
 // Slots whose name equals `nameUtf8` exactly (after encoding; none when it
 // cannot be encoded).
@@ -73,11 +86,17 @@ std::vector<std::int16_t> FindReceiversByName(const Suite& suite, std::string_vi
 // fails), so slot numbers held by a caller are stale afterwards.
 SaveReport SaveProfiles(Suite& suite);
 SaveReport SaveReceivers(Suite& suite);
+// Both tables in one commit: both sets of files are replaced, or neither.
+SaveReport SaveReceiversAndProfiles(Suite& suite);
 
-enum class SavedKind { Profiles, Receivers };
+enum class SavedKind { Profiles, Receivers, Both };
 
 // What the operator is told about a save, UTF-8; empty when it went well.
 std::string DescribeSave(const SaveReport& report, SavedKind kind);
+
+// What the operator is told about receiver list items a rename left alone
+// (RenameOutcome::itemsLeftAlone); empty when there were none.
+std::string DescribeItemsLeftAlone(const RenameOutcome& outcome, const std::string& oldNameUtf8);
 
 // What the operator is told when the load passed over files; empty when the
 // load was complete.

@@ -36,4 +36,35 @@ LoadReport Suite::LoadAll()
     return report;
 }
 
+SaveReport Suite::SaveBoth()
+{
+    BusyPointer busy(Context);
+    SaveReport report;
+    auto fail = [&](Error e) {
+        report.error = std::move(e);
+        return report;
+    };
+    auto receivers = ReceiverTable.EncodeAll();
+    if (!receivers) return fail(receivers.error());
+    auto transaction = SaveTransaction::Begin(*Context.fs, Context.ProjectPath,
+                                              {{ReceiverKind(), &ReceiverTable.Loaded()},
+                                               {ProfileKind(), &ProfileTable.Loaded()}},
+                                              Context.kinds, Context.Hooks());
+    if (!transaction) return fail(transaction.error());
+    auto profiles = ProfileTable.EncodeAll(Context, (*transaction)->ExistingNames(1));
+    if (!profiles) return fail(profiles.error());
+    std::vector<std::vector<NamedFile>> sets;
+    sets.push_back(std::move(*receivers));
+    sets.push_back(std::move(profiles->files));
+    auto saved = (*transaction)->Commit(std::move(sets));
+    if (!saved) return fail(saved.error());
+    ProfileTable.TakeNumbers(profiles->numbers);
+    report.written = true;
+    for (const KindSaved& kind : *saved) {
+        if (report.backupFolder.empty()) report.backupFolder = kind.backupFolder;
+        if (report.notify && !kind.notify) report.notify = kind.notify;
+    }
+    return report;
+}
+
 } // namespace vel

@@ -24,6 +24,10 @@ public:
     // Finishes an interrupted save, then loads the receivers, then the profiles.
     LoadReport LoadAll();
 
+    // Saves the receivers and the route profiles in one commit: both sets of
+    // files are replaced, or neither; then posts "RR" and "RP:-1".
+    SaveReport SaveBoth();
+
     SuiteTexts Texts;
     ReceiverStore ReceiverTable;
     RouteProfileStore ProfileTable;

@@ -184,7 +184,9 @@ TEST_F(CommandLineTest, FailedSaveExitsWithThreeAndKeepsTheFiles)
 
     const ProgramRun rr = Vel({"rename-receiver", "Pager", "Beeper"});
     EXPECT_EQ(rr.status, 3) << rr.err;
-    EXPECT_NE(rr.err.find("The receivers were not saved"), std::string::npos) << rr.err;
+    EXPECT_NE(rr.err.find("The receivers and route profiles were not saved; nothing on disk has changed."),
+              std::string::npos)
+        << rr.err;
     EXPECT_EQ(Files(), before);
     EXPECT_FALSE(test::Exists(commandLog));
 }
@@ -193,10 +195,10 @@ TEST_F(CommandLineTest, MissingServerLibraryExitsWithFourAfterSaving)
 {
     const ProgramRun r = Vel({"rename-receiver", "Pager", "Beeper"}, {{"VELTRA2_LIBRARY", project / "missing/libVeltra2.so"}});
     EXPECT_EQ(r.status, 4) << r.err;
-    EXPECT_NE(r.err.find("The receivers are saved, but the alarm server was not told to reload them"),
+    EXPECT_NE(r.err.find("The receivers and route profiles are saved, but the alarm server was not told to reload "
+                         "them"),
               std::string::npos)
         << r.err;
-    EXPECT_NE(r.err.find("The route profiles are saved, but"), std::string::npos) << r.err;
     auto suite = project.Open();
     EXPECT_EQ(FindReceiversByName(*suite, "Beeper").size(), 1U);
     EXPECT_EQ(suite->ProfileTable.at(static_cast<std::size_t>(FindProfilesByName(*suite, "Day Shift")[0]))

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace vel {
 namespace {
 
@@ -53,9 +55,9 @@ protected:
 
 TEST_F(ProfileRenameTest, OwnNameIsAcceptedWithoutMessage)
 {
-    auto r = RenameProfile(*suite, beta, "Beta");
+    auto r = RenameProfile(*suite, beta, " Beta ");
     ASSERT_TRUE(r.ok());
-    EXPECT_EQ(r->result, RenameResult::Renamed);
+    EXPECT_EQ(r->result, RenameResult::SameName);
     EXPECT_TRUE(r->message.empty());
     EXPECT_EQ(NameAt(beta), "Beta");
 }
@@ -201,11 +203,114 @@ TEST_F(ReceiverRenameTest, DuplicateIsRefusedAndNoListChanges)
     EXPECT_EQ(suite->ReceiverTable.at(static_cast<std::size_t>(pager)).Name(), "Pager");
     EXPECT_EQ(ProfileNamed(*suite, "Night").ReceiverList1(), "Pager");
 
-    auto lower = RenameReceiver(*suite, pager, "siren");
-    ASSERT_TRUE(lower.ok());
-    EXPECT_EQ(lower->result, RenameResult::Renamed);
+    // Profile lists match names without regard to case: "siren" would be
+    // the same receiver to them.
+    for (const char* twin : {"siren", "SIREN"}) {
+        auto lower = RenameReceiver(*suite, pager, twin);
+        ASSERT_TRUE(lower.ok());
+        EXPECT_EQ(lower->result, RenameResult::Duplicate) << twin;
+        EXPECT_EQ(lower->message, "A Receiver with this name already exists.");
+    }
+    // Its own name in other case is a rename.
+    auto own = RenameReceiver(*suite, pager, "PAGER");
+    ASSERT_TRUE(own.ok());
+    EXPECT_EQ(own->result, RenameResult::Renamed);
+    EXPECT_EQ(ProfileNamed(*suite, "Night").ReceiverList1(), Nul({"PAGER"}));
 }
 
+// In a project that already holds two receivers whose names differ only in
+// case, a rename of one changes only list items spelt exactly like it, and
+// says how many items it left alone.
+TEST(ReceiverTwins, ARenameNeverTakesTheOtherTwinsItems)
+{
+    TestProject project;
+    project.AddReceiver(1, "Bell");
+    project.AddReceiver(2, "BELL");
+    project.AddProfile(1, "Day", -1, Nul({"Bell", "BELL", "bell"}), Nul({"Bell"}));
+    auto suite = project.Open();
+    const std::int16_t bell = SlotOf(FindReceiversByName(*suite, "Bell"));
+    auto r = RenameReceiver(*suite, bell, "Chime");
+    ASSERT_TRUE(r.ok());
+    ASSERT_EQ(r->result, RenameResult::Renamed);
+    const RouteProfile& day = ProfileNamed(*suite, "Day");
+    EXPECT_EQ(day.ReceiverList1(), Nul({"Chime", "BELL", "bell"}));
+    EXPECT_EQ(day.ReceiverList2(), Nul({"Chime"}));
+    EXPECT_EQ(r->itemsLeftAlone, 2);
+    const std::string note = DescribeItemsLeftAlone(*r, "Bell");
+    EXPECT_NE(note.find("2 items"), std::string::npos) << note;
+    // Without a twin any more, the next rename matches without regard to case.
+    const std::int16_t upper = SlotOf(FindReceiversByName(*suite, "BELL"));
+    auto next = RenameReceiver(*suite, upper, "Gong");
+    ASSERT_TRUE(next.ok());
+    EXPECT_EQ(next->itemsLeftAlone, 0);
+    EXPECT_EQ(ProfileNamed(*suite, "Day").ReceiverList1(), Nul({"Chime", "Gong", "Gong"}));
+}
+
+// A receiver rename is saved in one commit. Every file operation of that
+// save fails once in turn: the project then holds both old tables or both new
+// ones, never one of each, and the server hears of it only with both new.
+TEST(SaveBoth, BothTablesOrNeither)
+{
+    TestProject project;
+    project.AddReceiver(1, "Pager");
+    project.AddReceiver(2, "Siren");
+    project.AddProfile(1, "Day", -1, Nul({"Pager", "Siren"}));
+    const auto before = Snapshot(project.path());
+    auto state = [&] {
+        auto s = project.Open();
+        const bool receiverNew = !FindReceiversByName(*s, "Beeper").empty();
+        const bool profileNew = s->ProfileTable.at(0).ReceiverList1() == Nul({"Beeper", "Siren"});
+        return receiverNew == profileNew ? (receiverNew ? 2 : 1) : 0; // 0: one of each
+    };
+    auto restore = [&] {
+        std::filesystem::remove_all(project / ".velnamechange");
+        for (const char* kind : {"Profiles", "Receivers"}) {
+            std::filesystem::remove_all(project / kind);
+            test::MakeDirs(project / kind);
+        }
+        for (const auto& [name, data] : before) test::WriteBytes(project / name, data);
+    };
+
+    FaultInjectingFileSystem faulty(RealFileSystem());
+    bool sawRefusal = false;
+    for (long k = 1;; ++k) {
+        ASSERT_LT(k, 300);
+        faulty.Reset();
+        auto suite = project.Open(true, &faulty);
+        ASSERT_EQ(RenameReceiver(*suite, SlotOf(FindReceiversByName(*suite, "Pager")), "Beeper")->result,
+                  RenameResult::Renamed);
+        project.server.commands.clear();
+        faulty.Reset();
+        faulty.FailAt(k, false);
+        const SaveReport r = SaveReceiversAndProfiles(*suite);
+        const bool injected = k <= faulty.operations();
+        faulty.Reset();
+        if (r.error.code == ErrorCode::Unfinished) {
+            ASSERT_TRUE(test::Recover(suite->Context.ProjectPath).ok());
+        }
+        const int now = state();
+        EXPECT_NE(now, 0) << "one table saved without the other, failure at operation " << k;
+        if (r.written) {
+            EXPECT_EQ(now, 2) << "operation " << k;
+            // Both reloads, once; again at the next start where the save could
+            // not clear its marker away (a repeated reload is harmless).
+            const auto& c = project.server.commands;
+            ASSERT_GE(c.size(), 2u);
+            EXPECT_EQ(std::vector<std::string>(c.begin(), c.begin() + 2), (std::vector<std::string>{"RR\t0", "RP:-1\t0"}))
+                << "operation " << k;
+        } else {
+            sawRefusal = true;
+            EXPECT_TRUE(project.server.commands.empty()) << "operation " << k;
+            if (r.error.code != ErrorCode::Unfinished) {
+                EXPECT_EQ(Snapshot(project.path()), before) << "operation " << k;
+            }
+            EXPECT_NE(DescribeSave(r, SavedKind::Both).find("receivers and route profiles"), std::string::npos);
+        }
+        restore();
+        if (!injected) break;
+    }
+    EXPECT_TRUE(sawRefusal);
+}
 TEST_F(ReceiverRenameTest, EmptyOrUnstorableNameChangesNoList)
 {
     for (const char* answer : {"  ", "Ho\x01rn"}) {
