@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -82,6 +83,14 @@ void DoubleClick(QTreeWidget* list, QTreeWidgetItem* row)
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
 }
 
+// The name column is as wide as the list's viewport, so the list needs no
+// horizontal scrolling and a selected row is marked across it.
+void ExpectNameColumnFills(QTreeWidget* list)
+{
+    EXPECT_EQ(list->header()->sectionSize(0), list->viewport()->width()) << list->objectName().toStdString();
+    EXPECT_EQ(list->horizontalScrollBar()->maximum(), 0) << list->objectName().toStdString();
+}
+
 class MainWindowTest : public ::testing::Test {
 protected:
     void Open()
@@ -133,14 +142,108 @@ TEST_F(MainWindowTest, ControlsSitAtTheirDesignPositions)
     for (QTreeWidget* list : {profiles(), receivers()}) {
         EXPECT_EQ(list->columnCount(), 1);
         EXPECT_EQ(list->headerItem()->text(0), "Name");
-        EXPECT_EQ(list->header()->sectionSize(0), 400);
+        EXPECT_FALSE(list->header()->isHidden());
         EXPECT_EQ(list->iconSize(), QSize(13, 13));
     }
+    EXPECT_FALSE(window->SaveProfilesButton()->autoDefault());
+    EXPECT_FALSE(window->SaveReceiversButton()->autoDefault());
 
-    // Resizing does not move the controls.
-    window->resize(800, 900);
+    // Shown, the one column fills each list.
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    EXPECT_EQ(window->size(), QSize(510, 754));
     EXPECT_EQ(receivers()->geometry(), QRect(8, 22, 485, 305));
+    for (QTreeWidget* list : {profiles(), receivers()}) ExpectNameColumnFills(list);
+}
+
+TEST_F(MainWindowTest, ListsTakeTheRoomAndButtonsStayAtTheBottom)
+{
+    Open();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    auto* frame0 = window->findChild<QGroupBox*>("Frame_0");
+    auto* frame1 = window->findChild<QGroupBox*>("Frame_1");
+    EXPECT_EQ(window->size(), QSize(510, 754));
+    EXPECT_EQ(profiles()->geometry(), QRect(8, 18, 485, 351));
     EXPECT_EQ(window->SaveReceiversButton()->geometry(), QRect(136, 724, 105, 21));
+
+    // Larger: the lists take the width and share the added height; the
+    // buttons keep their size and their place at the bottom left.
+    window->resize(900, 1154);
+    EXPECT_EQ(profiles()->width(), 900 - 25);
+    EXPECT_EQ(receivers()->width(), 900 - 25);
+    const int grown0 = profiles()->height() - 351;
+    const int grown1 = receivers()->height() - 305;
+    EXPECT_EQ(grown0 + grown1, 400);
+    EXPECT_GT(grown0, 150);
+    EXPECT_GT(grown1, 150);
+    EXPECT_EQ(frame1->geometry().top(), frame0->geometry().bottom() + 2);
+    EXPECT_EQ(window->SaveProfilesButton()->geometry(), QRect(20, 1124, 105, 21));
+    EXPECT_EQ(window->SaveReceiversButton()->geometry(), QRect(136, 1124, 105, 21));
+    for (QTreeWidget* list : {profiles(), receivers()}) ExpectNameColumnFills(list);
+
+    // Back at the design size, everything is where the design puts it.
+    window->resize(510, 754);
+    EXPECT_EQ(frame0->geometry(), QRect(0, 0, 505, 379));
+    EXPECT_EQ(frame1->geometry(), QRect(0, 380, 505, 339));
+    EXPECT_EQ(receivers()->geometry(), QRect(8, 22, 485, 305));
+    EXPECT_EQ(window->SaveProfilesButton()->geometry(), QRect(20, 724, 105, 21));
+
+    // Smaller, down to the minimum that fits a 1366 x 768 screen: the
+    // buttons stay whole inside the window, below the lists, and the lists
+    // still show rows.
+    EXPECT_EQ(window->minimumSize(), QSize(420, 520));
+    for (const QSize size : {QSize(420, 520), QSize(200, 300)}) {
+        window->resize(size);
+        EXPECT_EQ(window->size(), QSize(420, 520));
+        for (QPushButton* button : {window->SaveProfilesButton(), window->SaveReceiversButton()}) {
+            EXPECT_TRUE(button->isVisible());
+            EXPECT_EQ(button->size(), QSize(105, 21));
+            EXPECT_TRUE(window->rect().contains(button->geometry())) << button->objectName().toStdString();
+            EXPECT_GT(button->geometry().top(), frame1->geometry().bottom());
+        }
+        EXPECT_LT(frame0->geometry().bottom(), frame1->geometry().top());
+        for (QTreeWidget* list : {profiles(), receivers()}) {
+            EXPECT_GT(list->viewport()->height(), 100) << list->objectName().toStdString();
+            EXPECT_EQ(list->width(), 420 - 25);
+            ExpectNameColumnFills(list);
+        }
+    }
+}
+
+TEST_F(MainWindowTest, NameColumnFillsTheListBesideItsScrollBar)
+{
+    for (int i = 0; i < 60; ++i) project.AddReceiver(static_cast<std::int16_t>(i), "Receiver " + std::to_string(i));
+    Open();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    for (const QSize size : {QSize(510, 754), QSize(1000, 600), QSize(420, 520)}) {
+        window->resize(size);
+        QApplication::processEvents();
+        ASSERT_TRUE(receivers()->verticalScrollBar()->isVisible());
+        EXPECT_LE(receivers()->viewport()->width(), receivers()->width() - receivers()->verticalScrollBar()->width());
+        ExpectNameColumnFills(receivers());
+        ExpectNameColumnFills(profiles());
+        // A selected row is marked across the list.
+        receivers()->setCurrentItem(receivers()->topLevelItem(3));
+        EXPECT_EQ(receivers()->visualItemRect(receivers()->topLevelItem(3)).width(), receivers()->viewport()->width());
+    }
+}
+
+TEST_F(MainWindowTest, FitsIntoTheScreenItOpensOn)
+{
+    Open();
+    // A 1366 x 768 screen with a 40-pixel panel: the window with its title bar fits.
+    window->FitInto(QRect(0, 0, 1366, 728));
+    EXPECT_EQ(window->width(), 510);
+    EXPECT_LE(window->height(), 728 - 24);
+    EXPECT_GE(window->height(), 520);
+    // A screen with room to spare keeps the design size; a tiny one gets the minimum.
+    Open();
+    window->FitInto(QRect(0, 0, 1920, 1040));
+    EXPECT_EQ(window->size(), QSize(510, 754));
+    window->FitInto(QRect(0, 0, 400, 300));
+    EXPECT_EQ(window->size(), QSize(420, 520));
 }
 
 TEST_F(MainWindowTest, TabOrderAndAccessKeys)
