@@ -9,6 +9,7 @@
 #include <QEvent>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
@@ -117,6 +118,13 @@ void Fill(QTreeWidget* list, const SmallImageList& images, std::int16_t count,
     list->sortItems(0, Qt::AscendingOrder);
 }
 
+// F2, Return and the keypad's Enter, without Ctrl, Alt, Shift or Meta.
+bool IsRenameKey(const QKeyEvent& key)
+{
+    if ((key.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+    return key.key() == Qt::Key_F2 || key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter;
+}
+
 QTreeWidgetItem* SelectedRow(QTreeWidget* list)
 {
     const QList<QTreeWidgetItem*> rows = list->selectedItems();
@@ -199,8 +207,10 @@ MainWindow::MainWindow(Suite& suite, Prompt& prompt, QWidget* parent)
     setTabOrder(m_listReceivers, m_saveProfiles);
     setTabOrder(m_saveProfiles, m_saveReceivers);
 
-    m_listProfiles->viewport()->installEventFilter(this);
-    m_listReceivers->viewport()->installEventFilter(this);
+    for (QTreeWidget* list : {m_listProfiles, m_listReceivers}) {
+        list->installEventFilter(this);
+        list->viewport()->installEventFilter(this);
+    }
     connect(m_saveProfiles, &QPushButton::clicked, this, &MainWindow::SaveAllProfiles);
     connect(m_saveReceivers, &QPushButton::clicked, this, &MainWindow::SaveAllReceivers);
 
@@ -252,18 +262,22 @@ void MainWindow::FillReceivers()
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     // A double-click anywhere in a list (on a row or below the last one)
-    // renames the selected row.
+    // renames the selected row, and so do F2 and Enter in a list. The keys
+    // stop at the list: Enter never reaches a button.
+    QTreeWidget* list = nullptr;
     if (event->type() == QEvent::MouseButtonDblClick) {
-        if (watched == m_listProfiles->viewport()) {
-            RenameSelectedProfile();
-            return true;
-        }
-        if (watched == m_listReceivers->viewport()) {
-            RenameSelectedReceiver();
-            return true;
-        }
+        if (watched == m_listProfiles->viewport()) list = m_listProfiles;
+        if (watched == m_listReceivers->viewport()) list = m_listReceivers;
+    } else if (event->type() == QEvent::KeyPress && IsRenameKey(*static_cast<QKeyEvent*>(event))) {
+        if (watched == m_listProfiles) list = m_listProfiles;
+        if (watched == m_listReceivers) list = m_listReceivers;
     }
-    return QWidget::eventFilter(watched, event);
+    if (list == nullptr) return QWidget::eventFilter(watched, event);
+    if (list == m_listProfiles)
+        RenameSelectedProfile();
+    else
+        RenameSelectedReceiver();
+    return true;
 }
 
 void MainWindow::RenameSelectedProfile() { RenameSelected(m_listProfiles, NewProfilePrompt, RenameProfile); }

@@ -3,8 +3,8 @@
 // VelNameChange_Main: the utility's one window. Two framed lists, route
 // profiles and receivers, each row showing an entry's name with a ticked or
 // empty box for its Enabled flag and carrying the entry's table index as its
-// tag (Qt::UserRole). A double-click renames the selected entry; the two
-// buttons save the tables. The window opens at its design size with
+// tag (Qt::UserRole). A double-click, F2 or Enter renames the selected entry;
+// the two buttons save the tables. The window opens at its design size with
 // the controls at their design positions; resized, the lists take the room
 // and the buttons stay at the bottom.
 
@@ -64,7 +64,7 @@ public:
     const SmallImageList& Images() const { return m_images; }
 
 public slots:
-    // The double-click handlers: rename the selected row's entry.
+    // The double-click, F2 and Enter handlers: rename the selected row's entry.
     void RenameSelectedProfile();
     void RenameSelectedReceiver();
     // The button handlers.

@@ -367,6 +367,67 @@ TEST_F(MainWindowTest, DoubleClickWithoutSelectionOrRowsDoesNothing)
     EXPECT_EQ(Rows(profiles()), (QStringList{"Beta"}));
 }
 
+TEST_F(MainWindowTest, F2AndEnterRenameTheSelectedRow)
+{
+    project.AddProfile(1, "Alpha");
+    project.AddProfile(2, "Beta");
+    project.AddReceiver(1, "Siren");
+    project.AddReceiver(2, "Pager");
+    Open();
+    int clicks = 0;
+    for (QPushButton* button : {window->SaveProfilesButton(), window->SaveReceiversButton()})
+        QObject::connect(button, &QPushButton::clicked, [&clicks] { ++clicks; });
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+
+    // The keys as an operator presses them: to the list that has the focus.
+    auto press = [](QTreeWidget* list, Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+        list->setFocus();
+        ASSERT_EQ(QApplication::focusWidget(), list);
+        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    };
+
+    // Nothing selected: the keys ask nothing and press no button.
+    press(profiles(), Qt::Key_Return);
+    press(profiles(), Qt::Key_F2);
+    EXPECT_TRUE(prompt.asked.empty());
+
+    profiles()->setCurrentItem(RowNamed(profiles(), "Beta"));
+    prompt.answers = {"Delta"};
+    press(profiles(), Qt::Key_F2);
+    ASSERT_EQ(prompt.asked.size(), 1U);
+    EXPECT_EQ(prompt.asked[0], std::make_pair(QString("New Profile Name:"), QString("Beta")));
+    EXPECT_EQ(Rows(profiles()), (QStringList{"Alpha", "Delta"}));
+
+    prompt.answers = {"Epsilon"};
+    press(profiles(), Qt::Key_Return);
+    ASSERT_EQ(prompt.asked.size(), 2U);
+    EXPECT_EQ(prompt.asked[1].second, "Delta");
+    EXPECT_EQ(Rows(profiles()), (QStringList{"Alpha", "Epsilon"}));
+    ExpectTagsInStep(profiles(), [&](int s) { return ProfileName(s); });
+
+    // The keypad's Enter on the receiver list, with the same rules: a duplicate is refused.
+    receivers()->setCurrentItem(RowNamed(receivers(), "Siren"));
+    prompt.answers = {"Horn", "Pager"};
+    press(receivers(), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(prompt.asked.back(), std::make_pair(QString("New Receiver Name:"), QString("Siren")));
+    EXPECT_EQ(Rows(receivers()), (QStringList{"Horn", "Pager"}));
+    press(receivers(), Qt::Key_Enter, Qt::KeypadModifier);
+    ASSERT_EQ(prompt.told.size(), 1U);
+    EXPECT_EQ(prompt.told[0], "A Receiver with this name already exists.");
+    EXPECT_EQ(prompt.asked.size(), 4U);
+    EXPECT_EQ(Rows(receivers()), (QStringList{"Horn", "Pager"}));
+
+    // Enter with Ctrl or Alt, and other keys, start no rename.
+    press(receivers(), Qt::Key_Return, Qt::ControlModifier);
+    press(receivers(), Qt::Key_Return, Qt::AltModifier);
+    press(receivers(), Qt::Key_Space);
+    EXPECT_EQ(prompt.asked.size(), 4U);
+    EXPECT_EQ(clicks, 0);
+    EXPECT_TRUE(project.server.commands.empty());
+}
+
 TEST_F(MainWindowTest, SaveReceiversKeepsEveryTagOnItsOwnEntry)
 {
     project.AddReceiver(1, "Bravo");
