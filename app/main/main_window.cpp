@@ -5,11 +5,14 @@
 #include "store/codepage.h"
 
 #include <QApplication>
+#include <QBoxLayout>
 #include <QEvent>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -23,9 +26,29 @@ namespace {
 // Design positions are in twips; 15 twips make one pixel at 96 dots per inch.
 constexpr int Px(int twips) { return twips / 15; }
 
-QRect Twips(int left, int top, int width, int height)
+// The design: the window's client area, the two frames (stacked, one pixel
+// apart) and their lists, the buttons on one row below them. At the design
+// size the layout puts every control at its design position; beyond it the
+// frames take the width and share the height in the design's proportion.
+constexpr QSize DesignSize(Px(7650), Px(11310));
+constexpr QRect ProfileFrame(Px(0), Px(0), Px(7575), Px(5685));
+constexpr QRect ProfileListInFrame(Px(120), Px(270), Px(7275), Px(5265));
+constexpr QRect ReceiverFrame(Px(0), Px(5700), Px(7575), Px(5085));
+constexpr QRect ReceiverListInFrame(Px(120), Px(330), Px(7275), Px(4575));
+constexpr QRect SaveProfilesButtonAt(Px(300), Px(10860), Px(1575), Px(315));
+constexpr QRect SaveReceiversButtonAt(Px(2040), Px(10860), Px(1575), Px(315));
+
+// Small enough for a 1366 x 768 screen with its panels and the title bar.
+constexpr QSize SmallestSize(420, 520);
+// Room taken around the client area by a usual title bar and border, while
+// the real frame is not known yet (before the window is first shown).
+constexpr QSize FrameAllowance(16, 40);
+
+// The margins that put a control at `inner` within a container of `outer`'s size.
+QMargins MarginsAround(const QRect& inner, const QSize& outer)
 {
-    return QRect(Px(left), Px(top), Px(width), Px(height));
+    return QMargins(inner.left(), inner.top(), outer.width() - inner.right() - 1,
+                    outer.height() - inner.bottom() - 1);
 }
 
 QString Shown(const AnsiText& name) { return QString::fromStdString(Cp1252ToUtf8(name)); }
@@ -53,15 +76,22 @@ public:
     }
 };
 
-QTreeWidget* MakeList(QWidget* frame, const char* name, QRect geometry)
+QTreeWidget* MakeList(QGroupBox* frame, const char* name, const QRect& frameGeometry, const QRect& geometry)
 {
     auto* list = new QTreeWidget(frame);
     list->setObjectName(QString::fromLatin1(name));
-    list->setGeometry(geometry);
+    // The list keeps its design distances to the frame's edges, measured
+    // from the frame's outer rectangle (not the room the style leaves
+    // inside it), as the design measures them.
+    frame->setAttribute(Qt::WA_LayoutOnEntireRect);
+    auto* layout = new QVBoxLayout(frame);
+    layout->setContentsMargins(MarginsAround(geometry, frameGeometry.size()));
+    layout->addWidget(list);
     list->setColumnCount(1);
     list->setHeaderLabels({QStringLiteral("Name")});
-    list->header()->resizeSection(0, Px(6000));
-    list->header()->setStretchLastSection(false);
+    // The one column fills the list at any width, so that a selected row is
+    // marked across the whole list.
+    list->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     list->setRootIsDecorated(false);
     list->setUniformRowHeights(true);
     list->setIconSize(QSize(13, 13));
@@ -86,6 +116,13 @@ void Fill(QTreeWidget* list, const SmallImageList& images, std::int16_t count,
     list->addTopLevelItems(rows);
     list->setSortingEnabled(true);
     list->sortItems(0, Qt::AscendingOrder);
+}
+
+// F2, Return and the keypad's Enter, without Ctrl, Alt, Shift or Meta.
+bool IsRenameKey(const QKeyEvent& key)
+{
+    if ((key.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+    return key.key() == Qt::Key_F2 || key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter;
 }
 
 QTreeWidgetItem* SelectedRow(QTreeWidget* list)
@@ -120,34 +157,60 @@ MainWindow::MainWindow(Suite& suite, Prompt& prompt, QWidget* parent)
 {
     setObjectName(QStringLiteral("VelNameChange_Main"));
     setWindowTitle(QStringLiteral("Veltra Name change utility"));
-    resize(Px(7650), Px(11310));
 
     m_frameProfiles = new QGroupBox(QStringLiteral("&Route Profiles"), this);
     m_frameProfiles->setObjectName(QStringLiteral("Frame_0"));
-    m_frameProfiles->setGeometry(Twips(0, 0, 7575, 5685));
-    m_listProfiles = MakeList(m_frameProfiles, "ListView_Profiles", Twips(120, 270, 7275, 5265));
+    m_listProfiles = MakeList(m_frameProfiles, "ListView_Profiles", ProfileFrame, ProfileListInFrame);
 
     m_frameReceivers = new QGroupBox(QStringLiteral("R&eceivers"), this);
     m_frameReceivers->setObjectName(QStringLiteral("Frame_1"));
-    m_frameReceivers->setGeometry(Twips(0, 5700, 7575, 5085));
-    m_listReceivers = MakeList(m_frameReceivers, "ListView_Receivers", Twips(120, 330, 7275, 4575));
+    m_listReceivers = MakeList(m_frameReceivers, "ListView_Receivers", ReceiverFrame, ReceiverListInFrame);
 
     m_saveProfiles = new QPushButton(QStringLiteral("Save Profiles"), this);
     m_saveProfiles->setObjectName(QStringLiteral("Command_SaveProfiles"));
-    m_saveProfiles->setGeometry(Twips(300, 10860, 1575, 315));
+    m_saveProfiles->setFixedSize(SaveProfilesButtonAt.size());
     m_saveProfiles->setAutoDefault(false);
 
     m_saveReceivers = new QPushButton(QStringLiteral("Save Receivers"), this);
     m_saveReceivers->setObjectName(QStringLiteral("Command_SaveReceivers"));
-    m_saveReceivers->setGeometry(Twips(2040, 10860, 1575, 315));
+    m_saveReceivers->setFixedSize(SaveReceiversButtonAt.size());
     m_saveReceivers->setAutoDefault(false);
+
+    // The frames share whatever height the buttons leave, in the design's
+    // proportion; the buttons keep their size and their place at the bottom.
+    auto* buttons = new QHBoxLayout;
+    buttons->setContentsMargins(SaveProfilesButtonAt.left(), 0, 0, 0);
+    buttons->setSpacing(0);
+    buttons->addWidget(m_saveProfiles);
+    buttons->addSpacing(SaveReceiversButtonAt.left() - SaveProfilesButtonAt.right() - 1);
+    buttons->addWidget(m_saveReceivers);
+    buttons->addStretch(1);
+
+    auto* layout = new QVBoxLayout(this);
+    const QRect controls = ProfileFrame.united(ReceiverFrame).united(SaveProfilesButtonAt);
+    layout->setContentsMargins(MarginsAround(controls, DesignSize));
+    layout->setSpacing(0);
+    layout->addWidget(m_frameProfiles, ProfileFrame.height());
+    layout->addSpacing(ReceiverFrame.top() - ProfileFrame.bottom() - 1);
+    layout->addWidget(m_frameReceivers, ReceiverFrame.height());
+    layout->addSpacing(SaveProfilesButtonAt.top() - ReceiverFrame.bottom() - 1);
+    layout->addLayout(buttons);
+
+    setMinimumSize(SmallestSize);
+    resize(DesignSize);
+    // Place the controls now, not only when the window is first shown.
+    layout->activate();
+    m_frameProfiles->layout()->activate();
+    m_frameReceivers->layout()->activate();
 
     setTabOrder(m_listProfiles, m_listReceivers);
     setTabOrder(m_listReceivers, m_saveProfiles);
     setTabOrder(m_saveProfiles, m_saveReceivers);
 
-    m_listProfiles->viewport()->installEventFilter(this);
-    m_listReceivers->viewport()->installEventFilter(this);
+    for (QTreeWidget* list : {m_listProfiles, m_listReceivers}) {
+        list->installEventFilter(this);
+        list->viewport()->installEventFilter(this);
+    }
     connect(m_saveProfiles, &QPushButton::clicked, this, &MainWindow::SaveAllProfiles);
     connect(m_saveReceivers, &QPushButton::clicked, this, &MainWindow::SaveAllReceivers);
 
@@ -175,6 +238,11 @@ void MainWindow::ReportIncompleteLoad(const LoadReport& report)
     if (!text.empty()) m_prompt.Tell(QString::fromStdString(text));
 }
 
+void MainWindow::FitInto(const QRect& available)
+{
+    resize(size().boundedTo((available.size() - FrameAllowance).expandedTo(minimumSize())));
+}
+
 void MainWindow::FillProfiles()
 {
     const RouteProfileStore& t = m_suite.ProfileTable;
@@ -194,18 +262,22 @@ void MainWindow::FillReceivers()
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     // A double-click anywhere in a list (on a row or below the last one)
-    // renames the selected row.
+    // renames the selected row, and so do F2 and Enter in a list. The keys
+    // stop at the list: Enter never reaches a button.
+    QTreeWidget* list = nullptr;
     if (event->type() == QEvent::MouseButtonDblClick) {
-        if (watched == m_listProfiles->viewport()) {
-            RenameSelectedProfile();
-            return true;
-        }
-        if (watched == m_listReceivers->viewport()) {
-            RenameSelectedReceiver();
-            return true;
-        }
+        if (watched == m_listProfiles->viewport()) list = m_listProfiles;
+        if (watched == m_listReceivers->viewport()) list = m_listReceivers;
+    } else if (event->type() == QEvent::KeyPress && IsRenameKey(*static_cast<QKeyEvent*>(event))) {
+        if (watched == m_listProfiles) list = m_listProfiles;
+        if (watched == m_listReceivers) list = m_listReceivers;
     }
-    return QWidget::eventFilter(watched, event);
+    if (list == nullptr) return QWidget::eventFilter(watched, event);
+    if (list == m_listProfiles)
+        RenameSelectedProfile();
+    else
+        RenameSelectedReceiver();
+    return true;
 }
 
 void MainWindow::RenameSelectedProfile() { RenameSelected(m_listProfiles, NewProfilePrompt, RenameProfile); }
@@ -271,6 +343,7 @@ int RunWindow(int& argc, char** argv, const std::string& projectPath)
     DialogPrompt prompt;
     MainWindow window(suite, prompt);
     prompt.SetParent(&window);
+    if (const QScreen* screen = window.screen()) window.FitInto(screen->availableGeometry());
     const LoadReport report = window.StartUp();
     window.show();
     if (!report.complete() || !report.recovery.empty()) QTimer::singleShot(0, &window, [&window, report] { window.ReportIncompleteLoad(report); });

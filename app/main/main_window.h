@@ -3,8 +3,10 @@
 // VelNameChange_Main: the utility's one window. Two framed lists, route
 // profiles and receivers, each row showing an entry's name with a ticked or
 // empty box for its Enabled flag and carrying the entry's table index as its
-// tag (Qt::UserRole). A double-click renames the selected entry; the two
-// buttons save the tables. Controls keep their design positions.
+// tag (Qt::UserRole). A double-click, F2 or Enter renames the selected entry;
+// the two buttons save the tables. The window opens at its design size with
+// the controls at their design positions; resized, the lists take the room
+// and the buttons stay at the bottom.
 
 #include "app/main/rename_commands.h"
 #include "store/profiles/suite.h"
@@ -51,6 +53,9 @@ public:
     // Tells the operator which files the load passed over (nothing when
     // every file was taken).
     void ReportIncompleteLoad(const LoadReport& report);
+    // Shrinks the window, not below its minimum size, so that it fits with
+    // its title bar into `available` (a screen's room beside its panels).
+    void FitInto(const QRect& available);
 
     QTreeWidget* ProfileList() const { return m_listProfiles; }
     QTreeWidget* ReceiverList() const { return m_listReceivers; }
@@ -59,7 +64,7 @@ public:
     const SmallImageList& Images() const { return m_images; }
 
 public slots:
-    // The double-click handlers: rename the selected row's entry.
+    // The double-click, F2 and Enter handlers: rename the selected row's entry.
     void RenameSelectedProfile();
     void RenameSelectedReceiver();
     // The button handlers.

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -82,6 +83,14 @@ void DoubleClick(QTreeWidget* list, QTreeWidgetItem* row)
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
 }
 
+// The name column is as wide as the list's viewport, so the list needs no
+// horizontal scrolling and a selected row is marked across it.
+void ExpectNameColumnFills(QTreeWidget* list)
+{
+    EXPECT_EQ(list->header()->sectionSize(0), list->viewport()->width()) << list->objectName().toStdString();
+    EXPECT_EQ(list->horizontalScrollBar()->maximum(), 0) << list->objectName().toStdString();
+}
+
 class MainWindowTest : public ::testing::Test {
 protected:
     void Open()
@@ -133,14 +142,92 @@ TEST_F(MainWindowTest, ControlsSitAtTheirDesignPositions)
     for (QTreeWidget* list : {profiles(), receivers()}) {
         EXPECT_EQ(list->columnCount(), 1);
         EXPECT_EQ(list->headerItem()->text(0), "Name");
-        EXPECT_EQ(list->header()->sectionSize(0), 400);
+        EXPECT_FALSE(list->header()->isHidden());
         EXPECT_EQ(list->iconSize(), QSize(13, 13));
     }
+    EXPECT_FALSE(window->SaveProfilesButton()->autoDefault());
+    EXPECT_FALSE(window->SaveReceiversButton()->autoDefault());
 
-    // Resizing does not move the controls.
-    window->resize(800, 900);
+    // Shown, the one column fills each list.
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    EXPECT_EQ(window->size(), QSize(510, 754));
     EXPECT_EQ(receivers()->geometry(), QRect(8, 22, 485, 305));
-    EXPECT_EQ(window->SaveReceiversButton()->geometry(), QRect(136, 724, 105, 21));
+    for (QTreeWidget* list : {profiles(), receivers()}) ExpectNameColumnFills(list);
+}
+
+TEST_F(MainWindowTest, ListsTakeTheRoomAndButtonsStayAtTheBottom)
+{
+    // Enough receivers for a vertical scroll bar, which the name column leaves room for.
+    for (int i = 0; i < 60; ++i) project.AddReceiver(static_cast<std::int16_t>(i), "Receiver " + std::to_string(i));
+    Open();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    auto* frame0 = window->findChild<QGroupBox*>("Frame_0");
+    auto* frame1 = window->findChild<QGroupBox*>("Frame_1");
+
+    // Larger: the lists take the width and share the added height; the
+    // buttons keep their size and their place at the bottom left.
+    window->resize(900, 1154);
+    EXPECT_EQ(profiles()->width(), 900 - 25);
+    EXPECT_EQ(receivers()->width(), 900 - 25);
+    const int grown0 = profiles()->height() - 351;
+    const int grown1 = receivers()->height() - 305;
+    EXPECT_EQ(grown0 + grown1, 400);
+    EXPECT_GT(grown0, 150);
+    EXPECT_GT(grown1, 150);
+    EXPECT_EQ(frame1->geometry().top(), frame0->geometry().bottom() + 2);
+    EXPECT_EQ(window->SaveProfilesButton()->geometry(), QRect(20, 1124, 105, 21));
+    EXPECT_EQ(window->SaveReceiversButton()->geometry(), QRect(136, 1124, 105, 21));
+    for (QTreeWidget* list : {profiles(), receivers()}) ExpectNameColumnFills(list);
+
+    // Back at the design size, everything is where the design puts it.
+    window->resize(510, 754);
+    EXPECT_EQ(frame0->geometry(), QRect(0, 0, 505, 379));
+    EXPECT_EQ(frame1->geometry(), QRect(0, 380, 505, 339));
+    EXPECT_EQ(receivers()->geometry(), QRect(8, 22, 485, 305));
+    EXPECT_EQ(window->SaveProfilesButton()->geometry(), QRect(20, 724, 105, 21));
+
+    // Smaller, down to the minimum that fits a 1366 x 768 screen: the
+    // buttons stay whole inside the window, below the lists, and the lists
+    // still show rows.
+    EXPECT_EQ(window->minimumSize(), QSize(420, 520));
+    for (const QSize size : {QSize(420, 520), QSize(200, 300)}) {
+        window->resize(size);
+        EXPECT_EQ(window->size(), QSize(420, 520));
+        for (QPushButton* button : {window->SaveProfilesButton(), window->SaveReceiversButton()}) {
+            EXPECT_TRUE(button->isVisible());
+            EXPECT_EQ(button->size(), QSize(105, 21));
+            EXPECT_TRUE(window->rect().contains(button->geometry())) << button->objectName().toStdString();
+            EXPECT_GT(button->geometry().top(), frame1->geometry().bottom());
+        }
+        EXPECT_LT(frame0->geometry().bottom(), frame1->geometry().top());
+        for (QTreeWidget* list : {profiles(), receivers()}) {
+            EXPECT_GT(list->viewport()->height(), 100) << list->objectName().toStdString();
+            EXPECT_EQ(list->width(), 420 - 25);
+            ExpectNameColumnFills(list);
+        }
+    }
+    ASSERT_TRUE(receivers()->verticalScrollBar()->isVisible());
+    // A selected row is marked across the list.
+    receivers()->setCurrentItem(receivers()->topLevelItem(3));
+    EXPECT_EQ(receivers()->visualItemRect(receivers()->topLevelItem(3)).width(), receivers()->viewport()->width());
+}
+
+TEST_F(MainWindowTest, FitsIntoTheScreenItOpensOn)
+{
+    Open();
+    // A 1366 x 768 screen with a 40-pixel panel: the window with its title bar fits.
+    window->FitInto(QRect(0, 0, 1366, 728));
+    EXPECT_EQ(window->width(), 510);
+    EXPECT_LE(window->height(), 728 - 24);
+    EXPECT_GE(window->height(), 520);
+    // A screen with room to spare keeps the design size; a tiny one gets the minimum.
+    Open();
+    window->FitInto(QRect(0, 0, 1920, 1040));
+    EXPECT_EQ(window->size(), QSize(510, 754));
+    window->FitInto(QRect(0, 0, 400, 300));
+    EXPECT_EQ(window->size(), QSize(420, 520));
 }
 
 TEST_F(MainWindowTest, TabOrderAndAccessKeys)
@@ -262,6 +349,67 @@ TEST_F(MainWindowTest, DoubleClickWithoutSelectionOrRowsDoesNothing)
     prompt.answers = {"Beta"};
     QTest::mouseDClick(profiles()->viewport(), Qt::LeftButton, {}, QPoint(20, profiles()->viewport()->height() - 4));
     EXPECT_EQ(Rows(profiles()), (QStringList{"Beta"}));
+}
+
+TEST_F(MainWindowTest, F2AndEnterRenameTheSelectedRow)
+{
+    project.AddProfile(1, "Alpha");
+    project.AddProfile(2, "Beta");
+    project.AddReceiver(1, "Siren");
+    project.AddReceiver(2, "Pager");
+    Open();
+    int clicks = 0;
+    for (QPushButton* button : {window->SaveProfilesButton(), window->SaveReceiversButton()})
+        QObject::connect(button, &QPushButton::clicked, [&clicks] { ++clicks; });
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+
+    // The keys as an operator presses them: to the list that has the focus.
+    auto press = [](QTreeWidget* list, Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+        list->setFocus();
+        ASSERT_EQ(QApplication::focusWidget(), list);
+        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    };
+
+    // Nothing selected: the keys ask nothing and press no button.
+    press(profiles(), Qt::Key_Return);
+    press(profiles(), Qt::Key_F2);
+    EXPECT_TRUE(prompt.asked.empty());
+
+    profiles()->setCurrentItem(RowNamed(profiles(), "Beta"));
+    prompt.answers = {"Delta"};
+    press(profiles(), Qt::Key_F2);
+    ASSERT_EQ(prompt.asked.size(), 1U);
+    EXPECT_EQ(prompt.asked[0], std::make_pair(QString("New Profile Name:"), QString("Beta")));
+    EXPECT_EQ(Rows(profiles()), (QStringList{"Alpha", "Delta"}));
+
+    prompt.answers = {"Epsilon"};
+    press(profiles(), Qt::Key_Return);
+    ASSERT_EQ(prompt.asked.size(), 2U);
+    EXPECT_EQ(prompt.asked[1].second, "Delta");
+    EXPECT_EQ(Rows(profiles()), (QStringList{"Alpha", "Epsilon"}));
+    ExpectTagsInStep(profiles(), [&](int s) { return ProfileName(s); });
+
+    // The keypad's Enter on the receiver list, with the same rules: a duplicate is refused.
+    receivers()->setCurrentItem(RowNamed(receivers(), "Siren"));
+    prompt.answers = {"Horn", "Pager"};
+    press(receivers(), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(prompt.asked.back(), std::make_pair(QString("New Receiver Name:"), QString("Siren")));
+    EXPECT_EQ(Rows(receivers()), (QStringList{"Horn", "Pager"}));
+    press(receivers(), Qt::Key_Enter, Qt::KeypadModifier);
+    ASSERT_EQ(prompt.told.size(), 1U);
+    EXPECT_EQ(prompt.told[0], "A Receiver with this name already exists.");
+    EXPECT_EQ(prompt.asked.size(), 4U);
+    EXPECT_EQ(Rows(receivers()), (QStringList{"Horn", "Pager"}));
+
+    // Enter with Ctrl or Alt, and other keys, start no rename.
+    press(receivers(), Qt::Key_Return, Qt::ControlModifier);
+    press(receivers(), Qt::Key_Return, Qt::AltModifier);
+    press(receivers(), Qt::Key_Space);
+    EXPECT_EQ(prompt.asked.size(), 4U);
+    EXPECT_EQ(clicks, 0);
+    EXPECT_TRUE(project.server.commands.empty());
 }
 
 TEST_F(MainWindowTest, SaveReceiversKeepsEveryTagOnItsOwnEntry)
