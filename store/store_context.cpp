@@ -13,6 +13,11 @@ void StoreContext::WriteLog(const std::string& line) const
     if (log) log(line);
 }
 
+void StoreContext::Tell(const std::string& sentence) const
+{
+    if (notice) notice(sentence);
+}
+
 Status StoreContext::PostCommand(const std::string& command) const
 {
     if (server == nullptr) return MakeError(ErrorCode::NotAvailable, "no server library is configured");

@@ -21,9 +21,14 @@ struct StoreContext {
     ServerCommand* server = nullptr;
     // Shows (true) and clears (false) the application's busy pointer.
     std::function<void(bool)> busy;
+    // Plain sentences for an operator about the same events the log records
+    // (a file converted at the next save, a profile saved under a new number).
+    // Empty by default: the window shows its own messages.
+    LogSink notice;
 
     AnsiText GetText(std::int32_t number) const;
     void WriteLog(const std::string& line) const;
+    void Tell(const std::string& sentence) const;
     Status PostCommand(const std::string& command) const;
 };
 

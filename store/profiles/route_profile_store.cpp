@@ -149,6 +149,10 @@ bool LoadProfileFile(const StoreContext& ctx, const KindFile& file, const Result
     if (!notes->problem.empty()) {
         ctx.WriteLog("Profile file '" + file.path + "': " + notes->problem +
                      (notes->truncated ? "; the missing values read as zero or empty" : ""));
+        ctx.Tell("The route profile file " + file.name + " is damaged (" + notes->problem + ")" +
+                 (notes->truncated ? "; what is missing is read as zero or empty, and the next save of the profiles "
+                                     "writes it so."
+                                   : "; the next save of the profiles leaves the extra bytes out."));
     }
     return true;
 }
@@ -196,7 +200,7 @@ std::int16_t RouteProfileStore::ReadAllRouteProfiles(const StoreContext& ctx, Lo
                 spareSchedule = std::make_unique<cTimeSchedule>();
             }
             // Quietly: only a loadable file is worth a line here.
-            const StoreContext quiet{ctx.fs, ctx.ProjectPath, ctx.texts, {}, nullptr, {}};
+            const StoreContext quiet{ctx.fs, ctx.ProjectPath, ctx.texts, {}, nullptr, {}, {}};
             if (LoadProfileFile(quiet, f, data, rep, *spareProfile, *spareSchedule)) {
                 rep.passedOver.push_back({f.name, "the table holds only 300 route profiles"});
                 ctx.WriteLog("Profile file '" + f.path + "' passed over: the table holds only 300 route profiles");
@@ -261,6 +265,11 @@ SaveReport RouteProfileStore::SaveAllRouteProfiles(const StoreContext& ctx)
                 else if (number < 0)
                     ctx.WriteLog("Route profile " + Shown(at(i).Name()) + " has the invalid number " +
                                  std::to_string(number) + "; it is saved under the new number " + std::to_string(fresh));
+                if (duplicate || number < 0)
+                    ctx.Tell("The route profile " + Shown(at(i).Name()) +
+                             (duplicate ? " has the same number as an earlier profile (" : " has an invalid number (") +
+                             std::to_string(number) + "), so it is saved under the new number " +
+                             std::to_string(fresh) + ".");
                 number = fresh;
                 taken.insert(UpperCaseAnsi(NumberedFileName(Prefix, number)));
             }

@@ -20,7 +20,12 @@ Suite::Suite(std::string projectPath, FileSystem* fs, ServerCommand* server)
 LoadReport Suite::LoadAll()
 {
     LoadReport report;
-    Status recovered = RecoverFileSets(*Context.fs, Context.ProjectPath, Context.log);
+    // What recovery did is logged and told alike: its lines are sentences.
+    const LogSink both = [this](const std::string& line) {
+        Context.WriteLog(line);
+        Context.Tell(line);
+    };
+    Status recovered = RecoverFileSets(*Context.fs, Context.ProjectPath, both);
     if (!recovered) {
         Context.WriteLog("an interrupted save could not be finished: " + recovered.error().message);
         report.passedOver.push_back({WorkFolder(Context.ProjectPath), recovered.error().message});
