@@ -149,6 +149,9 @@ std::int16_t ReceiverStore::ReadAllReceivers(const StoreContext& ctx, LoadReport
                 passOver(f.name, "the table holds only 300 receivers", true);
             } else {
                 if (*version == 3) ctx.WriteLog(ctx.GetText(888) + " '" + f.name + "' (3 -> 4)");
+                if (*version == 3)
+                    ctx.Tell("The receiver file " + f.name +
+                             " is in file version 3 and is converted to version 4 at the next save of the receivers.");
                 into.SetStatus(0);
                 ++NumberOfReceivers;
             }

@@ -21,14 +21,17 @@ struct StoreContext {
     const SuiteTexts* texts = nullptr;
     // The suite's own log lines (WriteLog).
     LogSink log = StandardErrorLog();
-    // Plain sentences for the operator: what the program did or passed over, and why.
-    LogSink notice = StandardErrorLog();
     ServerCommand* server = nullptr;
     // Every kind of record file of the project, for finishing interrupted
     // saves of any of them.
     std::vector<KindSpec> kinds;
     // Shows (true) and clears (false) the application's busy pointer.
     std::function<void(bool)> busy;
+    // Plain sentences for an operator about the same events the log records
+    // (a file converted at the next save, a profile saved under a new number,
+    // an interrupted save finished). Empty by default: the window shows its
+    // own messages.
+    LogSink notice;
 
     AnsiText GetText(std::int32_t number) const;
     void WriteLog(const std::string& line) const;

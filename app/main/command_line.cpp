@@ -1,46 +1,211 @@
 #include "app/main/command_line.h"
 
+#include "app/main/project_check.h"
 #include "app/main/rename_commands.h"
 #include "store/codepage.h"
-#include "store/file_system.h"
+#include "store/save_transaction.h"
 #include "store/project.h"
 
+#include <QCommandLineParser>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <ostream>
+#include <unistd.h>
 
 namespace vel {
 
 namespace {
 
 constexpr const char* Program = "VelNameChange";
+constexpr const char* ShortUsage = "Usage: VelNameChange [OPTION]... [COMMAND [NAME]...]\n";
 
-void PrintList(const Suite& suite, bool profiles, std::ostream& out)
+// --- Escaping -------------------------------------------------------------
+
+void AppendHex(std::string& out, unsigned value)
 {
-    if (profiles) {
-        const RouteProfileStore& t = suite.ProfileTable;
-        for (std::int16_t i = 0; i < t.NumberOfRouteProfiles; ++i) {
-            const RouteProfile& p = t.at(static_cast<std::size_t>(i));
-            out << i << '\t' << p.ProfileNumber() << '\t' << (p.Enabled() != 0 ? 1 : 0) << '\t'
-                << Cp1252ToUtf8(p.Name()) << '\n';
-        }
-    } else {
-        const ReceiverStore& t = suite.ReceiverTable;
-        for (std::int16_t i = 0; i < t.NumberOfReceivers; ++i) {
-            const Receiver& r = t.at(static_cast<std::size_t>(i));
-            out << i << '\t' << (r.Enabled() != 0 ? 1 : 0) << '\t' << Cp1252ToUtf8(r.Name()) << '\n';
-        }
-    }
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "\\x%02X", value & 0xFFU);
+    out += buf;
 }
 
-// One line per problem, so that scripts can read standard error line by line.
-std::string OneLine(std::string text)
+// Control characters of UTF-8 text written as \t, \n or \xHH (C0, DEL and
+// C1), and with `backslash` a backslash as \\, so that the text stays on one
+// line and in one column. Other bytes pass unchanged.
+std::string EscapeControls(std::string_view utf8, bool backslash)
 {
-    for (char& c : text) {
-        if (c == '\n' || c == '\r') c = ' ';
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        if (b == '\\' && backslash)
+            out += "\\\\";
+        else if (b == '\t')
+            out += "\\t";
+        else if (b == '\n')
+            out += "\\n";
+        else if (b < 0x20 || b == 0x7F)
+            AppendHex(out, b);
+        else if (b == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
+                 static_cast<unsigned char>(utf8[i + 1]) <= 0x9F)
+            AppendHex(out, static_cast<unsigned char>(utf8[++i]));
+        else
+            out.push_back(utf8[i]);
     }
-    return text;
+    return out;
 }
 
-void Complain(std::ostream& err, const std::string& text) { err << Program << ": " << OneLine(text) << '\n'; }
+// A stored name (or list) as one column of a line.
+std::string Column(std::string_view ansi) { return EscapeControls(Cp1252ToUtf8(ansi), true); }
+std::string TextColumn(std::string_view utf8) { return EscapeControls(utf8, true); }
+
+QString Unicode(std::string_view ansi) { return QString::fromStdString(Cp1252ToUtf8(ansi)); }
+QString Utf8(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+// One line per message, so that scripts can read standard error line by line.
+void Complain(std::ostream& err, const std::string& text)
+{
+    err << Program << ": " << EscapeControls(text, false) << '\n';
+}
+
+void PrintJson(std::ostream& out, const QJsonObject& object)
+{
+    out << QJsonDocument(object).toJson(QJsonDocument::Indented).toStdString();
+}
+
+// --- Listings -------------------------------------------------------------
+
+void PrintProfiles(const Suite& suite, bool json, std::ostream& out)
+{
+    const RouteProfileStore& t = suite.ProfileTable;
+    QJsonArray rows;
+    for (std::int16_t i = 0; i < t.NumberOfRouteProfiles; ++i) {
+        const RouteProfile& p = t.at(static_cast<std::size_t>(i));
+        if (json)
+            rows.append(QJsonObject{{"index", i},
+                                    {"profileNumber", p.ProfileNumber()},
+                                    {"enabled", p.Enabled() != 0},
+                                    {"name", Unicode(p.Name())}});
+        else
+            out << i << '\t' << p.ProfileNumber() << '\t' << (p.Enabled() != 0 ? 1 : 0) << '\t' << Column(p.Name())
+                << '\n';
+    }
+    if (json) PrintJson(out, QJsonObject{{"profiles", rows}});
+}
+
+void PrintReceivers(const Suite& suite, bool json, std::ostream& out)
+{
+    const ReceiverStore& t = suite.ReceiverTable;
+    QJsonArray rows;
+    for (std::int16_t i = 0; i < t.NumberOfReceivers; ++i) {
+        const Receiver& r = t.at(static_cast<std::size_t>(i));
+        if (json)
+            rows.append(QJsonObject{{"index", i}, {"enabled", r.Enabled() != 0}, {"name", Unicode(r.Name())}});
+        else
+            out << i << '\t' << (r.Enabled() != 0 ? 1 : 0) << '\t' << Column(r.Name()) << '\n';
+    }
+    if (json) PrintJson(out, QJsonObject{{"receivers", rows}});
+}
+
+QJsonArray NameArray(const std::vector<AnsiText>& names)
+{
+    QJsonArray a;
+    for (const AnsiText& n : names) a.append(Unicode(n));
+    return a;
+}
+
+QJsonArray NumberArray(const std::vector<std::int16_t>& numbers)
+{
+    QJsonArray a;
+    for (const std::int16_t n : numbers) a.append(n);
+    return a;
+}
+
+int PrintFindings(const std::vector<Finding>& findings, bool json, std::ostream& out)
+{
+    QJsonArray rows;
+    for (const Finding& f : findings) {
+        const char* name = FindingName(f.kind);
+        QJsonObject o{{"finding", name}};
+        std::string line = name;
+        switch (f.kind) {
+        case Finding::Kind::PassedOver:
+        case Finding::Kind::UnfinishedSave:
+            o.insert("file", Utf8(f.file));
+            o.insert("reason", Utf8(f.reason));
+            line += '\t' + TextColumn(f.file) + '\t' + TextColumn(f.reason);
+            break;
+        case Finding::Kind::NoReceiver:
+            o.insert("profileNumber", f.numbers.at(0));
+            o.insert("profile", Unicode(f.names.at(0)));
+            o.insert("list", f.list);
+            o.insert("position", f.position);
+            o.insert("item", Unicode(f.item));
+            line += '\t' + std::to_string(f.numbers[0]) + '\t' + Column(f.names[0]) + '\t' + std::to_string(f.list) +
+                    '\t' + std::to_string(f.position) + '\t' + Column(f.item);
+            break;
+        case Finding::Kind::ReceiversSameName:
+            o.insert("names", NameArray(f.names));
+            for (const AnsiText& n : f.names) line += '\t' + Column(n);
+            break;
+        case Finding::Kind::ProfilesSameName:
+            o.insert("name", Unicode(f.names.at(0)));
+            o.insert("profileNumbers", NumberArray(f.numbers));
+            line += '\t' + Column(f.names[0]);
+            for (const std::int16_t n : f.numbers) line += '\t' + std::to_string(n);
+            break;
+        case Finding::Kind::ProfilesSameNumber:
+            o.insert("profileNumber", f.numbers.at(0));
+            o.insert("names", NameArray(f.names));
+            line += '\t' + std::to_string(f.numbers.at(0));
+            for (const AnsiText& n : f.names) line += '\t' + Column(n);
+            break;
+        }
+        if (json)
+            rows.append(o);
+        else
+            out << line << '\n';
+    }
+    if (json) PrintJson(out, QJsonObject{{"findings", rows}});
+    return findings.empty() ? ExitDone : ExitFound;
+}
+
+int PrintReferences(const Suite& suite, const std::string& nameUtf8, bool json, std::ostream& out, std::ostream& err)
+{
+    auto name = Utf8ToCp1252(nameUtf8);
+    std::vector<Reference> refs;
+    bool known = false;
+    if (name) {
+        refs = FindReferences(suite, *name);
+        const AnsiText upper = UpperCaseAnsi(*name);
+        for (std::int16_t i = 0; i < suite.ReceiverTable.NumberOfReceivers && !known; ++i)
+            known = UpperCaseAnsi(suite.ReceiverTable.at(static_cast<std::size_t>(i)).Name()) == upper;
+    }
+    if (!known)
+        Complain(err, "no receiver is named \"" + nameUtf8 + "\"; the profiles' receiver lists were searched all the same");
+
+    QJsonArray rows;
+    for (const Reference& r : refs) {
+        const RouteProfile& p = suite.ProfileTable.at(static_cast<std::size_t>(r.slot));
+        if (json)
+            rows.append(QJsonObject{{"profileNumber", p.ProfileNumber()},
+                                    {"profile", Unicode(p.Name())},
+                                    {"list", r.list},
+                                    {"position", r.position},
+                                    {"item", Unicode(r.item)}});
+        else
+            out << p.ProfileNumber() << '\t' << Column(p.Name()) << '\t' << r.list << '\t' << r.position << '\t'
+                << Column(r.item) << '\n';
+    }
+    if (json) PrintJson(out, QJsonObject{{"receiver", Utf8(nameUtf8)}, {"references", rows}});
+    return ExitDone;
+}
+
+// --- Renames --------------------------------------------------------------
 
 // Finds the one entry named `name`; complains and returns -1 otherwise.
 std::int16_t FindOne(const std::vector<std::int16_t>& found, const std::string& what, const std::string& name,
@@ -72,31 +237,59 @@ int Refusal(const RenameOutcome& outcome, std::ostream& err)
     return ExitRefused;
 }
 
-int RenameAndSave(Suite& suite, const Invocation& inv, std::ostream& err)
+void PrintPreview(const Suite& suite, bool profile, std::int16_t slot, const RenamePreview& preview,
+                  std::ostream& out, std::ostream& err)
+{
+    if (profile) {
+        const RouteProfile& p = suite.ProfileTable.at(static_cast<std::size_t>(slot));
+        out << "profile\t" << p.ProfileNumber() << '\t' << Column(preview.oldName) << '\t' << Column(p.Name())
+            << '\n';
+    } else {
+        out << "receiver\t" << Column(preview.oldName) << '\t'
+            << Column(suite.ReceiverTable.at(static_cast<std::size_t>(slot)).Name()) << '\n';
+        for (const ListChange& c : preview.lists) {
+            const RouteProfile& p = suite.ProfileTable.at(static_cast<std::size_t>(c.slot));
+            out << "list\t" << p.ProfileNumber() << '\t' << Column(p.Name()) << '\t' << c.list << '\t'
+                << Column(c.before) << '\t' << Column(c.after) << '\n';
+        }
+    }
+    std::string what = profile ? "the route profile would be renamed"
+                               : "the receiver would be renamed and " + std::to_string(preview.lists.size()) +
+                                     " profile receiver list" + (preview.lists.size() == 1 ? "" : "s") + " changed";
+    Complain(err, "dry run: " + what + "; nothing was written and no reload command was posted");
+}
+
+int RenameAndSave(Suite& suite, const Invocation& inv, std::ostream& out, std::ostream& err)
 {
     const bool profile = inv.mode == Invocation::Mode::RenameProfile;
     const std::int16_t slot = profile ? FindOne(FindProfilesByName(suite, inv.oldName), "route profile", inv.oldName, err)
                                       : FindOne(FindReceiversByName(suite, inv.oldName), "receiver", inv.oldName, err);
     if (slot < 0) return ExitRefused;
 
-    auto outcome = profile ? RenameProfile(suite, slot, inv.newName) : RenameReceiver(suite, slot, inv.newName);
-    if (!outcome) {
-        Complain(err, outcome.error().message);
+    auto preview = profile ? PreviewProfileRename(suite, slot, inv.newName)
+                           : PreviewReceiverRename(suite, slot, inv.newName);
+    if (!preview) {
+        Complain(err, preview.error().message);
         return ExitRefused;
     }
-    if (const int refused = Refusal(*outcome, err); refused != ExitDone) return refused;
-    if (outcome->result == RenameResult::SameName) {
+    const RenameOutcome& outcome = preview->outcome;
+    if (const int refused = Refusal(outcome, err); refused != ExitDone) return refused;
+    if (outcome.result == RenameResult::SameName) {
         Complain(err, "note: \"" + inv.oldName + "\" already bears that name; nothing was saved");
         return ExitDone;
     }
-    if (outcome->itemsLeftAlone > 0) Complain(err, "note: " + DescribeItemsLeftAlone(*outcome, inv.oldName));
+    if (outcome.itemsLeftAlone > 0) Complain(err, "note: " + DescribeItemsLeftAlone(outcome, inv.oldName));
+    if (inv.dryRun) {
+        PrintPreview(suite, profile, slot, *preview, out, err);
+        return ExitDone;
+    }
 
     // A receiver rename changes both tables: they are saved in one commit.
     const SavedKind kind = profile ? SavedKind::Profiles : SavedKind::Both;
     const SaveReport saved = profile ? SaveProfiles(suite) : SaveReceiversAndProfiles(suite);
     if (!saved.written) {
         Complain(err, DescribeSave(saved, kind));
-        return saved.error.code == ErrorCode::Unfinished ? ExitUnfinished : ExitSaveFailed;
+        return SaveFailureStatus(saved.error.code);
     }
     if (!saved.notify.ok()) {
         Complain(err, DescribeSave(saved, kind));
@@ -105,96 +298,290 @@ int RenameAndSave(Suite& suite, const Invocation& inv, std::ostream& err)
     return ExitDone;
 }
 
+// --- The project's location -----------------------------------------------
+
+std::string WorkingFolder()
+{
+    std::string buf(4096, '\0');
+    while (::getcwd(buf.data(), buf.size()) == nullptr) {
+        if (errno != ERANGE) return {};
+        buf.resize(buf.size() * 2);
+    }
+    return buf.c_str();
+}
+
+std::string Absolute(std::string path, const std::string& workingFolder)
+{
+    while (path.starts_with("./")) path.erase(0, 2);
+    if (path == ".") path.clear();
+    if (path.empty() || path.front() != '/') path = workingFolder + (workingFolder.ends_with('/') ? "" : "/") + path;
+    if (!path.ends_with('/')) path += '/';
+    return path;
+}
+
+std::string Trim(std::string_view s)
+{
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+    return std::string(s);
+}
+
+// The value of `project=` outside any section (or in [General]) of the
+// configuration file; nothing when the file or the key is missing.
+struct ConfigValue {
+    std::string file;
+    std::string value;
+    std::string error;
+};
+
+ConfigValue ReadConfiguredProject()
+{
+    ConfigValue c;
+    std::string base;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/')
+        base = xdg;
+    else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0')
+        base = std::string(home) + "/.config";
+    else
+        return c;
+    c.file = base + "/VelNameChange/VelNameChange.conf";
+    auto data = ReadNamedFile(RealFileSystem(), c.file, 1024 * 1024);
+    if (!data) {
+        if (data.error().code != ErrorCode::NotFound) c.error = data.error().message;
+        return c;
+    }
+    const std::string text(data->begin(), data->end());
+    std::string section;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = Trim(std::string_view(text).substr(start, end - start));
+        start = end + 1;
+        if (line.empty() || line[0] == '#' || line[0] == ';') continue;
+        if (line.front() == '[' && line.back() == ']') {
+            section = line.substr(1, line.size() - 2);
+            continue;
+        }
+        const auto eq = line.find('=');
+        if (eq == std::string::npos || Trim(line.substr(0, eq)) != "project") continue;
+        if (!section.empty() && section != "General") continue;
+        std::string value = Trim(line.substr(eq + 1));
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+        c.value = value;
+        return c;
+    }
+    return c;
+}
+
+ProjectChoice Named(const std::string& given, const std::string& from, const std::string& workingFolder)
+{
+    ProjectChoice c;
+    c.from = from;
+    c.path = Absolute(given, workingFolder);
+    const std::string note = from == "--project" ? "" : " (named by " + from + ")";
+    auto folder = OpenFolder(RealFileSystem(), c.path);
+    if (folder) return c;
+    if (folder.error().code == ErrorCode::NotFound)
+        c.error = "the project directory \"" + given + "\"" + note + " does not exist";
+    else
+        c.error = "\"" + given + "\"" + note + " cannot be opened as a directory: " + folder.error().message;
+    return c;
+}
+
+// --- Parsing --------------------------------------------------------------
+
+Invocation Usage(std::string why)
+{
+    Invocation inv;
+    inv.mode = Invocation::Mode::Usage;
+    inv.error = std::move(why);
+    return inv;
+}
+
+struct CommandWord {
+    const char* word;
+    Invocation::Mode mode;
+    int names;
+    const char* needs;
+};
+
+constexpr CommandWord Commands[] = {
+    {"list-profiles", Invocation::Mode::ListProfiles, 0, "takes no names"},
+    {"list-receivers", Invocation::Mode::ListReceivers, 0, "takes no names"},
+    {"check", Invocation::Mode::Check, 0, "takes no names"},
+    {"references", Invocation::Mode::References, 1, "needs one receiver name"},
+    {"rename-profile", Invocation::Mode::RenameProfile, 2, "needs the old and the new name"},
+    {"rename-receiver", Invocation::Mode::RenameReceiver, 2, "needs the old and the new name"},
+};
+
 } // namespace
 
 Invocation ParseCommandLine(const std::vector<std::string>& args)
 {
-    Invocation inv;
-    auto usage = [&](std::string why) {
-        inv.mode = Invocation::Mode::Usage;
-        inv.error = std::move(why);
-        return inv;
-    };
-    std::size_t i = 0;
-    for (; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--help" || a == "-h") {
-            if (args.size() != 1) return usage("--help takes nothing else");
-            inv.mode = Invocation::Mode::Help;
-            return inv;
-        }
-        if (a == "--version") {
-            if (args.size() != 1) return usage("--version takes nothing else");
-            inv.mode = Invocation::Mode::Version;
-            return inv;
-        }
-        if (a == "--project") {
-            if (inv.projectGiven) return usage("--project is given twice");
-            if (i + 1 >= args.size() || args[i + 1].empty()) return usage("--project needs a directory");
-            inv.project = args[++i];
-            inv.projectGiven = true;
-            continue;
-        }
-        if (!a.empty() && a[0] == '-') return usage("unknown option " + a);
-        break;
-    }
-    if (i == args.size()) return inv; // the window
+    QCommandLineParser parser;
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    const QCommandLineOption help(QStringList{"h", "help"});
+    const QCommandLineOption version(QStringLiteral("version"));
+    const QCommandLineOption project(QStringLiteral("project"), QString(), QStringLiteral("DIR"));
+    const QCommandLineOption dryRun(QStringLiteral("dry-run"));
+    const QCommandLineOption format(QStringLiteral("format"), QString(), QStringLiteral("FORMAT"));
+    const QCommandLineOption verbose(QStringLiteral("verbose"));
+    parser.addOptions({help, version, project, dryRun, format, verbose});
 
-    const std::string& command = args[i];
-    const std::size_t rest = args.size() - i - 1;
-    if (command == "list-profiles" || command == "list-receivers") {
-        if (rest != 0) return usage(command + " takes no names");
-        inv.mode = command == "list-profiles" ? Invocation::Mode::ListProfiles : Invocation::Mode::ListReceivers;
+    QStringList list{QString::fromLatin1(Program)};
+    for (const std::string& a : args) list << QString::fromStdString(a);
+    if (!parser.parse(list)) return Usage(parser.errorText().toStdString());
+    if (parser.isSet(help)) {
+        Invocation inv;
+        inv.mode = Invocation::Mode::Help;
         return inv;
     }
-    if (command == "rename-profile" || command == "rename-receiver") {
-        if (rest != 2) return usage(command + " needs the old and the new name");
-        inv.mode = command == "rename-profile" ? Invocation::Mode::RenameProfile : Invocation::Mode::RenameReceiver;
-        inv.oldName = args[i + 1];
-        inv.newName = args[i + 2];
+    if (parser.isSet(version)) {
+        Invocation inv;
+        inv.mode = Invocation::Mode::Version;
         return inv;
     }
-    return usage("unknown command " + command);
+
+    Invocation inv;
+    const QStringList projects = parser.values(project);
+    if (projects.size() > 1) return Usage("--project is given more than once");
+    if (!projects.isEmpty()) {
+        if (projects.front().isEmpty()) return Usage("--project needs a directory");
+        inv.project = projects.front().toStdString();
+        inv.projectGiven = true;
+    }
+    inv.dryRun = parser.isSet(dryRun);
+    inv.verbose = parser.isSet(verbose);
+    bool formatGiven = false;
+    if (parser.isSet(format)) {
+        const QString f = parser.value(format);
+        if (f == QLatin1String("json"))
+            inv.format = Invocation::Format::Json;
+        else if (f != QLatin1String("tsv"))
+            return Usage("unknown format '" + f.toStdString() + "' (tsv or json)");
+        formatGiven = true;
+    }
+
+    // The command word and its names: taken from the arguments as they came,
+    // byte for byte, since everything after the command word is literal.
+    const qsizetype positional = parser.positionalArguments().size();
+    if (positional == 0) {
+        if (inv.dryRun) return Usage("--dry-run needs rename-profile or rename-receiver");
+        if (formatGiven) return Usage("--format needs a command that lists");
+        return inv; // the window
+    }
+    const std::size_t first = args.size() - static_cast<std::size_t>(positional);
+    const std::string& word = args[first];
+    // A lone "-" is no option, but does not end the options either.
+    if (QString::fromStdString(word) != parser.positionalArguments().front())
+        return Usage("unknown command '" + parser.positionalArguments().front().toStdString() + "'");
+    const std::size_t names = args.size() - first - 1;
+    const CommandWord* command = nullptr;
+    for (const CommandWord& c : Commands) {
+        if (word == c.word) command = &c;
+    }
+    if (command == nullptr) return Usage("unknown command '" + word + "'");
+    if (names != static_cast<std::size_t>(command->names)) return Usage(word + " " + command->needs);
+    inv.mode = command->mode;
+    if (names >= 1) inv.oldName = args[first + 1];
+    if (names >= 2) inv.newName = args[first + 2];
+
+    const bool rename = inv.mode == Invocation::Mode::RenameProfile || inv.mode == Invocation::Mode::RenameReceiver;
+    if (inv.dryRun && !rename) return Usage("--dry-run goes only with rename-profile and rename-receiver");
+    if (inv.format == Invocation::Format::Json && rename)
+        return Usage("--format json goes only with list-profiles, list-receivers, check and references");
+    return inv;
 }
 
 std::string UsageText()
 {
-    return "Usage:\n"
-           "  VelNameChange [--project DIR]                          open the window\n"
-           "  VelNameChange [--project DIR] list-profiles            index TAB ProfileNumber TAB E TAB name\n"
-           "  VelNameChange [--project DIR] list-receivers           index TAB E TAB name\n"
-           "  VelNameChange [--project DIR] rename-profile OLD NEW   rename, then save the profiles\n"
-           "  VelNameChange [--project DIR] rename-receiver OLD NEW  rename here and in every profile's\n"
-           "                                                         receiver lists, then save receivers and profiles\n"
-           "  VelNameChange --help | --version\n"
+    return std::string(ShortUsage) +
+           "Rename route profiles and receivers of a Veltra alarm-server project.\n"
+           "Without a command, open the window.\n"
            "\n"
-           "DIR is the project directory (it holds Profiles/ and Receivers/); without --project it is\n"
-           "Project beside the program. E is 1 for an enabled entry, else 0. Names are UTF-8.\n"
-           "Exit status: 0 done; 1 refused, nothing written; 2 usage error; 3 save failed, previous files\n"
-           "intact; 4 saved, but the server could not be told to reload.\n";
+           "Commands:\n"
+           "  list-profiles            one line per route profile in table order:\n"
+           "                           index TAB ProfileNumber TAB E TAB name\n"
+           "  list-receivers           index TAB E TAB name\n"
+           "  check                    one line per problem found (see below)\n"
+           "  references NAME          the profile lists that name receiver NAME (any case):\n"
+           "                           ProfileNumber TAB profile TAB list TAB position TAB item\n"
+           "  rename-profile OLD NEW   rename a route profile, then save the profiles\n"
+           "  rename-receiver OLD NEW  rename a receiver and carry the new name into every\n"
+           "                           profile's receiver lists; then save receivers, then profiles\n"
+           "\n"
+           "Options (before the command; everything after it is taken literally):\n"
+           "  --project DIR    the project directory (it holds Profiles/ and Receivers/)\n"
+           "  --dry-run        with rename-profile and rename-receiver: the same checks and\n"
+           "                   messages, then what would change; nothing is written or posted\n"
+           "  --format FORMAT  tsv (the default) or json, for list-profiles, list-receivers,\n"
+           "                   check and references\n"
+           "  --verbose        also print the alarm suite's own log lines\n"
+           "  -h, --help       print this help and exit\n"
+           "  --version        print the version and exit\n"
+           "\n"
+           "Without --project the project is Project beside the program when that folder\n"
+           "exists; else the folder named by VELNAMECHANGE_PROJECT; else project= in\n"
+           "$XDG_CONFIG_HOME/VelNameChange/VelNameChange.conf (XDG_CONFIG_HOME defaults to\n"
+           "~/.config); else an empty project. A relative path is taken from the working folder.\n"
+           "\n"
+           "check prints, one line each:\n"
+           "  passed-over TAB file TAB reason\n"
+           "  unfinished-save TAB file TAB reason\n"
+           "  no-receiver TAB ProfileNumber TAB profile TAB list TAB position TAB item\n"
+           "  receivers-same-name TAB name TAB name...       (alike without regard to case)\n"
+           "  profiles-same-name TAB name TAB ProfileNumber TAB ProfileNumber...\n"
+           "  profiles-same-number TAB ProfileNumber TAB name TAB name...\n"
+           "--dry-run prints \"profile TAB ProfileNumber TAB old TAB new\", or \"receiver TAB old\n"
+           "TAB new\" and one \"list TAB ProfileNumber TAB profile TAB list TAB old TAB new\" per\n"
+           "changed receiver list (each name in a list followed by \\x00).\n"
+           "\n"
+           "E is 1 for an enabled entry, else 0. Names are UTF-8; control characters in names\n"
+           "are written as \\t, \\n or \\xHH, and a backslash as \\\\.\n"
+           "\n"
+           "Exit status:\n"
+           "  0  done; check: nothing found\n"
+           "  1  refused, nothing written; check: something found\n"
+           "  2  usage error\n"
+           "  3  the save failed; the previous files are in place\n"
+           "  4  saved, but the server could not be told to reload\n"
+           "  5  the save was committed but could not be finished; it is finished, and the\n"
+           "     server told, at the next start\n"
+           "\n"
+           "See VelNameChange(1).\n";
 }
 
 std::string VersionText() { return std::string(Program) + " " + VEL_VERSION_TEXT + "\n"; }
 
-std::string ResolveProjectPath(const Invocation& invocation)
+ProjectChoice ChooseProject(const Invocation& invocation)
 {
-    if (!invocation.projectGiven) return MakeProjectPath(ExecutableDirectory());
-    std::string path = invocation.project;
-    if (path.back() != '/') path += '/';
-    return path;
+    const std::string here = WorkingFolder();
+    if (invocation.projectGiven) return Named(invocation.project, "--project", here);
+
+    ProjectChoice beside;
+    beside.path = MakeProjectPath(ExecutableDirectory());
+    beside.from = "beside the program";
+    if (OpenFolder(RealFileSystem(), beside.path)) return beside;
+
+    if (const char* env = std::getenv("VELNAMECHANGE_PROJECT"); env != nullptr && env[0] != '\0')
+        return Named(env, "VELNAMECHANGE_PROJECT", here);
+    const ConfigValue config = ReadConfiguredProject();
+    if (!config.error.empty()) {
+        ProjectChoice c;
+        c.from = config.file;
+        c.error = config.error;
+        return c;
+    }
+    if (!config.value.empty()) return Named(config.value, config.file, here);
+    return beside;
 }
 
-std::string CheckProjectDirectory(const Invocation& invocation)
-{
-    if (!invocation.projectGiven) return {};
-    auto folder = OpenFolder(RealFileSystem(), invocation.project);
-    if (folder) return {};
-    if (folder.error().code == ErrorCode::NotFound)
-        return "the project directory \"" + invocation.project + "\" does not exist";
-    return "\"" + invocation.project + "\" cannot be opened as a directory: " + folder.error().message;
-}
+std::string ResolveProjectPath(const Invocation& invocation) { return ChooseProject(invocation).path; }
 
-int RunCommand(const Invocation& inv, std::ostream& out, std::ostream& err)
+int SaveFailureStatus(ErrorCode code) { return code == ErrorCode::Unfinished ? ExitUnfinished : ExitSaveFailed; }
+
+int RunCommand(const Invocation& inv, std::ostream& out, std::ostream& err, const CommandServices& services)
 {
     switch (inv.mode) {
     case Invocation::Mode::Help:
@@ -205,7 +592,7 @@ int RunCommand(const Invocation& inv, std::ostream& out, std::ostream& err)
         return ExitDone;
     case Invocation::Mode::Usage:
         Complain(err, inv.error);
-        err << UsageText();
+        err << ShortUsage << "Try '" << Program << " --help' for more information.\n";
         return ExitUsage;
     case Invocation::Mode::Window:
         Complain(err, "the window is not opened from here");
@@ -213,24 +600,42 @@ int RunCommand(const Invocation& inv, std::ostream& out, std::ostream& err)
     default:
         break;
     }
-    if (const std::string bad = CheckProjectDirectory(inv); !bad.empty()) {
-        Complain(err, bad);
+    const ProjectChoice choice = ChooseProject(inv);
+    if (!choice.error.empty()) {
+        Complain(err, choice.error);
         return ExitUsage;
     }
 
-    Suite suite(ResolveProjectPath(inv));
+    Suite suite(choice.path, services.fs, services.server);
+    suite.Context.notice = [&err](const std::string& sentence) { Complain(err, sentence); };
+    suite.Context.log = nullptr;
+    if (inv.verbose)
+        suite.Context.log = [&err](const std::string& line) {
+            err << Program << ": log: " << EscapeControls(line, false) << '\n';
+        };
     const LoadReport loaded = suite.LoadAll();
-    for (const PassedOver& p : loaded.passedOver) Complain(err, "passed over " + p.file + ": " + p.reason);
+    const std::string work = WorkFolder(suite.Context.ProjectPath);
+    for (const PassedOver& p : loaded.passedOver) {
+        if (p.file == work)
+            Complain(err, "an interrupted save could not be finished: " + p.reason);
+        else
+            Complain(err, p.file + " was passed over and is not loaded: " + p.reason);
+    }
 
+    const bool json = inv.format == Invocation::Format::Json;
     switch (inv.mode) {
     case Invocation::Mode::ListProfiles:
-        PrintList(suite, true, out);
+        PrintProfiles(suite, json, out);
         return ExitDone;
     case Invocation::Mode::ListReceivers:
-        PrintList(suite, false, out);
+        PrintReceivers(suite, json, out);
         return ExitDone;
+    case Invocation::Mode::Check:
+        return PrintFindings(CheckProject(suite, loaded), json, out);
+    case Invocation::Mode::References:
+        return PrintReferences(suite, inv.oldName, json, out, err);
     default:
-        return RenameAndSave(suite, inv, err);
+        return RenameAndSave(suite, inv, out, err);
     }
 }
 

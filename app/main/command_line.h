@@ -1,17 +1,18 @@
 #pragma once
 
-// The command line of VelNameChange:
+// The command line of VelNameChange (UsageText has it in full):
 //
-//   VelNameChange [--project DIR]                          open the window
-//   VelNameChange [--project DIR] list-profiles            index TAB ProfileNumber TAB E TAB name
-//   VelNameChange [--project DIR] list-receivers           index TAB E TAB name
-//   VelNameChange [--project DIR] rename-profile OLD NEW
-//   VelNameChange [--project DIR] rename-receiver OLD NEW
-//   VelNameChange --help | --version
+//   VelNameChange [OPTION]... [COMMAND [NAME]...]
 //
-// Names are UTF-8 on the command line and in the output. Everything after the
-// command word is taken literally, so a name may start with "-".
-// None of this needs a display: only the window mode creates a QApplication.
+// Options come before the command word; everything after it is taken
+// literally, so a name may start with "-". Without a command the window opens.
+// Names are UTF-8 on the command line and in the output; control characters
+// inside names are written escaped, so every line of a listing holds exactly
+// its columns. None of this needs a display: only the window mode creates a
+// QApplication.
+
+#include "store/file_system.h"
+#include "store/server_command.h"
 
 #include <iosfwd>
 #include <string>
@@ -22,19 +23,26 @@ namespace vel {
 enum ExitStatus : int {
     ExitDone = 0,
     ExitRefused = 1,      // no such name, ambiguous, duplicate, empty, not storable: nothing written
+    ExitFound = 1,        // check: something was found
     ExitUsage = 2,        // the command line is wrong
-    ExitSaveFailed = 3,   // a save failed: the previous files are intact
+    ExitSaveFailed = 3,   // a save failed: the previous files are in place
     ExitNotNotified = 4,  // saved, but the server could not be told to reload
     ExitUnfinished = 5,   // the save was committed but could not be finished: the next start
                           // finishes it and tells the server
 };
 
 struct Invocation {
-    enum class Mode { Window, Help, Version, ListProfiles, ListReceivers, RenameProfile, RenameReceiver, Usage };
+    enum class Mode {
+        Window, Help, Version, ListProfiles, ListReceivers, Check, References, RenameProfile, RenameReceiver, Usage
+    };
+    enum class Format { Tsv, Json };
     Mode mode = Mode::Window;
     std::string project;       // as given with --project
     bool projectGiven = false;
-    std::string oldName;       // UTF-8
+    bool dryRun = false;
+    bool verbose = false;
+    Format format = Format::Tsv;
+    std::string oldName;       // UTF-8; the NAME of references
     std::string newName;       // UTF-8
     std::string error;         // Usage: what is wrong
 };
@@ -42,17 +50,37 @@ struct Invocation {
 // args: the arguments without the program's name.
 Invocation ParseCommandLine(const std::vector<std::string>& args);
 
-std::string UsageText();
+std::string UsageText();   // the whole help (--help)
 std::string VersionText();
 
-// The project directory to open: the one given, else Project beside the
-// program. Ends with "/".
+// The project a run works on. Without --project: Project beside the program
+// when that folder exists; else the folder named by VELNAMECHANGE_PROJECT;
+// else project= in $XDG_CONFIG_HOME/VelNameChange/VelNameChange.conf
+// (~/.config when XDG_CONFIG_HOME is unset); else Project beside the program,
+// which does not exist and so is an empty project. A relative path is made
+// absolute against the working folder once, here.
+struct ProjectChoice {
+    std::string path;  // absolute, ends with "/"
+    std::string from;  // where it was named, for messages
+    std::string error; // a named folder that is missing or no folder: a usage error
+};
+ProjectChoice ChooseProject(const Invocation& invocation);
+
+// The project path of ChooseProject (without its error).
 std::string ResolveProjectPath(const Invocation& invocation);
 
-// For an explicitly given project: an error text when it is no directory.
-std::string CheckProjectDirectory(const Invocation& invocation);
+// The exit status of a save that did not write its files: 5 when it passed
+// its commit point and is finished at the next start, else 3.
+int SaveFailureStatus(ErrorCode code);
+
+// What the command line works through; tests replace both.
+struct CommandServices {
+    FileSystem* fs = &RealFileSystem();
+    ServerCommand* server = nullptr; // nullptr: the suite's run-time library
+};
 
 // Runs every mode but the window; returns the exit status.
-int RunCommand(const Invocation& invocation, std::ostream& out, std::ostream& err);
+int RunCommand(const Invocation& invocation, std::ostream& out, std::ostream& err,
+               const CommandServices& services = {});
 
 } // namespace vel

@@ -15,9 +15,10 @@ int main(int argc, char** argv)
     const vel::Invocation invocation = vel::ParseCommandLine(args);
     if (invocation.mode != vel::Invocation::Mode::Window) return vel::RunCommand(invocation, std::cout, std::cerr);
 
-    if (const std::string bad = vel::CheckProjectDirectory(invocation); !bad.empty()) {
-        std::cerr << "VelNameChange: " << bad << '\n';
+    const vel::ProjectChoice project = vel::ChooseProject(invocation);
+    if (!project.error.empty()) {
+        std::cerr << "VelNameChange: " << project.error << '\n';
         return vel::ExitUsage;
     }
-    return vel::RunWindow(argc, argv, vel::ResolveProjectPath(invocation));
+    return vel::RunWindow(argc, argv, project.path);
 }

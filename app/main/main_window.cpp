@@ -1,5 +1,6 @@
 #include "app/main/main_window.h"
 
+#include "app/main/project_check.h"
 #include "app/main/prompt.h"
 #include "app/main/rename_commands.h"
 #include "store/codepage.h"
@@ -234,7 +235,7 @@ LoadReport MainWindow::StartUp()
 
 void MainWindow::ReportIncompleteLoad(const LoadReport& report)
 {
-    const std::string text = DescribeIncompleteLoad(report);
+    const std::string text = DescribeStartUp(m_suite, report);
     if (!text.empty()) m_prompt.Tell(QString::fromStdString(text));
 }
 
@@ -346,7 +347,7 @@ int RunWindow(int& argc, char** argv, const std::string& projectPath)
     if (const QScreen* screen = window.screen()) window.FitInto(screen->availableGeometry());
     const LoadReport report = window.StartUp();
     window.show();
-    if (!report.complete() || !report.recovery.empty()) QTimer::singleShot(0, &window, [&window, report] { window.ReportIncompleteLoad(report); });
+    QTimer::singleShot(0, &window, [&window, report] { window.ReportIncompleteLoad(report); });
     return app.exec();
 }
 

@@ -50,8 +50,8 @@ public:
     // Loads receivers and profiles and fills both lists. Runs once, before
     // the window is first shown.
     LoadReport StartUp();
-    // Tells the operator which files the load passed over (nothing when
-    // every file was taken).
+    // Tells the operator which files the load passed over and what else is
+    // wrong with the project (see CheckProject); nothing when all is well.
     void ReportIncompleteLoad(const LoadReport& report);
     // Shrinks the window, not below its minimum size, so that it fits with
     // its title bar into `available` (a screen's room beside its panels).

@@ -160,6 +160,10 @@ bool LoadProfileFile(const StoreContext& ctx, const KindFile& file, const std::s
     if (!notes->problem.empty()) {
         ctx.WriteLog("Profile file '" + path + "': " + notes->problem +
                      (notes->truncated ? "; the missing values read as zero or empty" : ""));
+        ctx.Tell("The route profile file " + file.name + " is damaged (" + notes->problem + ")" +
+                 (notes->truncated ? "; what is missing is read as zero or empty, and the next save of the profiles "
+                                     "writes it so."
+                                   : "; the next save of the profiles leaves the extra bytes out."));
     }
     return true;
 }
@@ -261,6 +265,11 @@ Result<RouteProfileStore::EncodedProfiles> RouteProfileStore::EncodeAll(const St
             else if (number < 0)
                 ctx.WriteLog("Route profile " + Shown(at(i).Name()) + " has the invalid number " +
                              std::to_string(number) + "; it is saved under the new number " + std::to_string(fresh));
+            if (duplicate || number < 0)
+                ctx.Tell("The route profile " + Shown(at(i).Name()) +
+                         (duplicate ? " has the same number as an earlier profile (" : " has an invalid number (") +
+                         std::to_string(number) + "), so it is saved under the new number " + std::to_string(fresh) +
+                         ".");
             number = fresh;
             taken.insert(UpperCaseAnsi(NumberedFileName(Prefix, number)));
         }

@@ -210,7 +210,9 @@ TEST_F(CommandLineTest, UsageErrorsExitWithTwo)
 {
     const std::vector<std::vector<std::string>> bad = {
         {"rename-profile", "OnlyOld"}, {"rename-receiver"}, {"list-profiles", "extra"},
-        {"frobnicate"},                {"--verbose", "list-profiles"}, {"--project"},
+        {"frobnicate"},                {"--format", "xml", "list-profiles"}, {"--project"},
+        {"--dry-run", "list-profiles"}, {"--format", "json", "rename-profile", "a", "b"}, {"-x", "check"},
+        {"references"},
     };
     for (const auto& args : bad) {
         const ProgramRun r = RunProgram(args);
@@ -231,7 +233,10 @@ TEST_F(CommandLineTest, HelpAndVersion)
     const ProgramRun version = RunProgram({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, "VelNameChange 1.0.0\n");
-    EXPECT_EQ(RunProgram({"--help", "list-profiles"}).status, 2);
+    // As elsewhere on Linux, --help wins over everything else.
+    const ProgramRun both = RunProgram({"--help", "list-profiles"});
+    EXPECT_EQ(both.status, 0);
+    EXPECT_EQ(both.out, help.out);
 }
 
 TEST(CommandLineDefault, ProjectBesideTheProgram)
@@ -270,6 +275,19 @@ TEST(ParseCommandLine, ModesAndNames)
     EXPECT_EQ(ParseCommandLine({"--project", ""}).mode, Invocation::Mode::Usage);
     EXPECT_EQ(ParseCommandLine({"list-receivers"}).mode, Invocation::Mode::ListReceivers);
     EXPECT_EQ(ParseCommandLine({"--version"}).mode, Invocation::Mode::Version);
+
+    // Options only before the command word; after it, everything is a name.
+    p = ParseCommandLine({"--dry-run", "--format=tsv", "rename-profile", "--dry-run", "--"});
+    EXPECT_EQ(p.mode, Invocation::Mode::RenameProfile);
+    EXPECT_TRUE(p.dryRun);
+    EXPECT_EQ(p.oldName, "--dry-run");
+    EXPECT_EQ(p.newName, "--");
+    p = ParseCommandLine({"--format", "json", "--verbose", "--", "references", "-h"});
+    EXPECT_EQ(p.mode, Invocation::Mode::References);
+    EXPECT_EQ(p.format, Invocation::Format::Json);
+    EXPECT_TRUE(p.verbose);
+    EXPECT_EQ(p.oldName, "-h");
+    EXPECT_EQ(ParseCommandLine({"check", "--help"}).mode, Invocation::Mode::Usage);
 }
 
 } // namespace
