@@ -106,6 +106,7 @@ std::int16_t ReceiverStore::ReadAllReceivers(const StoreContext& ctx, LoadReport
     LoadReport& rep = report != nullptr ? *report : local;
     NumberOfReceivers = 0;
     m_loaded = KindSnapshot{};
+    m_carried.clear();
 
     auto passOver = [&](const std::string& file, const std::string& reason, bool logIt) {
         rep.passedOver.push_back({file, reason});
@@ -154,6 +155,7 @@ std::int16_t ReceiverStore::ReadAllReceivers(const StoreContext& ctx, LoadReport
                              " is in file version 3 and is converted to version 4 at the next save of the receivers.");
                 into.SetStatus(0);
                 ++NumberOfReceivers;
+                m_carried.insert(f.name);
             }
         }
         snapshot.Add(f.name, std::move(data));
@@ -161,6 +163,12 @@ std::int16_t ReceiverStore::ReadAllReceivers(const StoreContext& ctx, LoadReport
     SortReceivers();
     m_loaded = std::move(snapshot);
     return NumberOfReceivers;
+}
+
+void ReceiverStore::SavedAll()
+{
+    m_carried.clear();
+    for (const auto& stamp : m_loaded.files) m_carried.insert(stamp.name);
 }
 
 Result<std::vector<NamedFile>> ReceiverStore::EncodeAll()
@@ -193,8 +201,8 @@ SaveReport ReceiverStore::SaveAllReceivers(const StoreContext& ctx)
     // Everything is encoded and checked before the disk is touched.
     auto files = EncodeAll();
     if (!files) return fail(files.error());
-    auto transaction = SaveTransaction::Begin(*ctx.fs, ctx.ProjectPath, {{ReceiverKind(), &m_loaded}}, ctx.kinds,
-                                              ctx.Hooks());
+    auto transaction = SaveTransaction::Begin(*ctx.fs, ctx.ProjectPath, {{ReceiverKind(), &m_loaded, &m_carried}},
+                                              ctx.kinds, ctx.Hooks());
     if (!transaction) return fail(transaction.error());
     std::vector<std::vector<NamedFile>> sets;
     sets.push_back(std::move(*files));
@@ -203,6 +211,7 @@ SaveReport ReceiverStore::SaveAllReceivers(const StoreContext& ctx)
     report.backupFolder = saved->front().backupFolder;
     report.written = true;
     report.notify = saved->front().notify;
+    SavedAll();
     return report;
 }
 

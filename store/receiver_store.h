@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <set>
 
 namespace vel {
 
@@ -82,6 +83,10 @@ public:
 
     // The folder as last loaded or saved, to tell changes by other tools.
     KindSnapshot& Loaded() { return m_loaded; }
+    // The files of that folder whose content the table holds.
+    const std::set<std::string>& Carried() const { return m_carried; }
+    // After a save of the whole table: every file on disk holds a receiver.
+    void SavedAll();
 
     std::array<std::unique_ptr<Receiver>, Capacity> Receivers;
     std::int16_t NumberOfReceivers = 0;
@@ -91,6 +96,7 @@ public:
 
 private:
     KindSnapshot m_loaded;
+    std::set<std::string> m_carried;
 };
 
 // Decodes one receiver file (either version) into a version-4 receiver and

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ctime>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <tuple>
@@ -16,6 +17,7 @@ constexpr const char* MarkerSuffix = ".commit";
 constexpr const char* StagingSuffix = ".staging";
 constexpr const char* LockSuffix = ".lock";
 constexpr const char* BackupFolderName = "backup";
+constexpr const char* PassedOverFolderName = "passed-over";
 constexpr std::uint64_t MaxMarkerBytes = 16u * 1024 * 1024;
 
 bool EndsWith(const std::string& s, const std::string& suffix)
@@ -279,6 +281,44 @@ Result<std::string> FreeName(FileSystem& fs, const Folder& dir, const std::strin
     }
 }
 
+// The order of a backup folder of a kind, "<Kind>-YYYYMMDD-HHMMSS" or
+// "<Kind>-YYYYMMDD-HHMMSS-N": its time, then N; nothing for other names.
+std::optional<std::pair<std::string, int>> BackupKey(const std::string& name, const std::string& kind)
+{
+    const std::string head = kind + "-";
+    if (name.rfind(head, 0) != 0) return std::nullopt;
+    const std::string rest = name.substr(head.size());
+    if (rest.size() < 15 || rest[8] != '-') return std::nullopt;
+    for (std::size_t i = 0; i < 15; ++i)
+        if (i != 8 && (rest[i] < '0' || rest[i] > '9')) return std::nullopt;
+    int n = 1;
+    if (rest.size() > 15) {
+        if (rest[15] != '-' || rest.size() > 15 + 1 + 6) return std::nullopt;
+        n = 0;
+        for (std::size_t i = 16; i < rest.size(); ++i) {
+            if (rest[i] < '0' || rest[i] > '9') return std::nullopt;
+            n = n * 10 + (rest[i] - '0');
+        }
+    }
+    return std::make_pair(rest.substr(0, 15), n);
+}
+
+// The backup folders of a kind in the open backup folder, oldest first.
+Result<std::vector<std::string>> BackupsOf(FileSystem& fs, const Folder& backupRoot, const std::string& kind)
+{
+    auto entries = fs.List(backupRoot.handle());
+    if (!entries) return entries.error();
+    std::vector<std::pair<std::pair<std::string, int>, std::string>> found;
+    for (const DirEntry& e : *entries) {
+        if (e.type != FileType::Folder) continue;
+        if (auto key = BackupKey(e.name, kind)) found.emplace_back(*key, e.name);
+    }
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> names;
+    for (auto& f : found) names.push_back(std::move(f.second));
+    return names;
+}
+
 // Moves a marker or staging folder that cannot be used out of the way,
 // inside the work folder, so that it blocks nothing and loses nothing.
 Result<std::string> MoveAside(WorkArea& area, const std::string& name)
@@ -397,6 +437,28 @@ Status TakeBack(WorkArea& area, const KindMarker& m)
             VEL_TRY(fs.LinkAt(f.backup.handle(), name, f.folder.handle(), name));
     }
     return fs.SyncFolder(f.folder.handle());
+}
+
+// Removes the oldest backups of a kind but the newest `keep` (never fewer
+// than the default). Backups are named by the time of their save.
+Status PruneBackups(WorkArea& area, const std::string& kind, std::size_t keep)
+{
+    FileSystem& fs = *area.fs;
+    keep = std::max(keep, DefaultKeptBackups);
+    auto info = fs.StatAt(area.work.handle(), BackupFolderName);
+    if (!info) return info.error();
+    if (!info->isFolder()) return Status::Ok();
+    auto root = OpenFolderAt(fs, area.work, BackupFolderName);
+    if (!root) return root.error();
+    auto names = BackupsOf(fs, *root, kind);
+    if (!names) return names.error();
+    Status first;
+    for (std::size_t i = 0; i + keep < names->size(); ++i) {
+        Status removed = RemoveWorkFolder(fs, *root, (*names)[i], InWork(std::string(BackupFolderName) + "/" + (*names)[i]));
+        if (!removed && first) first = removed;
+    }
+    if (!first) return first;
+    return fs.SyncFolder(root->handle());
 }
 
 // Posts the reload command of every kind of a marker; what each said.
@@ -725,7 +787,21 @@ Result<std::vector<KindSaved>> SaveTransaction::Commit(std::vector<std::vector<N
     Marker marker;
     std::vector<Folder> stagings(s.kinds.size());
     std::vector<std::string> backups(s.kinds.size());
+    std::vector<std::string> kept(s.kinds.size()); // below passed-over
     Folder backupRoot;
+    Folder keptRoot;
+
+    // Removes what the save made in the work folder, when it is undone.
+    auto clearAway = [&] {
+        for (std::size_t i = 0; i < s.kinds.size(); ++i) {
+            stagings[i].Close();
+            (void)RemoveStaging(s.area, s.kinds[i].save.spec.kind);
+            if (!backups[i].empty() && backupRoot.isOpen())
+                (void)RemoveWorkFolder(fs, backupRoot, backups[i], InWork(std::string(BackupFolderName) + "/" + backups[i]));
+            if (!kept[i].empty() && keptRoot.isOpen())
+                (void)RemoveWorkFolder(fs, keptRoot, kept[i], InWork(std::string(PassedOverFolderName) + "/" + kept[i]));
+        }
+    };
 
     // Nothing has changed yet: every problem so far is a plain refusal.
     for (std::size_t i = 0; i < s.kinds.size(); ++i) {
@@ -754,12 +830,7 @@ Result<std::vector<KindSaved>> SaveTransaction::Commit(std::vector<std::vector<N
         const bool markerGone = info.ok() && (!info->exists() || fs.RemoveAt(s.area.work.handle(), markerName).ok());
         if (!markerGone)
             return MakeError(ErrorCode::Unfinished, why.message + "; its commit marker could not be removed");
-        for (std::size_t i = 0; i < s.kinds.size(); ++i) {
-            stagings[i].Close();
-            (void)RemoveStaging(s.area, s.kinds[i].save.spec.kind);
-            if (!backups[i].empty() && backupRoot.isOpen())
-                (void)RemoveWorkFolder(fs, backupRoot, backups[i], InWork(std::string(BackupFolderName) + "/" + backups[i]));
-        }
+        clearAway();
         return why;
     };
 
@@ -813,6 +884,33 @@ Result<std::vector<KindSaved>> SaveTransaction::Commit(std::vector<std::vector<N
                 }
                 VEL_TRY(fs.SyncFolder(backup->handle()));
                 VEL_TRY(fs.SyncFolder(backupRoot.handle()));
+
+                // 3. Old files whose content the new set does not carry on
+                //    (files the load passed over) are kept once more, where
+                //    pruning never reaches them: their only copy is here.
+                std::vector<std::string> passed;
+                for (const std::string& old : k.existing)
+                    if (k.save.carried != nullptr && k.save.carried->count(old) == 0 && k.existingInfo[old].isRegular())
+                        passed.push_back(old);
+                if (!passed.empty()) {
+                    if (!keptRoot.isOpen()) {
+                        auto root = OpenFolderAt(fs, s.area.work, PassedOverFolderName, true, s.area.folderAttributes);
+                        if (!root) return root.error();
+                        keptRoot = std::move(*root);
+                    }
+                    auto keptName = FreeName(fs, keptRoot, m.kind + "-" + Timestamp());
+                    if (!keptName) return keptName.error();
+                    auto keptFolder = OpenFolderAt(fs, keptRoot, *keptName, true, s.area.folderAttributes);
+                    if (!keptFolder) return keptFolder.error();
+                    kept[i] = *keptName;
+                    for (const std::string& old : passed) {
+                        if (fs.LinkAt(backup->handle(), old, keptFolder->handle(), old)) continue;
+                        VEL_TRY(fs.CopyAt(backup->handle(), old, keptFolder->handle(), old,
+                                          AttributesOf(k.existingInfo[old])));
+                    }
+                    VEL_TRY(fs.SyncFolder(keptFolder->handle()));
+                    VEL_TRY(fs.SyncFolder(keptRoot.handle()));
+                }
             }
             marker.push_back(std::move(m));
         }
@@ -837,13 +935,7 @@ Result<std::vector<KindSaved>> SaveTransaction::Commit(std::vector<std::vector<N
         if (undone) undone = fs.RemoveAt(s.area.work.handle(), markerName);
         if (undone) {
             (void)fs.SyncFolder(s.area.work.handle());
-            for (std::size_t i = 0; i < s.kinds.size(); ++i) {
-                stagings[i].Close();
-                (void)RemoveStaging(s.area, s.kinds[i].save.spec.kind);
-                if (!backups[i].empty())
-                    (void)RemoveWorkFolder(fs, backupRoot, backups[i],
-                                           InWork(std::string(BackupFolderName) + "/" + backups[i]));
-            }
+            clearAway();
             return applied.error();
         }
         return MakeError(ErrorCode::Unfinished, applied.error().message +
@@ -867,6 +959,13 @@ Result<std::vector<KindSaved>> SaveTransaction::Commit(std::vector<std::vector<N
         (void)fs.SyncFolder(s.area.work.handle());
         for (const State::Kind& k : s.kinds) (void)RemoveStaging(s.area, k.save.spec.kind);
     }
+    // 6. Old backups go, the newest kept.
+    for (const State::Kind& k : s.kinds) {
+        Status pruned = PruneBackups(s.area, k.save.spec.kind, s.hooks.keepBackups);
+        if (!pruned)
+            Tell(s.hooks, "Old backups of the " + k.save.spec.what + " could not all be removed: " +
+                              pruned.error().message + ".");
+    }
 
     std::vector<KindSaved> out;
     for (std::size_t i = 0; i < s.kinds.size(); ++i) {
@@ -886,6 +985,76 @@ Result<std::vector<KindSaved>> SaveTransaction::Commit(std::vector<std::vector<N
             renewed.taken = true;
             for (auto& [name, data] : set) renewed.Add(name, std::move(data));
             *k.save.loaded = std::move(renewed);
+        }
+    }
+    return out;
+}
+
+Result<std::vector<NamedFile>> SaveTransaction::BackupFiles(std::size_t i, const std::string& name)
+{
+    State& s = *m_state;
+    FileSystem& fs = *s.area.fs;
+    const KindSpec& spec = s.kinds.at(i).save.spec;
+    const Error none = MakeError(ErrorCode::NotFound, "the " + spec.what + " have no backup '" + name + "'");
+    if (!IsPlainName(name) || !BackupKey(name, spec.kind)) return none;
+    auto rootInfo = fs.StatAt(s.area.work.handle(), BackupFolderName);
+    if (!rootInfo) return rootInfo.error();
+    if (!rootInfo->exists()) return none;
+    auto root = OpenFolderAt(fs, s.area.work, BackupFolderName);
+    if (!root) return root.error();
+    auto info = fs.StatAt(root->handle(), name);
+    if (!info) return info.error();
+    if (!info->exists()) return none;
+    auto folder = OpenFolderAt(fs, *root, name);
+    if (!folder) return folder.error();
+    auto entries = fs.List(folder->handle());
+    if (!entries) return entries.error();
+    std::vector<NamedFile> files;
+    for (const DirEntry& e : *entries) {
+        if (e.type != FileType::Regular || !IsKindFileName(e.name, spec.prefix)) {
+            Tell(s.hooks, "'" + e.name + "' in the backup " + name + " is no file of the " + spec.what +
+                              " and is not put back.");
+            continue;
+        }
+        auto data = fs.ReadAt(folder->handle(), e.name, spec.maxFileBytes);
+        if (!data) return data.error();
+        files.emplace_back(e.name, std::move(*data));
+    }
+    std::sort(files.begin(), files.end(), [](const NamedFile& a, const NamedFile& b) { return a.first < b.first; });
+    return files;
+}
+
+Result<std::vector<BackupInfo>> ListBackups(FileSystem& fs, const std::string& projectPath,
+                                            const std::vector<KindSpec>& known)
+{
+    std::vector<BackupInfo> out;
+    auto area = OpenWorkArea(fs, projectPath, false);
+    if (!area) {
+        if (area.error().code == ErrorCode::NotFound) return out;
+        return area.error();
+    }
+    if (!area->work.isOpen()) return out;
+    auto info = fs.StatAt(area->work.handle(), BackupFolderName);
+    if (!info) return info.error();
+    if (!info->exists()) return out;
+    auto root = OpenFolderAt(fs, area->work, BackupFolderName);
+    if (!root) return root.error();
+    for (const KindSpec& spec : known) {
+        auto names = BackupsOf(fs, *root, spec.kind);
+        if (!names) return names.error();
+        for (const std::string& name : *names) {
+            BackupInfo b;
+            b.kind = spec.kind;
+            b.name = name;
+            const std::string t = BackupKey(name, spec.kind)->first; // YYYYMMDD-HHMMSS
+            b.time = t.substr(0, 4) + "-" + t.substr(4, 2) + "-" + t.substr(6, 2) + " " + t.substr(9, 2) + ":" +
+                     t.substr(11, 2) + ":" + t.substr(13, 2);
+            auto folder = OpenFolderAt(fs, *root, name);
+            if (!folder) return folder.error();
+            auto entries = fs.List(folder->handle());
+            if (!entries) return entries.error();
+            b.files = entries->size();
+            out.push_back(std::move(b));
         }
     }
     return out;

@@ -25,7 +25,13 @@
 //   .velnamechange/<Kind>.staging/           the new set while it is written
 //   .velnamechange/<Kinds>.commit            the marker: "Receivers", or
 //                                            "Profiles+Receivers" for both at once
-//   .velnamechange/backup/<Kind>-YYYYMMDD-HHMMSS/   the previous set
+//   .velnamechange/backup/<Kind>-YYYYMMDD-HHMMSS/   the previous set; after
+//                                            each save only the newest of a
+//                                            kind are kept (20, or more if set)
+//   .velnamechange/passed-over/<Kind>-YYYYMMDD-HHMMSS/   old files whose
+//                                            content the new set does not
+//                                            carry (files the load passed
+//                                            over); never pruned
 //   .velnamechange/<name>.damaged-YYYYMMDD-HHMMSS   a marker or staging folder
 //                                            that could not be used, kept aside
 // The marker names folders and files relative to the project, so a save is
@@ -40,6 +46,7 @@
 
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -47,6 +54,7 @@
 namespace vel {
 
 inline constexpr const char* WorkFolderName = ".velnamechange";
+inline constexpr std::size_t DefaultKeptBackups = 20;
 
 // The work folder below a project path.
 std::string WorkFolder(const std::string& projectPath);
@@ -57,6 +65,10 @@ using NamedFile = std::pair<std::string, ByteBuffer>;
 struct KindToSave {
     KindSpec spec;
     KindSnapshot* loaded = nullptr; // compared under the lock, renewed after the save; may be null
+    // The names of the files on disk whose content the new set carries on
+    // (the files the program loaded into its table). Every other old file is
+    // also kept where pruning never reaches it. Null: all of them.
+    const std::set<std::string>* carried = nullptr;
 };
 
 // What became of one kind.
@@ -71,6 +83,8 @@ struct KindSaved {
 struct SaveHooks {
     std::function<Status(const KindSpec&)> post;
     LogSink tell;
+    // Backups of a kind kept after a save, newest first; fewer are never kept.
+    std::size_t keepBackups = DefaultKeptBackups;
 };
 
 class SaveTransaction {
@@ -88,6 +102,12 @@ public:
     // like one), in name order: the names a new set may not reuse blindly.
     const std::vector<std::string>& ExistingNames(std::size_t i) const;
 
+    // The plain files of kind i kept in the backup folder `name` (below
+    // .velnamechange/backup), read under the lock: the set a restore puts
+    // back. Entries that are no plain file of the kind are passed over and
+    // told. NotFound when there is no such backup of the kind.
+    Result<std::vector<NamedFile>> BackupFiles(std::size_t i, const std::string& name);
+
     // Puts the new set of every kind in place (newSets[i] for kind i, bare
     // name and content), then posts each kind's reload command. A kind whose
     // folder does not exist takes only an empty set (nothing is written; its
@@ -101,6 +121,17 @@ private:
     explicit SaveTransaction(std::unique_ptr<State> state);
     std::unique_ptr<State> m_state;
 };
+
+// A backup of the previous set of a kind, as saves leave them.
+struct BackupInfo {
+    std::string kind;
+    std::string name;       // the folder below .velnamechange/backup
+    std::string time;       // "YYYY-MM-DD HH:MM:SS", when the save was made
+    std::size_t files = 0;  // entries it holds
+};
+// Every backup of the known kinds, by kind, oldest first.
+Result<std::vector<BackupInfo>> ListBackups(FileSystem& fs, const std::string& projectPath,
+                                            const std::vector<KindSpec>& known);
 
 // Finishes or throws away what interrupted saves left behind. Call at
 // start-up, before loading. Kinds whose save is running in another copy of

@@ -23,6 +23,7 @@ SaveHooks StoreContext::Hooks() const
     SaveHooks hooks;
     hooks.post = [this](const KindSpec& kind) { return PostCommand(kind.reloadCommand); };
     hooks.tell = notice;
+    hooks.keepBackups = keepBackups;
     return hooks;
 }
 

@@ -25,6 +25,8 @@ struct StoreContext {
     // Every kind of record file of the project, for finishing interrupted
     // saves of any of them.
     std::vector<KindSpec> kinds;
+    // Backups of a kind kept after a save (never fewer than the default).
+    std::size_t keepBackups = DefaultKeptBackups;
     // Shows (true) and clears (false) the application's busy pointer.
     std::function<void(bool)> busy;
     // Plain sentences for an operator about the same events the log records

@@ -259,6 +259,63 @@ void PrintPreview(const Suite& suite, bool profile, std::int16_t slot, const Ren
     Complain(err, "dry run: " + what + "; nothing was written and no reload command was posted");
 }
 
+int PrintBackups(const Suite& suite, bool json, std::ostream& out, std::ostream& err)
+{
+    auto backups = ListBackups(*suite.Context.fs, suite.Context.ProjectPath, suite.Context.kinds);
+    if (!backups) {
+        Complain(err, "the backups cannot be listed: " + backups.error().message);
+        return ExitSaveFailed;
+    }
+    auto word = [](const std::string& kind) {
+        std::string w = kind;
+        for (char& c : w) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return w;
+    };
+    if (json) {
+        QJsonArray rows;
+        for (const BackupInfo& b : *backups)
+            rows.append(QJsonObject{{"kind", Utf8(word(b.kind))},
+                                    {"time", Utf8(b.time)},
+                                    {"files", static_cast<qint64>(b.files)},
+                                    {"name", Utf8(b.name)}});
+        PrintJson(out, QJsonObject{{"backups", rows}});
+        return ExitDone;
+    }
+    for (const BackupInfo& b : *backups)
+        out << word(b.kind) << '\t' << b.time << '\t' << b.files << '\t' << TextColumn(b.name) << '\n';
+    return ExitDone;
+}
+
+int RestoreBackup(Suite& suite, const std::string& kindWord, const std::string& backup, std::ostream& err)
+{
+    std::string kind;
+    for (const KindSpec& spec : suite.Context.kinds) {
+        std::string a = spec.kind, b = kindWord;
+        for (char& c : a) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        for (char& c : b) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (a == b) kind = spec.kind;
+    }
+    if (kind.empty()) {
+        Complain(err, "restore needs the kind profiles or receivers, not \"" + kindWord + "\"");
+        return ExitUsage;
+    }
+    const SaveReport restored = suite.Restore(kind, backup);
+    const SavedKind saved = kind == "Profiles" ? SavedKind::Profiles : SavedKind::Receivers;
+    if (!restored.written) {
+        if (restored.error.code == ErrorCode::NotFound) {
+            Complain(err, restored.error.message + "; see " + Program + " backups");
+            return ExitRefused;
+        }
+        Complain(err, DescribeSave(restored, saved));
+        return SaveFailureStatus(restored.error.code);
+    }
+    if (!restored.notify.ok()) {
+        Complain(err, DescribeSave(restored, saved));
+        return ExitNotNotified;
+    }
+    return ExitDone;
+}
+
 int RenameAndSave(Suite& suite, const Invocation& inv, std::ostream& out, std::ostream& err)
 {
     const bool profile = inv.mode == Invocation::Mode::RenameProfile;
@@ -326,7 +383,7 @@ std::string Trim(std::string_view s)
     return std::string(s);
 }
 
-// The value of `project=` outside any section (or in [General]) of the
+// The value of `key=` outside any section (or in [General]) of the
 // configuration file; nothing when the file or the key is missing.
 struct ConfigValue {
     std::string file;
@@ -334,7 +391,7 @@ struct ConfigValue {
     std::string error;
 };
 
-ConfigValue ReadConfiguredProject()
+ConfigValue ReadConfigured(const std::string& key)
 {
     ConfigValue c;
     std::string base;
@@ -364,7 +421,7 @@ ConfigValue ReadConfiguredProject()
             continue;
         }
         const auto eq = line.find('=');
-        if (eq == std::string::npos || Trim(line.substr(0, eq)) != "project") continue;
+        if (eq == std::string::npos || Trim(line.substr(0, eq)) != key) continue;
         if (!section.empty() && section != "General") continue;
         std::string value = Trim(line.substr(eq + 1));
         if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
@@ -413,6 +470,8 @@ constexpr CommandWord Commands[] = {
     {"references", Invocation::Mode::References, 1, "needs one receiver name"},
     {"rename-profile", Invocation::Mode::RenameProfile, 2, "needs the old and the new name"},
     {"rename-receiver", Invocation::Mode::RenameReceiver, 2, "needs the old and the new name"},
+    {"backups", Invocation::Mode::Backups, 0, "takes no names"},
+    {"restore", Invocation::Mode::Restore, 2, "needs the kind (profiles or receivers) and the backup's name"},
 };
 
 } // namespace
@@ -489,8 +548,8 @@ Invocation ParseCommandLine(const std::vector<std::string>& args)
 
     const bool rename = inv.mode == Invocation::Mode::RenameProfile || inv.mode == Invocation::Mode::RenameReceiver;
     if (inv.dryRun && !rename) return Usage("--dry-run goes only with rename-profile and rename-receiver");
-    if (inv.format == Invocation::Format::Json && rename)
-        return Usage("--format json goes only with list-profiles, list-receivers, check and references");
+    if (inv.format == Invocation::Format::Json && (rename || inv.mode == Invocation::Mode::Restore))
+        return Usage("--format json goes only with list-profiles, list-receivers, check, references and backups");
     return inv;
 }
 
@@ -509,14 +568,17 @@ std::string UsageText()
            "                           ProfileNumber TAB profile TAB list TAB position TAB item\n"
            "  rename-profile OLD NEW   rename a route profile, then save the profiles\n"
            "  rename-receiver OLD NEW  rename a receiver and carry the new name into every\n"
-           "                           profile's receiver lists; then save receivers, then profiles\n"
+           "                           profile's receiver lists; then save both in one commit\n"
+           "  backups                  the kept backups: kind TAB time TAB files TAB name\n"
+           "  restore KIND NAME        put backup NAME of KIND (profiles or receivers) back,\n"
+           "                           as a save of that kind\n"
            "\n"
            "Options (before the command; everything after it is taken literally):\n"
            "  --project DIR    the project directory (it holds Profiles/ and Receivers/)\n"
            "  --dry-run        with rename-profile and rename-receiver: the same checks and\n"
            "                   messages, then what would change; nothing is written or posted\n"
            "  --format FORMAT  tsv (the default) or json, for list-profiles, list-receivers,\n"
-           "                   check and references\n"
+           "                   check, references and backups\n"
            "  --verbose        also print the alarm suite's own log lines\n"
            "  -h, --help       print this help and exit\n"
            "  --version        print the version and exit\n"
@@ -525,6 +587,9 @@ std::string UsageText()
            "exists; else the folder named by VELNAMECHANGE_PROJECT; else project= in\n"
            "$XDG_CONFIG_HOME/VelNameChange/VelNameChange.conf (XDG_CONFIG_HOME defaults to\n"
            "~/.config); else an empty project. A relative path is taken from the working folder.\n"
+           "Each save keeps the newest 20 backups of its kind (keep-backups=N in that file keeps\n"
+           "more) in .velnamechange/backup; files the load passed over are kept for good in\n"
+           ".velnamechange/passed-over.\n"
            "\n"
            "check prints, one line each:\n"
            "  passed-over TAB file TAB reason\n"
@@ -566,7 +631,7 @@ ProjectChoice ChooseProject(const Invocation& invocation)
 
     if (const char* env = std::getenv("VELNAMECHANGE_PROJECT"); env != nullptr && env[0] != '\0')
         return Named(env, "VELNAMECHANGE_PROJECT", here);
-    const ConfigValue config = ReadConfiguredProject();
+    const ConfigValue config = ReadConfigured("project");
     if (!config.error.empty()) {
         ProjectChoice c;
         c.from = config.file;
@@ -578,6 +643,22 @@ ProjectChoice ChooseProject(const Invocation& invocation)
 }
 
 std::string ResolveProjectPath(const Invocation& invocation) { return ChooseProject(invocation).path; }
+
+std::size_t ConfiguredKeptBackups(std::string* problem)
+{
+    const ConfigValue config = ReadConfigured("keep-backups");
+    if (config.value.empty()) return DefaultKeptBackups;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long n = std::strtoull(config.value.c_str(), &end, 10);
+    if (errno != 0 || end == config.value.c_str() || *end != '\0' || config.value.front() == '-') {
+        if (problem != nullptr)
+            *problem = config.file + ": keep-backups=" + config.value + " is no number; " +
+                       std::to_string(DefaultKeptBackups) + " backups of each kind are kept";
+        return DefaultKeptBackups;
+    }
+    return std::max<std::size_t>(DefaultKeptBackups, static_cast<std::size_t>(n));
+}
 
 int SaveFailureStatus(ErrorCode code) { return code == ErrorCode::Unfinished ? ExitUnfinished : ExitSaveFailed; }
 
@@ -608,6 +689,9 @@ int RunCommand(const Invocation& inv, std::ostream& out, std::ostream& err, cons
 
     Suite suite(choice.path, services.fs, services.server);
     suite.Context.notice = [&err](const std::string& sentence) { Complain(err, sentence); };
+    std::string settingProblem;
+    suite.Context.keepBackups = ConfiguredKeptBackups(&settingProblem);
+    if (!settingProblem.empty()) Complain(err, settingProblem);
     suite.Context.log = nullptr;
     if (inv.verbose)
         suite.Context.log = [&err](const std::string& line) {
@@ -634,6 +718,10 @@ int RunCommand(const Invocation& inv, std::ostream& out, std::ostream& err, cons
         return PrintFindings(CheckProject(suite, loaded), json, out);
     case Invocation::Mode::References:
         return PrintReferences(suite, inv.oldName, json, out, err);
+    case Invocation::Mode::Backups:
+        return PrintBackups(suite, json, out, err);
+    case Invocation::Mode::Restore:
+        return RestoreBackup(suite, inv.oldName, inv.newName, err);
     default:
         return RenameAndSave(suite, inv, out, err);
     }

@@ -33,7 +33,8 @@ enum ExitStatus : int {
 
 struct Invocation {
     enum class Mode {
-        Window, Help, Version, ListProfiles, ListReceivers, Check, References, RenameProfile, RenameReceiver, Usage
+        Window, Help, Version, ListProfiles, ListReceivers, Check, References, RenameProfile, RenameReceiver,
+        Backups, Restore, Usage
     };
     enum class Format { Tsv, Json };
     Mode mode = Mode::Window;
@@ -42,8 +43,8 @@ struct Invocation {
     bool dryRun = false;
     bool verbose = false;
     Format format = Format::Tsv;
-    std::string oldName;       // UTF-8; the NAME of references
-    std::string newName;       // UTF-8
+    std::string oldName;       // UTF-8; the NAME of references; the KIND of restore
+    std::string newName;       // UTF-8; the backup of restore
     std::string error;         // Usage: what is wrong
 };
 
@@ -68,6 +69,11 @@ ProjectChoice ChooseProject(const Invocation& invocation);
 
 // The project path of ChooseProject (without its error).
 std::string ResolveProjectPath(const Invocation& invocation);
+
+// How many backups of each kind a save keeps: keep-backups= in the
+// configuration file, never fewer than the default of 20. A value that is no
+// number keeps the default, and `problem` says so.
+std::size_t ConfiguredKeptBackups(std::string* problem = nullptr);
 
 // The exit status of a save that did not write its files: 5 when it passed
 // its commit point and is finished at the next start, else 3.

@@ -20,5 +20,8 @@ int main(int argc, char** argv)
         std::cerr << "VelNameChange: " << project.error << '\n';
         return vel::ExitUsage;
     }
-    return vel::RunWindow(argc, argv, project.path);
+    std::string settingProblem;
+    const std::size_t keepBackups = vel::ConfiguredKeptBackups(&settingProblem);
+    if (!settingProblem.empty()) std::cerr << "VelNameChange: " << settingProblem << '\n';
+    return vel::RunWindow(argc, argv, project.path, keepBackups);
 }

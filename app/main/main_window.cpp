@@ -335,12 +335,13 @@ void MainWindow::SaveAllReceivers()
     if (!text.empty()) m_prompt.Tell(QString::fromStdString(text));
 }
 
-int RunWindow(int& argc, char** argv, const std::string& projectPath)
+int RunWindow(int& argc, char** argv, const std::string& projectPath, std::size_t keepBackups)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
 
     Suite suite(projectPath);
+    suite.Context.keepBackups = keepBackups;
     DialogPrompt prompt;
     MainWindow window(suite, prompt);
     prompt.SetParent(&window);

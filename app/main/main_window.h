@@ -94,6 +94,7 @@ private:
 
 // The window mode of the program: creates the application, opens the window
 // on the project and runs until it is closed.
-int RunWindow(int& argc, char** argv, const std::string& projectPath);
+// Each save keeps the newest keepBackups backups of its kind.
+int RunWindow(int& argc, char** argv, const std::string& projectPath, std::size_t keepBackups);
 
 } // namespace vel

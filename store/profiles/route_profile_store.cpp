@@ -178,6 +178,7 @@ std::int16_t RouteProfileStore::ReadAllRouteProfiles(const StoreContext& ctx, Lo
     for (auto& schedule : RouteProfileSchedules) schedule.reset();
     NumberOfRouteProfiles = 0;
     m_loaded = KindSnapshot{};
+    m_carried.clear();
 
     auto content = ReadKindFolder(*ctx.fs, ctx.ProjectPath, ProfileKind());
     if (!content) {
@@ -221,6 +222,7 @@ std::int16_t RouteProfileStore::ReadAllRouteProfiles(const StoreContext& ctx, Lo
             if (LoadProfileFile(ctx, f, path, data, rep, *RouteProfiles[slot], *schedule)) {
                 RouteProfileSchedules[slot] = std::move(schedule);
                 ++NumberOfRouteProfiles;
+                m_carried.insert(f.name);
             }
         }
         snapshot.Add(f.name, std::move(data));
@@ -295,6 +297,12 @@ Result<RouteProfileStore::EncodedProfiles> RouteProfileStore::EncodeAll(const St
     return out;
 }
 
+void RouteProfileStore::SavedAll()
+{
+    m_carried.clear();
+    for (const auto& stamp : m_loaded.files) m_carried.insert(stamp.name);
+}
+
 void RouteProfileStore::TakeNumbers(const std::vector<std::int16_t>& numbers)
 {
     for (std::size_t i = 0; i < numbers.size() && i < static_cast<std::size_t>(NumberOfRouteProfiles); ++i)
@@ -310,8 +318,8 @@ SaveReport RouteProfileStore::SaveAllRouteProfiles(const StoreContext& ctx)
         return report;
     };
 
-    auto transaction = SaveTransaction::Begin(*ctx.fs, ctx.ProjectPath, {{ProfileKind(), &m_loaded}}, ctx.kinds,
-                                              ctx.Hooks());
+    auto transaction = SaveTransaction::Begin(*ctx.fs, ctx.ProjectPath, {{ProfileKind(), &m_loaded, &m_carried}},
+                                              ctx.kinds, ctx.Hooks());
     if (!transaction) return fail(transaction.error());
     // The numbers are drawn among the files on disk now, under the lock.
     auto encoded = EncodeAll(ctx, (*transaction)->ExistingNames(0));
@@ -321,6 +329,7 @@ SaveReport RouteProfileStore::SaveAllRouteProfiles(const StoreContext& ctx)
     auto saved = (*transaction)->Commit(std::move(sets));
     if (!saved) return fail(saved.error());
     TakeNumbers(encoded->numbers);
+    SavedAll();
     report.backupFolder = saved->front().backupFolder;
     report.written = true;
     report.notify = saved->front().notify;

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 
 namespace vel {
 
@@ -92,6 +93,10 @@ public:
 
     // The folder as last loaded or saved, to tell changes by other tools.
     KindSnapshot& Loaded() { return m_loaded; }
+    // The files of that folder whose content the table holds.
+    const std::set<std::string>& Carried() const { return m_carried; }
+    // After a save of the whole table: every file on disk holds a profile.
+    void SavedAll();
 
     std::array<std::unique_ptr<RouteProfile>, Capacity> RouteProfiles;
     std::int16_t NumberOfRouteProfiles = 0;
@@ -108,6 +113,7 @@ private:
     void SortRouteProfiles();
 
     KindSnapshot m_loaded;
+    std::set<std::string> m_carried;
 };
 
 } // namespace vel

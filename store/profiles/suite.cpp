@@ -36,6 +36,41 @@ LoadReport Suite::LoadAll()
     return report;
 }
 
+SaveReport Suite::Restore(const std::string& kind, const std::string& backup)
+{
+    BusyPointer busy(Context);
+    SaveReport report;
+    auto fail = [&](Error e) {
+        report.error = std::move(e);
+        return report;
+    };
+    const bool receivers = kind == ReceiverKind().kind;
+    if (!receivers && kind != ProfileKind().kind)
+        return fail(MakeError(ErrorCode::InvalidArgument, "there is no kind of record file named '" + kind + "'"));
+    KindToSave save{receivers ? ReceiverKind() : ProfileKind(),
+                    receivers ? &ReceiverTable.Loaded() : &ProfileTable.Loaded(),
+                    receivers ? &ReceiverTable.Carried() : &ProfileTable.Carried()};
+    auto transaction = SaveTransaction::Begin(*Context.fs, Context.ProjectPath, {save}, Context.kinds, Context.Hooks());
+    if (!transaction) return fail(transaction.error());
+    auto files = (*transaction)->BackupFiles(0, backup);
+    if (!files) return fail(files.error());
+    std::vector<std::vector<NamedFile>> sets;
+    sets.push_back(std::move(*files));
+    auto saved = (*transaction)->Commit(std::move(sets));
+    if (!saved) return fail(saved.error());
+    transaction->reset();
+    report.written = true;
+    report.backupFolder = saved->front().backupFolder;
+    report.notify = saved->front().notify;
+    // The table follows the files it put back.
+    LoadReport reloaded;
+    if (receivers)
+        ReceiverTable.ReadAllReceivers(Context, &reloaded);
+    else
+        ProfileTable.ReadAllRouteProfiles(Context, &reloaded);
+    return report;
+}
+
 SaveReport Suite::SaveBoth()
 {
     BusyPointer busy(Context);
@@ -47,8 +82,8 @@ SaveReport Suite::SaveBoth()
     auto receivers = ReceiverTable.EncodeAll();
     if (!receivers) return fail(receivers.error());
     auto transaction = SaveTransaction::Begin(*Context.fs, Context.ProjectPath,
-                                              {{ReceiverKind(), &ReceiverTable.Loaded()},
-                                               {ProfileKind(), &ProfileTable.Loaded()}},
+                                              {{ReceiverKind(), &ReceiverTable.Loaded(), &ReceiverTable.Carried()},
+                                               {ProfileKind(), &ProfileTable.Loaded(), &ProfileTable.Carried()}},
                                               Context.kinds, Context.Hooks());
     if (!transaction) return fail(transaction.error());
     auto profiles = ProfileTable.EncodeAll(Context, (*transaction)->ExistingNames(1));
@@ -59,6 +94,8 @@ SaveReport Suite::SaveBoth()
     auto saved = (*transaction)->Commit(std::move(sets));
     if (!saved) return fail(saved.error());
     ProfileTable.TakeNumbers(profiles->numbers);
+    ReceiverTable.SavedAll();
+    ProfileTable.SavedAll();
     report.written = true;
     for (const KindSaved& kind : *saved) {
         if (report.backupFolder.empty()) report.backupFolder = kind.backupFolder;

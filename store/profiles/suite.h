@@ -28,6 +28,11 @@ public:
     // files are replaced, or neither; then posts "RR" and "RP:-1".
     SaveReport SaveBoth();
 
+    // Puts the files kept in the backup folder `backup` of the kind
+    // ("Profiles" or "Receivers") back as a save of that kind (a backup of the
+    // set it replaces, the reload command), then loads the kind again.
+    SaveReport Restore(const std::string& kind, const std::string& backup);
+
     SuiteTexts Texts;
     ReceiverStore ReceiverTable;
     RouteProfileStore ProfileTable;

@@ -407,11 +407,110 @@ TEST(HelpAndManPage, NameTheSameCommandsOptionsAndExitStatuses)
                                       R"(\n  ([a-z]+-?[a-z]*))");
     const std::string manCommands = man.substr(man.find(".SH COMMANDS"), man.find(".SH OPTIONS") - man.find(".SH COMMANDS"));
     EXPECT_EQ(helpCommands, Matches(manCommands, R"(\n\.BI? ([a-z]+-?[a-z]*))"));
-    EXPECT_EQ(helpCommands.size(), 6U);
+    EXPECT_EQ(helpCommands.size(), 8U);
 
     const auto helpStatuses = Matches(help.substr(help.find("Exit status:")), R"(\n  ([0-9]) )");
     EXPECT_EQ(helpStatuses, Matches(man.substr(man.find(".SH EXIT STATUS")), R"(\n\.B ([0-9])\n)"));
     EXPECT_EQ(helpStatuses.size(), 6U);
+}
+
+} // namespace
+} // namespace vel
+
+namespace vel {
+namespace {
+
+// --- Backups ------------------------------------------------------------------
+
+// A rename keeps the previous sets; backups lists them and restore puts one
+// back as a save of its kind, which keeps the set it replaces in turn.
+TEST(Backups, AreListedAndOneIsPutBack)
+{
+    TestProject project;
+    project.AddReceiver(1, "Pager");
+    project.AddReceiver(2, "Siren");
+    project.AddProfile(1, "Day", -1, Nul({"Pager"}));
+    const auto receiversBefore = test::Snapshot(project / "Receivers");
+    ASSERT_EQ(Vel(project, {"rename-receiver", "Pager", "Beeper"}).status, 0);
+
+    const Outcome listed = Vel(project, {"backups"});
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    const auto lines = Lines(listed.out);
+    ASSERT_EQ(lines.size(), 2U) << listed.out;
+    const std::regex row(R"((profiles|receivers)\t\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\t(\d+)\t((Profiles|Receivers)-\d{8}-\d{6}))");
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(lines[1], m, row)) << lines[1];
+    EXPECT_EQ(m[1], "receivers");
+    EXPECT_EQ(m[2], "2");
+    const std::string backup = m[3];
+    const QJsonArray rows = Json(Vel(project, {"--format", "json", "backups"}).out)["backups"].toArray();
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[1].toObject()["name"].toString().toStdString(), backup);
+    EXPECT_EQ(rows[1].toObject()["files"].toInt(), 2);
+
+    project.server.commands.clear();
+    const Outcome restored = Vel(project, {"restore", "receivers", backup});
+    ASSERT_EQ(restored.status, 0) << restored.err;
+    EXPECT_EQ(test::Snapshot(project / "Receivers"), receiversBefore);
+    EXPECT_EQ(project.server.commands, (std::vector<std::string>{"RR\t0"}));
+    EXPECT_EQ(Lines(Vel(project, {"backups"}).out).size(), 3U) << "the replaced set is kept too";
+
+    const auto now = test::Snapshot(project.path(), true);
+    EXPECT_EQ(Vel(project, {"restore", "receivers", "Receivers-20000101-000000"}).status, ExitRefused);
+    EXPECT_EQ(Vel(project, {"restore", "profiles", backup}).status, ExitRefused);
+    EXPECT_EQ(Vel(project, {"restore", "calendars", backup}).status, ExitUsage);
+    EXPECT_EQ(Vel(project, {"restore", "receivers", "../Receivers"}).status, ExitRefused);
+    EXPECT_EQ(test::Snapshot(project.path(), true), now);
+}
+
+// After each save only the newest backups of its kind stay (20, or what the
+// configuration asks for above that); a file the load passed over survives
+// the pruning of the backup that held it.
+TEST(Backups, PruningKeepsTheNewestAndWhatWasPassedOver)
+{
+    TestProject project;
+    project.AddReceiver(1, "Pager");
+    const ByteBuffer damaged = test::Bytes({7, 0, 'o', 'l', 'd'});
+    test::WriteBytes(project / "Receivers/Receiver_0009.dat", damaged);
+    TempDir config;
+    test::WriteBytes(config / "VelNameChange/VelNameChange.conf", test::Bytes({}));
+    ::setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+
+    auto receiverBackups = [&] {
+        std::vector<std::string> names;
+        for (const std::string& line : Lines(Vel(project, {"backups"}).out))
+            if (line.rfind("receivers\t", 0) == 0) names.push_back(line.substr(line.rfind('\t') + 1));
+        return names;
+    };
+    // Each save renames the receiver back and forth.
+    std::string name = "Pager";
+    auto save = [&] {
+        const std::string other = name == "Pager" ? "Beeper" : "Pager";
+        ASSERT_EQ(Vel(project, {"rename-receiver", name, other}).status, 0);
+        name = other;
+    };
+    save();
+    const std::vector<std::string> first = receiverBackups();
+    for (int i = 1; i < 23; ++i) save();
+    ASSERT_EQ(first.size(), 1U);
+    const auto kept = receiverBackups();
+    EXPECT_EQ(kept.size(), 20U);
+    EXPECT_EQ(std::count(kept.begin(), kept.end(), first.front()), 0) << "the oldest backup is pruned";
+    EXPECT_FALSE(test::Exists(project / "Receivers/Receiver_0009.dat"));
+    const auto passedOver = test::Snapshot(project / ".velnamechange/passed-over", true);
+    ASSERT_EQ(passedOver.size(), 1U);
+    EXPECT_EQ(passedOver.begin()->first.substr(passedOver.begin()->first.find('/') + 1), "Receiver_0009.dat");
+    EXPECT_EQ(passedOver.begin()->second, damaged);
+
+    const std::string more = "keep-backups=22\n";
+    test::WriteBytes(config / "VelNameChange/VelNameChange.conf", ByteBuffer(more.begin(), more.end()));
+    for (int i = 0; i < 3; ++i) save();
+    EXPECT_EQ(receiverBackups().size(), 22U);
+    const std::string fewer = "keep-backups=5\n";
+    test::WriteBytes(config / "VelNameChange/VelNameChange.conf", ByteBuffer(fewer.begin(), fewer.end()));
+    save();
+    EXPECT_EQ(receiverBackups().size(), 20U) << "never fewer than 20";
+    ::unsetenv("XDG_CONFIG_HOME");
 }
 
 } // namespace
