@@ -238,11 +238,17 @@ private:
     std::map<std::string, LockHold> m_held;
 };
 
-// Removes a folder of the work area and the plain files in it. A link, or
-// anything but a plain file inside, is refused: nothing is deleted through it.
-// `removedFiles` counts the files it held.
+// What a work folder may hold when it is removed: a staging folder only the
+// plain files the program wrote there; a backup also the links and pipes it
+// kept (removing an entry never touches what a link points to).
+enum class Holds { PlainFiles, AnyFiles };
+
+// Removes a folder of the work area and the files in it. A link where the
+// folder should be, a folder inside, or (for PlainFiles) anything but a plain
+// file inside is refused: nothing is deleted through a link. `removedFiles`
+// counts the files it held.
 Status RemoveWorkFolder(FileSystem& fs, const Folder& parent, const std::string& name, const std::string& shown,
-                        std::size_t* removedFiles = nullptr)
+                        Holds holds, std::size_t* removedFiles = nullptr)
 {
     auto info = fs.StatAt(parent.handle(), name);
     if (!info) return info.error();
@@ -253,7 +259,7 @@ Status RemoveWorkFolder(FileSystem& fs, const Folder& parent, const std::string&
         auto entries = fs.List(folder->handle());
         if (!entries) return entries.error();
         for (const DirEntry& e : *entries) {
-            if (e.type != FileType::Regular)
+            if (e.type == FileType::Folder || (holds == Holds::PlainFiles && e.type != FileType::Regular))
                 return MakeError(ErrorCode::NotPlainFile, "'" + shown + "' was left alone: '" + e.name +
                                                               "' in it is not a plain file");
         }
@@ -265,7 +271,8 @@ Status RemoveWorkFolder(FileSystem& fs, const Folder& parent, const std::string&
 
 Status RemoveStaging(WorkArea& area, const std::string& kind, std::size_t* removedFiles = nullptr)
 {
-    return RemoveWorkFolder(*area.fs, area.work, kind + StagingSuffix, InWork(kind + StagingSuffix), removedFiles);
+    return RemoveWorkFolder(*area.fs, area.work, kind + StagingSuffix, InWork(kind + StagingSuffix), Holds::PlainFiles,
+                            removedFiles);
 }
 
 // A free name for something new beside `dir`'s other entries: base, or
@@ -454,7 +461,8 @@ Status PruneBackups(WorkArea& area, const std::string& kind, std::size_t keep)
     if (!names) return names.error();
     Status first;
     for (std::size_t i = 0; i + keep < names->size(); ++i) {
-        Status removed = RemoveWorkFolder(fs, *root, (*names)[i], InWork(std::string(BackupFolderName) + "/" + (*names)[i]));
+        Status removed = RemoveWorkFolder(fs, *root, (*names)[i],
+                                          InWork(std::string(BackupFolderName) + "/" + (*names)[i]), Holds::AnyFiles);
         if (!removed && first) first = removed;
     }
     if (!first) return first;
@@ -797,9 +805,11 @@ Result<std::vector<KindSaved>> SaveTransaction::Commit(std::vector<std::vector<N
             stagings[i].Close();
             (void)RemoveStaging(s.area, s.kinds[i].save.spec.kind);
             if (!backups[i].empty() && backupRoot.isOpen())
-                (void)RemoveWorkFolder(fs, backupRoot, backups[i], InWork(std::string(BackupFolderName) + "/" + backups[i]));
+                (void)RemoveWorkFolder(fs, backupRoot, backups[i],
+                                       InWork(std::string(BackupFolderName) + "/" + backups[i]), Holds::AnyFiles);
             if (!kept[i].empty() && keptRoot.isOpen())
-                (void)RemoveWorkFolder(fs, keptRoot, kept[i], InWork(std::string(PassedOverFolderName) + "/" + kept[i]));
+                (void)RemoveWorkFolder(fs, keptRoot, kept[i],
+                                       InWork(std::string(PassedOverFolderName) + "/" + kept[i]), Holds::AnyFiles);
         }
     };
 

@@ -385,6 +385,17 @@ TEST_F(SaveTransactionTest, PipesAndOversizedFilesArePassedOver)
     EXPECT_EQ(test::Names(folder()), (std::vector<std::string>{"Receiver_0000.dat", "Receiver_0001.dat"}));
     EXPECT_TRUE(fsys::is_fifo(r.backupFolder + "/Receiver_0008.dat"));
     EXPECT_EQ(fsys::file_size(r.backupFolder + "/Receiver_0009.dat"), 2ull * 1024 * 1024 * 1024);
+
+    // Twenty saves later that backup is pruned, pipe and all; the file's
+    // bytes are kept where pruning never reaches (the pipe holds none).
+    for (int i = 0; i < 20; ++i) {
+        suite->ReceiverTable.at(1).Name() = i % 2 == 0 ? "delta" : "gamma";
+        ASSERT_TRUE(suite->ReceiverTable.SaveAllReceivers(suite->Context).ok());
+    }
+    EXPECT_FALSE(fsys::exists(r.backupFolder));
+    const auto kept = test::Names(work("passed-over"));
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(test::Names(work("passed-over/" + kept[0])), (std::vector<std::string>{"Receiver_0009.dat"}));
 }
 
 // The bounds are worked out from the layouts: the largest legal receiver
