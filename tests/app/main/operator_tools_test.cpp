@@ -515,3 +515,39 @@ TEST(Backups, PruningKeepsTheNewestAndWhatWasPassedOver)
 
 } // namespace
 } // namespace vel
+
+namespace vel {
+namespace {
+
+// A listing finishes what interrupted saves left, but never through a link:
+// a staging folder that is a link to a folder outside the project leaves that
+// folder whole, and the listing says what it left alone.
+TEST(WorkFolderLinks, AListingNeverDeletesOutsideTheProject)
+{
+    TestProject project;
+    project.AddReceiver(1, "Pager");
+    TempDir outside;
+    test::WriteBytes(outside / "Receiver_0001.dat", test::Bytes({4, 0}));
+    test::WriteBytes(outside / "notes.txt", test::Bytes({'k'}));
+    const auto before = test::Snapshot(outside.path(), true);
+    test::MakeDirs(project / ".velnamechange");
+    std::filesystem::create_symlink(outside.path(), project / ".velnamechange/Receivers.staging");
+
+    const Outcome listed = Vel(project, {"list-receivers"});
+    EXPECT_EQ(listed.status, 0);
+    EXPECT_EQ(listed.out, "0\t1\tPager\n");
+    EXPECT_EQ(test::Snapshot(outside.path(), true), before);
+    EXPECT_NE(listed.err.find("symbolic link"), std::string::npos) << listed.err;
+    EXPECT_TRUE(std::filesystem::is_symlink(project / ".velnamechange/Receivers.staging"));
+
+    // A save that would need that folder is refused and changes nothing.
+    const auto projectBefore = test::Snapshot(project.path());
+    const Outcome renamed = Vel(project, {"rename-receiver", "Pager", "Beeper"});
+    EXPECT_EQ(renamed.status, ExitSaveFailed) << renamed.err;
+    EXPECT_EQ(test::Snapshot(project.path()), projectBefore);
+    EXPECT_EQ(test::Snapshot(outside.path(), true), before);
+    EXPECT_TRUE(project.server.commands.empty());
+}
+
+} // namespace
+} // namespace vel
