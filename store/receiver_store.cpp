@@ -191,28 +191,16 @@ Result<std::vector<NamedFile>> ReceiverStore::EncodeAll()
 
 SaveReport ReceiverStore::SaveAllReceivers(const StoreContext& ctx)
 {
-    BusyPointer busy(ctx);
-    SaveReport report;
-    auto fail = [&](Error e) {
-        report.error = std::move(e);
-        return report;
-    };
-
-    // Everything is encoded and checked before the disk is touched.
-    auto files = EncodeAll();
-    if (!files) return fail(files.error());
-    auto transaction = SaveTransaction::Begin(*ctx.fs, ctx.ProjectPath, {{ReceiverKind(), &m_loaded, &m_carried}},
-                                              ctx.kinds, ctx.Hooks());
-    if (!transaction) return fail(transaction.error());
-    std::vector<std::vector<NamedFile>> sets;
-    sets.push_back(std::move(*files));
-    auto saved = (*transaction)->Commit(std::move(sets));
-    if (!saved) return fail(saved.error());
-    report.backupFolder = saved->front().backupFolder;
-    report.written = true;
-    report.notify = saved->front().notify;
-    SavedAll();
-    return report;
+    // The table is sorted whether or not the save goes on.
+    SortReceivers();
+    return RunSave(
+        ctx, {{ReceiverKind(), &m_loaded, &m_carried}},
+        [this](SaveTransaction&) -> Result<std::vector<std::vector<NamedFile>>> {
+            auto files = EncodeAll();
+            if (!files) return files.error();
+            return Sets(std::move(*files));
+        },
+        [this] { SavedAll(); });
 }
 
 } // namespace vel

@@ -85,4 +85,24 @@ struct SaveReport {
     bool ok() const { return written && notify.ok(); }
 };
 
+// One save transaction over `kinds`, as every save runs it: the busy pointer,
+// the locks, then the new sets from `sets` (called with the locks held, so
+// that they may depend on the files on disk then; nothing is written before
+// they are all made), the commit, then `saved` once the files are in place.
+using MakeSets = std::function<Result<std::vector<std::vector<NamedFile>>>(SaveTransaction&)>;
+
+// The sets of a transaction's kinds, in its order, moved (an initialiser
+// list would copy every file).
+template <class... Set>
+std::vector<std::vector<NamedFile>> Sets(Set&&... set)
+{
+    std::vector<std::vector<NamedFile>> out;
+    out.reserve(sizeof...(set));
+    (out.push_back(std::forward<Set>(set)), ...);
+    return out;
+}
+SaveReport RunSave(const StoreContext& ctx, std::vector<KindToSave> kinds, const MakeSets& sets,
+                   const std::function<void()>& saved = {});
+
+
 } // namespace vel

@@ -311,29 +311,20 @@ void RouteProfileStore::TakeNumbers(const std::vector<std::int16_t>& numbers)
 
 SaveReport RouteProfileStore::SaveAllRouteProfiles(const StoreContext& ctx)
 {
-    BusyPointer busy(ctx);
-    SaveReport report;
-    auto fail = [&](Error e) {
-        report.error = std::move(e);
-        return report;
-    };
-
-    auto transaction = SaveTransaction::Begin(*ctx.fs, ctx.ProjectPath, {{ProfileKind(), &m_loaded, &m_carried}},
-                                              ctx.kinds, ctx.Hooks());
-    if (!transaction) return fail(transaction.error());
-    // The numbers are drawn among the files on disk now, under the lock.
-    auto encoded = EncodeAll(ctx, (*transaction)->ExistingNames(0));
-    if (!encoded) return fail(encoded.error());
-    std::vector<std::vector<NamedFile>> sets;
-    sets.push_back(std::move(encoded->files));
-    auto saved = (*transaction)->Commit(std::move(sets));
-    if (!saved) return fail(saved.error());
-    TakeNumbers(encoded->numbers);
-    SavedAll();
-    report.backupFolder = saved->front().backupFolder;
-    report.written = true;
-    report.notify = saved->front().notify;
-    return report;
+    std::vector<std::int16_t> numbers;
+    return RunSave(
+        ctx, {{ProfileKind(), &m_loaded, &m_carried}},
+        [&](SaveTransaction& transaction) -> Result<std::vector<std::vector<NamedFile>>> {
+            // The numbers are drawn among the files on disk now, under the lock.
+            auto encoded = EncodeAll(ctx, transaction.ExistingNames(0));
+            if (!encoded) return encoded.error();
+            numbers = std::move(encoded->numbers);
+            return Sets(std::move(encoded->files));
+        },
+        [&] {
+            TakeNumbers(numbers);
+            SavedAll();
+        });
 }
 
 } // namespace vel

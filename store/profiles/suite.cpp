@@ -38,70 +38,54 @@ LoadReport Suite::LoadAll()
 
 SaveReport Suite::Restore(const std::string& kind, const std::string& backup)
 {
-    BusyPointer busy(Context);
-    SaveReport report;
-    auto fail = [&](Error e) {
-        report.error = std::move(e);
-        return report;
-    };
     const bool receivers = kind == ReceiverKind().kind;
-    if (!receivers && kind != ProfileKind().kind)
-        return fail(MakeError(ErrorCode::InvalidArgument, "there is no kind of record file named '" + kind + "'"));
+    if (!receivers && kind != ProfileKind().kind) {
+        SaveReport report;
+        report.error = MakeError(ErrorCode::InvalidArgument, "there is no kind of record file named '" + kind + "'");
+        return report;
+    }
     KindToSave save{receivers ? ReceiverKind() : ProfileKind(),
                     receivers ? &ReceiverTable.Loaded() : &ProfileTable.Loaded(),
                     receivers ? &ReceiverTable.Carried() : &ProfileTable.Carried()};
-    auto transaction = SaveTransaction::Begin(*Context.fs, Context.ProjectPath, {save}, Context.kinds, Context.Hooks());
-    if (!transaction) return fail(transaction.error());
-    auto files = (*transaction)->BackupFiles(0, backup);
-    if (!files) return fail(files.error());
-    std::vector<std::vector<NamedFile>> sets;
-    sets.push_back(std::move(*files));
-    auto saved = (*transaction)->Commit(std::move(sets));
-    if (!saved) return fail(saved.error());
-    transaction->reset();
-    report.written = true;
-    report.backupFolder = saved->front().backupFolder;
-    report.notify = saved->front().notify;
-    // The table follows the files it put back.
-    LoadReport reloaded;
-    if (receivers)
-        ReceiverTable.ReadAllReceivers(Context, &reloaded);
-    else
-        ProfileTable.ReadAllRouteProfiles(Context, &reloaded);
-    return report;
+    return RunSave(
+        Context, {save},
+        [&](SaveTransaction& transaction) -> Result<std::vector<std::vector<NamedFile>>> {
+            auto files = transaction.BackupFiles(0, backup);
+            if (!files) return files.error();
+            return Sets(std::move(*files));
+        },
+        [&] {
+            // The table follows the files it put back.
+            LoadReport reloaded;
+            if (receivers)
+                ReceiverTable.ReadAllReceivers(Context, &reloaded);
+            else
+                ProfileTable.ReadAllRouteProfiles(Context, &reloaded);
+        });
 }
 
 SaveReport Suite::SaveBoth()
 {
-    BusyPointer busy(Context);
-    SaveReport report;
-    auto fail = [&](Error e) {
-        report.error = std::move(e);
-        return report;
-    };
-    auto receivers = ReceiverTable.EncodeAll();
-    if (!receivers) return fail(receivers.error());
-    auto transaction = SaveTransaction::Begin(*Context.fs, Context.ProjectPath,
-                                              {{ReceiverKind(), &ReceiverTable.Loaded(), &ReceiverTable.Carried()},
-                                               {ProfileKind(), &ProfileTable.Loaded(), &ProfileTable.Carried()}},
-                                              Context.kinds, Context.Hooks());
-    if (!transaction) return fail(transaction.error());
-    auto profiles = ProfileTable.EncodeAll(Context, (*transaction)->ExistingNames(1));
-    if (!profiles) return fail(profiles.error());
-    std::vector<std::vector<NamedFile>> sets;
-    sets.push_back(std::move(*receivers));
-    sets.push_back(std::move(profiles->files));
-    auto saved = (*transaction)->Commit(std::move(sets));
-    if (!saved) return fail(saved.error());
-    ProfileTable.TakeNumbers(profiles->numbers);
-    ReceiverTable.SavedAll();
-    ProfileTable.SavedAll();
-    report.written = true;
-    for (const KindSaved& kind : *saved) {
-        if (report.backupFolder.empty()) report.backupFolder = kind.backupFolder;
-        if (report.notify && !kind.notify) report.notify = kind.notify;
-    }
-    return report;
+    // The receiver table is sorted whether or not the save goes on.
+    ReceiverTable.SortReceivers();
+    std::vector<std::int16_t> numbers;
+    return RunSave(
+        Context,
+        {{ReceiverKind(), &ReceiverTable.Loaded(), &ReceiverTable.Carried()},
+         {ProfileKind(), &ProfileTable.Loaded(), &ProfileTable.Carried()}},
+        [&](SaveTransaction& transaction) -> Result<std::vector<std::vector<NamedFile>>> {
+            auto receivers = ReceiverTable.EncodeAll();
+            if (!receivers) return receivers.error();
+            auto profiles = ProfileTable.EncodeAll(Context, transaction.ExistingNames(1));
+            if (!profiles) return profiles.error();
+            numbers = std::move(profiles->numbers);
+            return Sets(std::move(*receivers), std::move(profiles->files));
+        },
+        [&] {
+            ProfileTable.TakeNumbers(numbers);
+            ReceiverTable.SavedAll();
+            ProfileTable.SavedAll();
+        });
 }
 
 } // namespace vel
