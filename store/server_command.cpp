@@ -22,7 +22,8 @@ Status Veltra2Library::Load()
         void* h = ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (h == nullptr) {
             const char* why = ::dlerror();
-            tried += "\n  " + name + ": " + (why != nullptr ? why : "not found");
+            // dlerror names the file itself.
+            tried += std::string(tried.empty() ? " " : "; ") + (why != nullptr ? why : name + ": not found");
         }
         return h;
     };

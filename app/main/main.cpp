@@ -21,7 +21,9 @@ int main(int argc, char** argv)
         return vel::ExitUsage;
     }
     std::string settingProblem;
-    const std::size_t keepBackups = vel::ConfiguredKeptBackups(&settingProblem);
+    vel::WindowSettings settings;
+    settings.keepBackups = vel::ConfiguredKeptBackups(&settingProblem);
+    settings.verbose = invocation.verbose;
     if (!settingProblem.empty()) std::cerr << "VelNameChange: " << settingProblem << '\n';
-    return vel::RunWindow(argc, argv, project.path, keepBackups);
+    return vel::RunWindow(argc, argv, project.path, settings);
 }

@@ -335,13 +335,14 @@ void MainWindow::SaveAllReceivers()
     if (!text.empty()) m_prompt.Tell(QString::fromStdString(text));
 }
 
-int RunWindow(int& argc, char** argv, const std::string& projectPath, std::size_t keepBackups)
+int RunWindow(int& argc, char** argv, const std::string& projectPath, const WindowSettings& settings)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
 
     Suite suite(projectPath);
-    suite.Context.keepBackups = keepBackups;
+    suite.Context.keepBackups = settings.keepBackups;
+    if (!settings.verbose) suite.Context.log = nullptr;
     DialogPrompt prompt;
     MainWindow window(suite, prompt);
     prompt.SetParent(&window);

@@ -94,7 +94,12 @@ private:
 
 // The window mode of the program: creates the application, opens the window
 // on the project and runs until it is closed.
-// Each save keeps the newest keepBackups backups of its kind.
-int RunWindow(int& argc, char** argv, const std::string& projectPath, std::size_t keepBackups);
+// How the window mode runs: each save keeps the newest keepBackups backups of
+// its kind; the suite's own log lines go to standard error only when verbose.
+struct WindowSettings {
+    std::size_t keepBackups = DefaultKeptBackups;
+    bool verbose = false;
+};
+int RunWindow(int& argc, char** argv, const std::string& projectPath, const WindowSettings& settings);
 
 } // namespace vel
