@@ -509,7 +509,7 @@ std::string UsageText()
            "                           ProfileNumber TAB profile TAB list TAB position TAB item\n"
            "  rename-profile OLD NEW   rename a route profile, then save the profiles\n"
            "  rename-receiver OLD NEW  rename a receiver and carry the new name into every\n"
-           "                           profile's receiver lists; then save receivers, then profiles\n"
+           "                           profile's receiver lists; then save both in one commit\n"
            "\n"
            "Options (before the command; everything after it is taken literally):\n"
            "  --project DIR    the project directory (it holds Profiles/ and Receivers/)\n"
