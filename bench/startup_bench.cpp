@@ -20,6 +20,8 @@ class SilentPrompt : public vel::Prompt {
 public:
     QString AskText(const QString&, const QString&) override { return {}; }
     void Tell(const QString&) override {}
+    vel::CloseAnswer AskUnsavedOnClose(vel::SavedKind) override { return vel::CloseAnswer::Cancel; }
+    vel::TiedSaveAnswer AskSaveTied(vel::SavedKind) override { return vel::TiedSaveAnswer::Cancel; }
 };
 
 void BM_StartUpToShownWindow(benchmark::State& state)

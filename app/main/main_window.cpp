@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QBoxLayout>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -157,7 +158,8 @@ MainWindow::MainWindow(Suite& suite, Prompt& prompt, QWidget* parent)
     : QWidget(parent), m_suite(suite), m_prompt(prompt)
 {
     setObjectName(QStringLiteral("VelNameChange_Main"));
-    setWindowTitle(QStringLiteral("Veltra Name change utility"));
+    // The marker shows while a table holds unsaved changes.
+    setWindowTitle(QStringLiteral("Veltra Name change utility[*]"));
 
     m_frameProfiles = new QGroupBox(QStringLiteral("&Route Profiles"), this);
     m_frameProfiles->setObjectName(QStringLiteral("Frame_0"));
@@ -300,6 +302,13 @@ void MainWindow::RenameSelected(QTreeWidget* list, const char* prompt,
     }
     if (outcome->result == RenameResult::Renamed) {
         row->setText(0, Shown(outcome->newName));
+        if (list == m_listProfiles) {
+            m_profilesUnsaved = true;
+        } else {
+            m_receiversUnsaved = true;
+            if (outcome->listsChanged > 0) m_profilesUnsaved = m_tied = true;
+        }
+        setWindowModified(true);
         if (outcome->itemsLeftAlone > 0)
             m_prompt.Tell(QString::fromStdString(DescribeItemsLeftAlone(*outcome, oldText.toStdString())));
     } else if (!outcome->message.empty()) {
@@ -307,22 +316,41 @@ void MainWindow::RenameSelected(QTreeWidget* list, const char* prompt,
     }
 }
 
-void MainWindow::SaveAllProfiles()
+void MainWindow::SaveAllProfiles() { SaveFromButton(SavedKind::Profiles); }
+
+void MainWindow::SaveAllReceivers() { SaveFromButton(SavedKind::Receivers); }
+
+void MainWindow::SaveFromButton(SavedKind pressed)
 {
-    const std::string text = DescribeSave(SaveProfiles(m_suite), SavedKind::Profiles);
-    if (!text.empty()) m_prompt.Tell(QString::fromStdString(text));
+    SavedKind kind = pressed;
+    if (m_profilesUnsaved && m_receiversUnsaved && m_tied) {
+        switch (m_prompt.AskSaveTied(pressed)) {
+        case TiedSaveAnswer::Both:
+            kind = SavedKind::Both;
+            break;
+        case TiedSaveAnswer::ThisAlone:
+            break;
+        case TiedSaveAnswer::Cancel:
+            return;
+        }
+    }
+    Save(kind);
 }
 
-void MainWindow::SaveAllReceivers()
+bool MainWindow::Save(SavedKind kind)
 {
-    // The save sorts the table again, so the rows are filled anew and every
-    // tag names its own entry; the selected receiver stays selected.
+    const bool profiles = kind != SavedKind::Receivers;
+    const bool receivers = kind != SavedKind::Profiles;
+    // A receivers save sorts the table again, so the rows are filled anew and
+    // every tag names its own entry; the selected receiver stays selected.
     const Receiver* selected = nullptr;
-    if (QTreeWidgetItem* row = SelectedRow(m_listReceivers))
+    if (QTreeWidgetItem* row = receivers ? SelectedRow(m_listReceivers) : nullptr)
         selected = m_suite.ReceiverTable.Receivers[static_cast<std::size_t>(row->data(0, Qt::UserRole).toInt())].get();
 
-    const SaveReport report = SaveReceivers(m_suite);
-    FillReceivers();
+    const SaveReport report = kind == SavedKind::Profiles    ? SaveProfiles(m_suite)
+                              : kind == SavedKind::Receivers ? SaveReceivers(m_suite)
+                                                             : SaveReceiversAndProfiles(m_suite);
+    if (receivers) FillReceivers();
     for (int r = 0; selected != nullptr && r < m_listReceivers->topLevelItemCount(); ++r) {
         QTreeWidgetItem* row = m_listReceivers->topLevelItem(r);
         if (m_suite.ReceiverTable.Receivers[static_cast<std::size_t>(row->data(0, Qt::UserRole).toInt())].get() ==
@@ -331,8 +359,45 @@ void MainWindow::SaveAllReceivers()
             break;
         }
     }
-    const std::string text = DescribeSave(report, SavedKind::Receivers);
+    if (report.written) {
+        // Whatever stays unsaved no longer waits for the other table: the
+        // part of a receiver rename that was saved is on disk now.
+        if (profiles) m_profilesUnsaved = false;
+        if (receivers) m_receiversUnsaved = false;
+        m_tied = false;
+        setWindowModified(AnyUnsaved());
+    }
+    const std::string text = DescribeSave(report, kind);
     if (!text.empty()) m_prompt.Tell(QString::fromStdString(text));
+    return report.written;
+}
+
+SavedKind MainWindow::Unsaved() const
+{
+    if (m_profilesUnsaved && m_receiversUnsaved) return SavedKind::Both;
+    return m_profilesUnsaved ? SavedKind::Profiles : SavedKind::Receivers;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    bool close = true;
+    if (AnyUnsaved()) {
+        switch (m_prompt.AskUnsavedOnClose(Unsaved())) {
+        case CloseAnswer::Save:
+            // A save that fails keeps the window open, with the changes.
+            close = Save(Unsaved());
+            break;
+        case CloseAnswer::Discard:
+            break;
+        case CloseAnswer::Cancel:
+            close = false;
+            break;
+        }
+    }
+    if (close)
+        event->accept();
+    else
+        event->ignore();
 }
 
 int RunWindow(int& argc, char** argv, const std::string& projectPath, const WindowSettings& settings)

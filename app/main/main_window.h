@@ -7,6 +7,12 @@
 // the two buttons save the tables. The window opens at its design size with
 // the controls at their design positions; resized, the lists take the room
 // and the buttons stay at the bottom.
+//
+// The window knows which table holds changes that are not saved: its title
+// then carries the modified marker, closing asks whether to save them, and a
+// receiver rename whose list changes would reach the disk without the
+// receivers (or the other way round) is saved half only when the operator
+// chooses so.
 
 #include "app/main/rename_commands.h"
 #include "store/profiles/suite.h"
@@ -16,6 +22,7 @@
 
 #include <string>
 
+class QCloseEvent;
 class QGroupBox;
 class QPushButton;
 class QTreeWidget;
@@ -67,12 +74,16 @@ public slots:
     // The double-click, F2 and Enter handlers: rename the selected row's entry.
     void RenameSelectedProfile();
     void RenameSelectedReceiver();
-    // The button handlers.
+    // The button handlers. While the other table holds unsaved changes of
+    // the same receiver rename, they ask whether to save both together.
     void SaveAllProfiles();
     void SaveAllReceivers();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Asks to save, discard or keep unsaved changes; closes only when none
+    // are left unsaved or the operator lets them go.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     // Asks for the selected row's new name and renames its entry.
@@ -80,6 +91,15 @@ private:
                         Result<RenameOutcome> (*rename)(Suite&, std::int16_t, std::string_view));
     void FillProfiles();
     void FillReceivers();
+    // A save button's handler for the table `pressed`.
+    void SaveFromButton(SavedKind pressed);
+    // Saves `kind` (Both in one commit), fills the receiver list anew when
+    // the receivers were saved, clears the marks of what reached the disk and
+    // tells the operator what went wrong. True when the files were written.
+    bool Save(SavedKind kind);
+    // Whether any table holds unsaved changes, and which ones (when any does).
+    bool AnyUnsaved() const { return m_profilesUnsaved || m_receiversUnsaved; }
+    SavedKind Unsaved() const;
 
     Suite& m_suite;
     Prompt& m_prompt;
@@ -90,6 +110,11 @@ private:
     QTreeWidget* m_listReceivers = nullptr;
     QPushButton* m_saveProfiles = nullptr;
     QPushButton* m_saveReceivers = nullptr;
+    bool m_profilesUnsaved = false;
+    bool m_receiversUnsaved = false;
+    // The unsaved profile changes include receiver lists changed by a
+    // receiver rename that is not saved either: the two tables belong together.
+    bool m_tied = false;
 };
 
 // The window mode of the program: creates the application, opens the window

@@ -16,6 +16,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -37,7 +38,21 @@ public:
         return a;
     }
     void Tell(const QString& message) override { told.push_back(message); }
+    CloseAnswer AskUnsavedOnClose(SavedKind unsaved) override
+    {
+        closeAsked.push_back(unsaved);
+        return closeAnswer;
+    }
+    TiedSaveAnswer AskSaveTied(SavedKind pressed) override
+    {
+        tiedAsked.push_back(pressed);
+        return tiedAnswer;
+    }
 
+    CloseAnswer closeAnswer = CloseAnswer::Cancel;
+    TiedSaveAnswer tiedAnswer = TiedSaveAnswer::Cancel;
+    std::vector<SavedKind> closeAsked;
+    std::vector<SavedKind> tiedAsked;
     std::deque<QString> answers;
     std::vector<std::pair<QString, QString>> asked;
     std::vector<QString> told;
@@ -93,10 +108,10 @@ void ExpectNameColumnFills(QTreeWidget* list)
 
 class MainWindowTest : public ::testing::Test {
 protected:
-    void Open()
+    void Open(FileSystem* fs = &RealFileSystem())
     {
         window.reset(); // before the suite it works on
-        suite = project.Open(false);
+        suite = project.Open(false, fs);
         window = std::make_unique<MainWindow>(*suite, prompt);
         report = window->StartUp();
     }
@@ -104,6 +119,21 @@ protected:
     QTreeWidget* receivers() { return window->ReceiverList(); }
     AnsiText ProfileName(int slot) { return suite->ProfileTable.at(static_cast<std::size_t>(slot)).Name(); }
     AnsiText ReceiverName(int slot) { return suite->ReceiverTable.at(static_cast<std::size_t>(slot)).Name(); }
+    void Rename(QTreeWidget* list, const QString& from, const QString& to)
+    {
+        prompt.answers = {to};
+        DoubleClick(list, RowNamed(list, from));
+    }
+    // The title as the window system shows it, the marker put in or left out.
+    QString ShownTitle() { return window->windowHandle()->title(); }
+    // Watches the file operations of the saves for the commit marker of both tables at once.
+    void WatchForOneCommit(FaultInjectingFileSystem& fs)
+    {
+        fs.OnOperation([this](long, const std::string& what) {
+            if (what.find("Profiles+Receivers.commit") != std::string::npos) oneCommit = true;
+        });
+    }
+    bool oneCommit = false;
 
     TestProject project;
     FakePrompt prompt;
@@ -115,7 +145,6 @@ protected:
 TEST_F(MainWindowTest, ControlsSitAtTheirDesignPositions)
 {
     Open();
-    EXPECT_EQ(window->windowTitle(), "Veltra Name change utility");
     EXPECT_EQ(window->size(), QSize(510, 754));
 
     auto* frame0 = window->findChild<QGroupBox*>("Frame_0");
@@ -151,6 +180,7 @@ TEST_F(MainWindowTest, ControlsSitAtTheirDesignPositions)
     // Shown, the one column fills each list.
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    EXPECT_EQ(ShownTitle(), "Veltra Name change utility");
     EXPECT_EQ(window->size(), QSize(510, 754));
     EXPECT_EQ(receivers()->geometry(), QRect(8, 22, 485, 305));
     for (QTreeWidget* list : {profiles(), receivers()}) ExpectNameColumnFills(list);
@@ -555,6 +585,114 @@ TEST_F(MainWindowTest, MissingProjectGivesEmptyListsAndFullTablesGiveFullLists)
     ExpectTagsInStep(receivers(), [&](int s) { return ReceiverName(s); });
 }
 
+TEST_F(MainWindowTest, TitleMarksUnsavedChangesPerTable)
+{
+    project.AddProfile(1, "Alpha");
+    project.AddReceiver(1, "Siren");
+    Open();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+
+    // Renames that change nothing mark nothing.
+    Rename(profiles(), "Alpha", " Alpha ");
+    Rename(receivers(), "Siren", "Siren");
+    EXPECT_EQ(ShownTitle(), "Veltra Name change utility");
+
+    // The marker stays until every marked table is saved; a profile rename
+    // beside a receiver rename that changed no list asks nothing.
+    Rename(receivers(), "Siren", "Horn");
+    Rename(profiles(), "Alpha", "Beta");
+    EXPECT_EQ(ShownTitle(), "Veltra Name change utility*");
+    window->SaveProfilesButton()->click();
+    EXPECT_TRUE(window->isWindowModified());
+    // Saved, though the server could not be told: the marker goes.
+    project.server.fail = true;
+    window->SaveReceiversButton()->click();
+    EXPECT_EQ(prompt.told.size(), 1U);
+    EXPECT_EQ(ShownTitle(), "Veltra Name change utility");
+    EXPECT_TRUE(prompt.tiedAsked.empty());
+}
+
+TEST_F(MainWindowTest, ClosingAsksToSaveDiscardOrCancel)
+{
+    project.AddReceiver(1, "Pager");
+    project.AddProfile(1, "Day", -1, Nul({"Pager"}));
+    FaultInjectingFileSystem faulty(RealFileSystem());
+    WatchForOneCommit(faulty);
+    Open(&faulty);
+    window->show();
+    EXPECT_TRUE(window->close()); // nothing unsaved, nothing asked
+    EXPECT_TRUE(prompt.closeAsked.empty());
+
+    const auto before = test::Snapshot(project.path());
+    window->show();
+    Rename(receivers(), "Pager", "Beeper"); // and the profile's list
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(prompt.closeAsked, std::vector<SavedKind>{SavedKind::Both});
+    prompt.closeAnswer = CloseAnswer::Discard;
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(test::Snapshot(project.path()), before);
+
+    // A save that fails is told and keeps the window open.
+    window->show();
+    prompt.closeAnswer = CloseAnswer::Save;
+    faulty.Reset();
+    faulty.FailAt(1, true);
+    EXPECT_FALSE(window->close());
+    ASSERT_EQ(prompt.told.size(), 1U);
+    EXPECT_TRUE(prompt.told[0].startsWith("The receivers and route profiles were not saved"))
+        << prompt.told[0].toStdString();
+    EXPECT_TRUE(window->isWindowModified());
+    EXPECT_EQ(test::Snapshot(project.path()), before);
+
+    faulty.Reset();
+    EXPECT_TRUE(window->close());
+    EXPECT_TRUE(oneCommit);
+    EXPECT_EQ(project.server.commands, (std::vector<std::string>{"RR\t0", "RP:-1\t0"}));
+    auto saved = project.Open();
+    EXPECT_EQ(saved->ReceiverTable.at(0).Name(), "Beeper");
+    EXPECT_EQ(saved->ProfileTable.at(0).ReceiverList1(), Nul({"Beeper"}));
+}
+
+TEST_F(MainWindowTest, SavingHalfAReceiverRenameIsOffered)
+{
+    project.AddReceiver(1, "Pager");
+    project.AddReceiver(2, "Zed");
+    project.AddProfile(1, "Day", -1, Nul({"Pager"}));
+    FaultInjectingFileSystem watched(RealFileSystem());
+    WatchForOneCommit(watched);
+    Open(&watched);
+    const auto before = test::Snapshot(project.path());
+
+    Rename(receivers(), "Zed", "Beeper");
+    Rename(receivers(), "Pager", "Bell");
+    window->SaveReceiversButton()->click();
+    window->SaveProfilesButton()->click();
+    EXPECT_EQ(prompt.tiedAsked, (std::vector<SavedKind>{SavedKind::Receivers, SavedKind::Profiles}));
+    EXPECT_EQ(test::Snapshot(project.path()), before);
+    EXPECT_TRUE(project.server.commands.empty());
+
+    prompt.tiedAnswer = TiedSaveAnswer::Both;
+    window->SaveProfilesButton()->click();
+    EXPECT_TRUE(oneCommit);
+    EXPECT_EQ(project.server.commands, (std::vector<std::string>{"RR\t0", "RP:-1\t0"}));
+    EXPECT_FALSE(window->isWindowModified());
+    EXPECT_EQ(Rows(receivers()), (QStringList{"Beeper", "Bell"}));
+    ExpectTagsInStep(receivers(), [&](int s) { return ReceiverName(s); });
+
+    // This table alone: the profiles stay as they are, and marked.
+    Rename(receivers(), "Bell", "Gong");
+    prompt.tiedAnswer = TiedSaveAnswer::ThisAlone;
+    project.server.commands.clear();
+    const auto profilesBefore = test::Snapshot(project / "Profiles");
+    window->SaveReceiversButton()->click();
+    EXPECT_EQ(project.server.commands, (std::vector<std::string>{"RR\t0"}));
+    EXPECT_EQ(test::Snapshot(project / "Profiles"), profilesBefore);
+    EXPECT_TRUE(window->isWindowModified());
+    EXPECT_EQ(prompt.tiedAsked.size(), 4U);
+}
+
 // The real input box and message box, driven as an operator would.
 TEST(DialogPromptTest, RealInputBoxAndMessageBox)
 {
@@ -601,6 +739,41 @@ TEST(DialogPromptTest, RealInputBoxAndMessageBox)
     });
     prompt.Tell("A Receiver with this name already exists.");
     EXPECT_TRUE(sawMessage);
+}
+
+// The real questions: their texts, buttons and defaults.
+TEST(DialogPromptTest, RealQuestionsOnClosingAndOnSavingHalfARename)
+{
+    DialogPrompt prompt;
+    auto answer = [](const std::function<void(QMessageBox&)>& act) {
+        QTimer::singleShot(0, [act] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* box = qobject_cast<QMessageBox*>(w);
+                if (box == nullptr || !box->isVisible()) continue;
+                act(*box);
+                if (box->isVisible()) box->done(-1); // a button not found: answer nothing, never hang
+            }
+        });
+    };
+    answer([](QMessageBox& box) {
+        EXPECT_EQ(box.windowTitle(), "VelNameChange");
+        EXPECT_EQ(box.text() + " " + box.informativeText(),
+                  "The receivers and route profiles have unsaved changes. Save them before closing?");
+        EXPECT_EQ(box.standardButtons(), QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+        QTest::keyClick(&box, Qt::Key_Return); // the default
+    });
+    EXPECT_EQ(prompt.AskUnsavedOnClose(SavedKind::Both), CloseAnswer::Save);
+
+    answer([](QMessageBox& box) {
+        EXPECT_TRUE(box.text().startsWith("The route profiles hold changes from renaming receivers that are not"));
+        EXPECT_EQ(box.buttons().size(), 3);
+        EXPECT_EQ(box.defaultButton() != nullptr ? box.defaultButton()->text() : "", "Save Both");
+        for (QAbstractButton* b : box.buttons())
+            if (b->text() == "Save Receivers Only") b->click();
+    });
+    EXPECT_EQ(prompt.AskSaveTied(SavedKind::Receivers), TiedSaveAnswer::ThisAlone);
+    answer([](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); });
+    EXPECT_EQ(prompt.AskSaveTied(SavedKind::Profiles), TiedSaveAnswer::Cancel);
 }
 
 } // namespace

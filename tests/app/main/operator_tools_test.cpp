@@ -170,6 +170,8 @@ class FakePrompt final : public Prompt {
 public:
     QString AskText(const QString&, const QString&) override { return {}; }
     void Tell(const QString& message) override { told.push_back(message.toStdString()); }
+    CloseAnswer AskUnsavedOnClose(SavedKind) override { return CloseAnswer::Cancel; }
+    TiedSaveAnswer AskSaveTied(SavedKind) override { return TiedSaveAnswer::Cancel; }
     std::vector<std::string> told;
 };
 
