@@ -97,22 +97,35 @@ Result<bool> cCalendar::ReadFromDisk(const std::string& CalendarName)
 
 Result<bool> cCalendar::SaveToDisk(const std::string& CalendarName) const
 {
+    auto refused = [&CalendarName](const Error& why) {
+        return MakeError(why.code, "cannot save the calendar '" + CalendarName + "': " + why.message);
+    };
+    if (CalendarName.empty() || CalendarName.back() == '/')
+        return refused(MakeError(ErrorCode::InvalidArgument, "that is no file name"));
+
     // The file is saved where it lives: through a link to its target, which
     // keeps its permission bits, owner and group.
     auto place = Locate(*m_FileSystem, CalendarName);
-    if (!place) return place.error();
+    if (!place) return refused(place.error());
     const FolderHandle folder = place->folder.handle();
     Result<FileInfo> info = m_FileSystem->StatAt(folder, place->file);
-    if (!info.ok()) return info.error();
+    if (!info.ok()) return refused(info.error());
     if (info->exists() && !info->isRegular())
-        return MakeError(ErrorCode::NotPlainFile, "cannot write calendar '" + CalendarName + "': it is " +
-                                                      (info->isFolder() ? "a folder" : "not a plain file"));
+        return refused(MakeError(ErrorCode::NotPlainFile,
+                                 std::string("it is ") + (info->isFolder() ? "a folder" : "not a plain file")));
+    // The new content takes the file's place by a rename, which the file's
+    // own permissions would not stop: a file the user may not write is not
+    // replaced either.
+    if (info->exists()) {
+        if (Status writable = m_FileSystem->CheckWriteAccessAt(folder, place->file); !writable)
+            return refused(writable.error());
+    }
 
     // An existing longer file keeps its bytes past the day types.
     ByteBuffer image;
     if (info->exists() && info->size > CalendarFileBytes) {
         Result<ByteBuffer> old = m_FileSystem->ReadAt(folder, place->file, MaxCalendarFileBytes);
-        if (!old.ok()) return old.error();
+        if (!old.ok()) return refused(old.error());
         image = std::move(*old);
     }
     if (image.size() < CalendarFileBytes) image.resize(CalendarFileBytes, 0);
@@ -125,7 +138,8 @@ Result<bool> cCalendar::SaveToDisk(const std::string& CalendarName) const
     // The new content replaces the old in one step, so that a failed save
     // never leaves a half-written calendar behind.
     const FileAttributes attributes = info->exists() ? AttributesOf(*info) : DefaultAttributes();
-    VEL_TRY(ReplaceFileAt(*m_FileSystem, folder, place->file, image, attributes));
+    if (Status replaced = ReplaceFileAt(*m_FileSystem, folder, place->file, image, attributes); !replaced)
+        return refused(replaced.error());
     return true;
 }
 

@@ -71,8 +71,14 @@ public:
     // calendar is unchanged.
     Result<bool> ReadFromDisk(const std::string& CalendarName);
     // Writes the 14610 day types from offset 0. Bytes of an existing longer
-    // file past offset 29220 are kept. The file is replaced atomically: a
-    // failed save leaves the old file as it was.
+    // file past offset 29220 are kept. The file is saved where it lives: a
+    // link is followed to its target, which keeps its permission bits, owner
+    // and group (as far as the saving user may set them); a missing file is
+    // made with read and write for all less the umask. The new content goes
+    // to a uniquely named temporary beside the target and is renamed over
+    // it, so a failed save leaves the old file whole; another hard link to
+    // the file keeps the old content. An existing file the user may not
+    // write is refused.
     Result<bool> SaveToDisk(const std::string& CalendarName) const;
     // True when the file holds exactly the calendar's day types (missing days
     // of a short file count as 0); false for a missing file.

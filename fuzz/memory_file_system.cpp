@@ -66,7 +66,7 @@ Status MemoryFileSystem::CreateAt(FolderHandle dir, const std::string& name, std
                                   const FileAttributes&)
 {
     const std::string path = PathOf(dir, name);
-    if (files.count(path) != 0) return MakeError(ErrorCode::Io, "'" + name + "' exists");
+    if (files.count(path) != 0) return MakeError(ErrorCode::Exists, "'" + name + "' exists");
     files[path] = ByteBuffer(data.begin(), data.end());
     return Status::Ok();
 }

@@ -21,6 +21,7 @@ public:
     Result<std::vector<DirEntry>> List(FolderHandle dir) override;
     Result<FileInfo> StatAt(FolderHandle dir, const std::string& name) override;
     Result<FileInfo> StatFolder(FolderHandle dir) override;
+    Status CheckWriteAccessAt(FolderHandle, const std::string&) override { return Status::Ok(); }
     Result<ByteBuffer> ReadAt(FolderHandle dir, const std::string& name, std::uint64_t maxBytes) override;
     Status CreateAt(FolderHandle dir, const std::string& name, std::span<const std::uint8_t> data,
                     const FileAttributes& attributes) override;

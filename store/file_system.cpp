@@ -7,8 +7,8 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <random>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,8 +18,8 @@ namespace {
 
 Error SysError(const std::string& what, const std::string& name, int err)
 {
-    return MakeError(err == ENOENT ? ErrorCode::NotFound : ErrorCode::Io,
-                     what + " '" + name + "': " + std::strerror(err));
+    const ErrorCode code = err == ENOENT ? ErrorCode::NotFound : err == EEXIST ? ErrorCode::Exists : ErrorCode::Io;
+    return MakeError(code, what + " '" + name + "': " + std::strerror(err));
 }
 
 FileType TypeOf(mode_t mode)
@@ -235,6 +235,13 @@ public:
         struct stat st {};
         if (::fstat(dir, &st) != 0) return SysError("cannot examine", "folder", errno);
         return ToInfo(st);
+    }
+
+    Status CheckWriteAccessAt(FolderHandle dir, const std::string& name) override
+    {
+        // The effective user's rights, as an open for writing would check them.
+        if (::faccessat(dir, name.c_str(), W_OK, AT_EACCESS) != 0) return SysError("cannot write", name, errno);
+        return Status::Ok();
     }
 
     Result<ByteBuffer> ReadAt(FolderHandle dir, const std::string& name, std::uint64_t maxBytes) override
@@ -458,16 +465,30 @@ void LockHold::Release()
 
 namespace {
 
+// The longest name of a folder entry the usual file systems take.
+constexpr std::size_t MaxNameBytes = 255;
+
+// 48 bits drawn afresh for every name, so that processes forked from one
+// another, and two programs saving at once, draw different names.
 std::string UniqueSuffix()
 {
-    static std::atomic<unsigned> counter{0};
-    static const std::uint64_t seed = [] {
-        std::random_device rd;
-        return (static_cast<std::uint64_t>(rd()) << 32) ^ rd() ^ static_cast<std::uint64_t>(::getpid());
-    }();
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%012llx", static_cast<unsigned long long>((seed + counter++) & 0xFFFFFFFFFFFFull));
+    std::uint64_t bits = 0;
+    if (::getrandom(&bits, sizeof bits, 0) != static_cast<ssize_t>(sizeof bits)) {
+        // No random source: the process and a counter still tell saves apart;
+        // a name that is taken all the same is passed over by the caller.
+        static std::atomic<unsigned> counter{0};
+        bits = (static_cast<std::uint64_t>(::getpid()) << 16) ^ ++counter;
+    }
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%012llx", static_cast<unsigned long long>(bits & 0xFFFFFFFFFFFFull));
     return buf;
+}
+
+// ".NAME.<hex>.tmp", NAME shortened where the whole would be too long a name.
+std::string TemporaryName(const std::string& name)
+{
+    const std::string suffix = "." + UniqueSuffix() + ".tmp";
+    return "." + name.substr(0, MaxNameBytes - 1 - suffix.size()) + suffix;
 }
 
 } // namespace
@@ -475,14 +496,26 @@ std::string UniqueSuffix()
 Status ReplaceFileAt(FileSystem& fs, FolderHandle dir, const std::string& name, std::span<const std::uint8_t> data,
                      const FileAttributes& attributes)
 {
-    const std::string temporary = "." + name + "." + UniqueSuffix() + ".tmp";
-    Status written = fs.CreateAt(dir, temporary, data, attributes);
+    // A name that is taken belongs to somebody else (another program's file,
+    // the temporary of another save): it is never touched, another is drawn.
+    std::string temporary;
+    Status written;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        temporary = TemporaryName(name);
+        written = fs.CreateAt(dir, temporary, data, attributes);
+        if (written || written.error().code != ErrorCode::Exists) break;
+    }
+    if (!written && written.error().code == ErrorCode::Exists) return written;
     if (written) written = fs.RenameAt(dir, temporary, dir, name);
     if (!written) {
         (void)fs.RemoveAt(dir, temporary);
         return written;
     }
-    return fs.SyncFolder(dir);
+    Status synced = fs.SyncFolder(dir);
+    if (!synced)
+        return MakeError(synced.error().code, "'" + name + "' holds the new content, but its folder was not flushed: " +
+                                                  synced.error().message);
+    return Status::Ok();
 }
 
 Result<ByteBuffer> ReadNamedFile(FileSystem& fs, const std::string& path, std::uint64_t maxBytes)
@@ -567,6 +600,12 @@ Result<FileInfo> FaultInjectingFileSystem::StatFolder(FolderHandle dir)
 {
     VEL_FAULT("stat folder", true);
     return m_inner.StatFolder(dir);
+}
+
+Status FaultInjectingFileSystem::CheckWriteAccessAt(FolderHandle dir, const std::string& name)
+{
+    VEL_FAULT("access " + name, true);
+    return m_inner.CheckWriteAccessAt(dir, name);
 }
 
 Result<ByteBuffer> FaultInjectingFileSystem::ReadAt(FolderHandle dir, const std::string& name, std::uint64_t maxBytes)

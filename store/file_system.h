@@ -75,14 +75,19 @@ public:
     virtual Result<FileInfo> StatAt(FolderHandle dir, const std::string& name) = 0;
     // The folder itself.
     virtual Result<FileInfo> StatFolder(FolderHandle dir) = 0;
+    // Ok when the running user may write the existing file `name` in `dir`
+    // (its permissions allow it and its file system is writable); else the
+    // reason why not.
+    virtual Status CheckWriteAccessAt(FolderHandle dir, const std::string& name) = 0;
 
     // The whole content of a plain file. The file is opened without following
     // a link and without waiting on a pipe; anything but a regular file, and a
     // file larger than maxBytes, is refused (ErrorCode::NotPlainFile) before
     // a byte is read.
     virtual Result<ByteBuffer> ReadAt(FolderHandle dir, const std::string& name, std::uint64_t maxBytes) = 0;
-    // Makes a new file (an existing name is an error), writes all of data,
-    // gives it the attributes and flushes it to stable storage.
+    // Makes a new file (an existing name is an ErrorCode::Exists error and
+    // left alone), writes all of data, gives it the attributes and flushes it
+    // to stable storage.
     virtual Status CreateAt(FolderHandle dir, const std::string& name, std::span<const std::uint8_t> data,
                             const FileAttributes& attributes) = 0;
     // A copy of a regular file, made piecewise (any size), flushed.
@@ -157,9 +162,12 @@ private:
 };
 
 // Replaces the content of the file `name` in `dir` as one step: the data goes
-// to a new file of a unique name in the same folder, is flushed and takes the
-// attributes, then takes the place of `name`; the folder is flushed last. A
-// failure at any step leaves `name` as it was and removes the new file.
+// to a new file of a unique name in the same folder (".NAME.<hex>.tmp", never
+// a name that is taken), is flushed and takes the attributes, then takes the
+// place of `name`; the folder is flushed last. A failure before the new file
+// takes the place of `name` leaves `name` as it was and removes the new file
+// (unless removing fails too); a failure to flush the folder afterwards is
+// reported although `name` already holds the new content.
 Status ReplaceFileAt(FileSystem& fs, FolderHandle dir, const std::string& name, std::span<const std::uint8_t> data,
                      const FileAttributes& attributes);
 
@@ -186,8 +194,8 @@ std::string ExecutableDirectory();
 
 // Wraps another file system and fails chosen operations: the k-th counted
 // operation (1-based) fails once, or it and every later one fail. Reads
-// (listings, Stat, ReadAt, opening folders) are counted only when countReads
-// is set. A hook can stop the process at the k-th operation (kill tests).
+// (listings, Stat, access checks, ReadAt, opening folders, resolving paths)
+// are counted only when countReads is set. A hook can stop the process at the k-th operation (kill tests).
 class FaultInjectingFileSystem : public FileSystem {
 public:
     explicit FaultInjectingFileSystem(FileSystem& inner) : m_inner(inner) {}
@@ -205,6 +213,7 @@ public:
     Result<std::vector<DirEntry>> List(FolderHandle dir) override;
     Result<FileInfo> StatAt(FolderHandle dir, const std::string& name) override;
     Result<FileInfo> StatFolder(FolderHandle dir) override;
+    Status CheckWriteAccessAt(FolderHandle dir, const std::string& name) override;
     Result<ByteBuffer> ReadAt(FolderHandle dir, const std::string& name, std::uint64_t maxBytes) override;
     Status CreateAt(FolderHandle dir, const std::string& name, std::span<const std::uint8_t> data,
                     const FileAttributes& attributes) override;

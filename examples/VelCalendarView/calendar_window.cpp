@@ -2,6 +2,7 @@
 // macro, a name the store uses.
 #include "examples/VelCalendarView/calendar_window.h"
 
+#include "examples/VelCalendarView/calendar_edit.h"
 #include "examples/VelCalendarView/view_options.h"
 
 #include <QCheckBox>
@@ -157,7 +158,7 @@ void CalendarWindow::Report(const Status& status)
 
 Status CalendarWindow::OpenCalendar(const std::string& path)
 {
-    Result<bool> read = m_calendar.ReadFromDisk(path);
+    Result<bool> read = ReadCalendarFile(m_calendar, RealFileSystem(), path);
     if (!read.ok()) return read.error();
     m_calendarFile = path;
     m_Command_Calendar_Save->setEnabled(true);

@@ -1,5 +1,6 @@
 // VelCalendarView [--calendar FILE] [--profile FILE] [--show-time-axis]
 //                 [--year Y --month M] [--today YYYY-MM-DD] [--screenshot OUT.png]
+// VelCalendarView --calendar FILE [--set YYYY-MM-DD=DAYTYPE]... --save
 //
 // Shows a calendar of day types one month at a time and paints the day type
 // selected in the combo box onto days with the mouse. --calendar names the
@@ -7,13 +8,17 @@
 // draws the time schedule of a route profile file (read only) as time bars;
 // --today fixes today's date for a reproducible picture; --screenshot saves
 // the drawing surface, in surface pixels, as a PNG and ends the program
-// instead of showing the window.
+// instead of showing the window. --save gives the days of --set their day
+// types in the calendar file and saves it, without a window and without a
+// display: status 0 saved, 1 not saved (the reason on standard error), 2 a
+// wrong command line.
 
 // The store's headers come before any Qt header: Qt defines "forever" as a
 // macro, a name the store uses.
 #include "store/file_system.h"
 #include "store/profiles/route_profile_store.h"
 
+#include "examples/VelCalendarView/calendar_edit.h"
 #include "examples/VelCalendarView/calendar_window.h"
 #include "examples/VelCalendarView/view_options.h"
 
@@ -45,6 +50,10 @@ int main(int argc, char** argv)
     if (options.help) {
         std::fputs(vel::CalendarViewUsage().c_str(), stdout);
         return 0;
+    }
+    if (options.save) {
+        const vel::Result<bool> saved = vel::SaveCalendarSettings(options, vel::RealFileSystem());
+        return saved ? 0 : Fail(saved.error().message);
     }
     // A screenshot needs no display.
     if (!options.screenshotFile.empty() && std::getenv("QT_QPA_PLATFORM") == nullptr)

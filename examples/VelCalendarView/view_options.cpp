@@ -28,6 +28,33 @@ std::optional<std::int64_t> ParseDate(const std::string& text)
     return DayIndexOf(*y, *m, *d);
 }
 
+// YYYY-MM-DD=DAYTYPE of --set.
+std::optional<DaySetting> ParseSetting(const std::string& text, std::string& why)
+{
+    const auto equals = text.find('=');
+    if (equals == std::string::npos) {
+        why = "--set needs YYYY-MM-DD=DAYTYPE, not '" + text + "'";
+        return std::nullopt;
+    }
+    const std::string date = text.substr(0, equals);
+    const std::string type = text.substr(equals + 1);
+    const auto day = ParseDate(date);
+    if (!day) {
+        why = "--set needs a date YYYY-MM-DD, not '" + date + "'";
+        return std::nullopt;
+    }
+    if (*day < 0 || *day >= CalendarDays) {
+        why = "--set: " + date + " is outside the calendar (2000-01-01 to 2039-12-31)";
+        return std::nullopt;
+    }
+    const auto value = ParseInt(type);
+    if (!value || *value < 0 || *value > MaxStoredDayType) {
+        why = "--set needs a day type 0 to " + std::to_string(MaxStoredDayType) + ", not '" + type + "'";
+        return std::nullopt;
+    }
+    return DaySetting{static_cast<std::int32_t>(*day), static_cast<std::int16_t>(*value)};
+}
+
 } // namespace
 
 bool MonthInCalendar(std::int64_t year, std::int64_t month)
@@ -54,6 +81,18 @@ CalendarViewOptions ParseCalendarViewOptions(const std::vector<std::string>& arg
             o.help = true;
         } else if (a == "--show-time-axis") {
             o.showTimeAxis = true;
+        } else if (a == "--save") {
+            o.save = true;
+        } else if (a == "--set") {
+            if (!value(v) || v.empty()) return fail(a + " needs a value");
+            std::string why;
+            const auto setting = ParseSetting(v, why);
+            if (!setting) return fail(why);
+            for (const DaySetting& earlier : o.settings) {
+                if (earlier.dayIndex == setting->dayIndex)
+                    return fail("--set gives " + v.substr(0, v.find('=')) + " more than once");
+            }
+            o.settings.push_back(*setting);
         } else if (a == "--calendar" || a == "--profile" || a == "--screenshot" || a == "--year" ||
                    a == "--month" || a == "--today") {
             if (!value(v) || v.empty()) return fail(a + " needs a value");
@@ -81,6 +120,12 @@ CalendarViewOptions ParseCalendarViewOptions(const std::vector<std::string>& arg
     if (o.year.has_value() != o.month.has_value()) return fail("--year and --month go together");
     if (o.year && !MonthInCalendar(*o.year, *o.month))
         return fail("the calendar holds the months 2000-01 to 2039-12 only");
+    if (!o.settings.empty() && !o.save) return fail("--set goes with --save");
+    if (o.save) {
+        if (o.calendarFile.empty()) return fail("--save needs --calendar FILE");
+        if (!o.profileFile.empty() || o.showTimeAxis || o.year || o.todayDayIndex || !o.screenshotFile.empty())
+            return fail("--save goes with --calendar and --set only");
+    }
     return o;
 }
 
@@ -97,13 +142,19 @@ std::string CalendarViewUsage()
 {
     return "Usage: VelCalendarView [--calendar FILE] [--profile FILE] [--show-time-axis]\n"
            "                       [--year Y --month M] [--today YYYY-MM-DD] [--screenshot OUT.png]\n"
+           "       VelCalendarView --calendar FILE [--set YYYY-MM-DD=DAYTYPE]... --save\n"
            "\n"
            "  --calendar FILE     calendar file to show and edit (read when it exists)\n"
            "  --profile FILE      route profile file whose time schedule is drawn\n"
            "  --show-time-axis    draw each day's time periods\n"
            "  --year Y --month M  month to show first (2000-01 to 2039-12)\n"
            "  --today YYYY-MM-DD  today's date instead of the system date\n"
-           "  --screenshot OUT    render the calendar surface to a PNG file and exit\n";
+           "  --screenshot OUT    render the calendar surface to a PNG file and exit\n"
+           "  --set DATE=DAYTYPE  give a day (2000-01-01 to 2039-12-31) a stored day type:\n"
+           "                      0 no entry, 1..7 Monday..Sunday, 8..23 special day 1..16\n"
+           "  --save              set the days of --set, save the calendar file (a missing\n"
+           "                      file is made) and exit without a window: status 0 saved,\n"
+           "                      1 not saved\n";
 }
 
 } // namespace vel

@@ -9,9 +9,16 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <grp.h>
 #include <iterator>
 #include <memory>
+#include <regex>
+#include <set>
 #include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace vel {
@@ -50,6 +57,75 @@ void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// The names in a folder.
+std::set<std::string> Entries(const std::string& folder)
+{
+    std::set<std::string> names;
+    for (const auto& e : fsys::directory_iterator(folder)) names.insert(e.path().filename().string());
+    return names;
+}
+
+// A temporary of a save of `name`.
+bool IsTemporaryOf(const std::string& entry, const std::string& name)
+{
+    return entry.size() == name.size() + 18 && std::regex_match(entry, std::regex("\\..*\\.[0-9a-f]{12}\\.tmp")) &&
+           entry.compare(1, name.size(), name) == 0;
+}
+
+struct stat StatOf(const std::string& path)
+{
+    struct stat st {};
+    EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+    return st;
+}
+
+// A calendar file whose days hold `value`, with a tail of `extra` bytes.
+std::vector<unsigned char> CalendarImage(std::int16_t value, std::size_t extra = 0)
+{
+    std::vector<unsigned char> bytes;
+    for (std::int32_t day = 0; day < CalendarDays; ++day) {
+        bytes.push_back(static_cast<unsigned char>(value & 0xFF));
+        bytes.push_back(static_cast<unsigned char>((value >> 8) & 0xFF));
+    }
+    for (std::size_t i = 0; i < extra; ++i) bytes.push_back(static_cast<unsigned char>(i * 13 + 1));
+    return bytes;
+}
+
+// A calendar that holds `value` on every day.
+std::unique_ptr<cCalendar> Filled(std::int16_t value, FileSystem& fs = RealFileSystem())
+{
+    auto cal = std::make_unique<cCalendar>(fs);
+    for (std::int32_t day = 0; day < CalendarDays; ++day) EXPECT_TRUE(cal->SetDayType(day, value).ok());
+    return cal;
+}
+
+// Sets the umask for the life of the object.
+class Umask {
+public:
+    explicit Umask(mode_t mask) : m_old(::umask(mask)) {}
+    ~Umask() { ::umask(m_old); }
+
+private:
+    mode_t m_old;
+};
+
+// Runs `body` in a child process of the user nobody (group nogroup, umask
+// 077); its exit status, or -1.
+int AsNobody(const std::function<int()>& body)
+{
+    const pid_t pid = ::fork();
+    if (pid == -1) return -1;
+    if (pid == 0) {
+        const gid_t groups[] = {65534};
+        if (::setgroups(1, groups) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(120);
+        ::umask(077);
+        ::_exit(body());
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // ---------------------------------------------------------------- dates
@@ -261,7 +337,7 @@ TEST(CalendarFile, SaveToNewFileWritesExactly29220LittleEndianBytes)
     std::size_t nonZero = 0;
     for (unsigned char b : bytes) nonZero += b != 0 ? 1 : 0;
     EXPECT_EQ(nonZero, 5u);
-    EXPECT_FALSE(fsys::exists(name + ".tmp"));
+    EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"new.cal"});
 }
 
 TEST(CalendarFile, RoundTripThroughTheFile)
@@ -384,42 +460,242 @@ TEST(CalendarFile, SaveToADirectoryOrMissingFolderFails)
     Result<bool> noFolder = cal.SaveToDisk(dir / "nodir/x.cal");
     ASSERT_FALSE(noFolder.ok());
     EXPECT_EQ(noFolder.error().code, ErrorCode::NotFound);
+    // A name that ends in a separator names a folder, not a file to make.
+    for (const std::string& name : {dir / "x.cal/", std::string()}) {
+        Result<bool> refused = cal.SaveToDisk(name);
+        ASSERT_FALSE(refused.ok()) << name;
+        EXPECT_EQ(refused.error().code, ErrorCode::InvalidArgument);
+    }
+    EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"folder.cal"});
 }
 
-TEST(CalendarFile, FailedWriteReachesTheCallerAndKeepsTheOldFile)
+// Every operation of a save through a link over a longer file (resolve, open
+// the folder, stat, access check, read, create, rename, sync) fails in turn,
+// once and for ever. Before the rename the file keeps its old bytes; a failed
+// sync of the folder comes after it and is reported with the new content in
+// place. A failed save leaves no temporary behind, except where removing it
+// failed too.
+TEST(CalendarFile, AFailureAtEveryOperationKeepsTheOldContentWhole)
 {
     TempDir dir;
-    const std::string name = dir / "faulty.cal";
-    cCalendar original;
-    ASSERT_TRUE(original.SetDayType(10, 8).ok());
-    ASSERT_TRUE(*original.SaveToDisk(name));
-    const std::vector<unsigned char> before = ReadBytes(name);
+    fsys::create_directory(dir / "real");
+    const std::string target = dir / "real/faulty.cal";
+    fsys::create_symlink("real/faulty.cal", dir / "link.cal");
+    const std::vector<unsigned char> before = CalendarImage(8, 100);
+    std::vector<unsigned char> after = CalendarImage(9, 100);
 
-    cCalendar changed;
-    ASSERT_TRUE(changed.SetDayType(10, 9).ok());
-    // Every counted operation of a save, one after the other, fails once.
-    for (long k = 1;; ++k) {
-        FaultInjectingFileSystem faulty(RealFileSystem());
-        faulty.FailAt(k, false);
-        cCalendar cal(faulty);
-        ASSERT_TRUE(cal.SetDayType(10, 9).ok());
-        Result<bool> saved = cal.SaveToDisk(name);
-        if (saved.ok()) {
-            // Past the last operation: the save went through.
-            EXPECT_GT(k, 1);
-            EXPECT_TRUE(*changed.CompareToDisk(name));
-            break;
+    for (bool forever : {false, true}) {
+        std::set<std::string> failedSteps;
+        for (long k = 1;; ++k) {
+            ASSERT_LT(k, 30);
+            WriteBytes(target, before);
+            FaultInjectingFileSystem faulty(RealFileSystem());
+            faulty.CountReads(true);
+            faulty.FailAt(k, forever);
+            std::string failing;
+            faulty.OnOperation([&](long n, const std::string& what) {
+                if (n == k) failing = what.substr(0, what.find(' '));
+            });
+            Result<bool> saved = Filled(9, faulty)->SaveToDisk(dir / "link.cal");
+            EXPECT_TRUE(fsys::is_symlink(dir / "link.cal"));
+            if (saved.ok()) {
+                EXPECT_TRUE(failing.empty()) << "operation " << k << " failed unnoticed";
+                EXPECT_EQ(ReadBytes(target), after);
+                EXPECT_EQ(Entries(dir / "real"), std::set<std::string>{"faulty.cal"});
+                break;
+            }
+            failedSteps.insert(failing);
+            EXPECT_NE(saved.error().message.find(dir / "link.cal"), std::string::npos) << saved.error().message;
+            if (failing == "sync") {
+                EXPECT_EQ(ReadBytes(target), after) << "k=" << k;
+                EXPECT_NE(saved.error().message.find("holds the new content"), std::string::npos);
+            } else {
+                EXPECT_EQ(ReadBytes(target), before) << "k=" << k << " (" << failing << ")";
+            }
+            std::set<std::string> left = Entries(dir / "real");
+            left.erase("faulty.cal");
+            if (!forever || (failing != "create" && failing != "rename")) {
+                EXPECT_TRUE(left.empty()) << "k=" << k << " (" << failing << ") left " << *left.begin();
+            } else {
+                ASSERT_EQ(left.size(), 1u) << "k=" << k;
+                EXPECT_TRUE(IsTemporaryOf(*left.begin(), "faulty.cal")) << *left.begin();
+                fsys::remove(dir / ("real/" + *left.begin()));
+            }
         }
-        if (ReadBytes(name) != before) {
-            // Only a failure after the replacement (the folder sync) may leave
-            // the new content in place; it is still a whole calendar.
-            EXPECT_TRUE(*changed.CompareToDisk(name)) << "k=" << k;
-        } else {
-            EXPECT_TRUE(*original.CompareToDisk(name)) << "k=" << k;
-        }
-        EXPECT_FALSE(fsys::exists(name + ".tmp")) << "k=" << k;
-        ASSERT_LT(k, 20);
+        EXPECT_EQ(failedSteps, (std::set<std::string>{"resolve", "open", "stat", "access", "read", "create", "rename",
+                                                      "sync"}));
     }
+}
+
+// Through a relative link, an absolute one, a chain of two and a link from
+// another folder the target is saved; every link stays as it was, and no
+// other file appears beside any of them.
+TEST(CalendarFile, ASaveThroughLinksUpdatesTheTargetAndKeepsTheLinks)
+{
+    TempDir dir;
+    fsys::create_directory(dir / "real");
+    fsys::create_directory(dir / "other");
+    const std::string target = dir / "real/cal.dat";
+    WriteBytes(target, CalendarImage(1, 7));
+    ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+    fsys::create_symlink("real/cal.dat", dir / "rel");
+    fsys::create_symlink(target, dir / "abs");
+    fsys::create_symlink("rel", dir / "chain");
+    fsys::create_symlink("../real/cal.dat", dir / "other/up");
+    const std::set<std::string> top = Entries(dir.path());
+
+    std::int16_t value = 10;
+    for (const char* link : {"rel", "abs", "chain", "other/up"}) {
+        ++value;
+        Result<bool> saved = Filled(value)->SaveToDisk(dir / link);
+        ASSERT_TRUE(saved.ok()) << link << ": " << saved.error().message;
+        EXPECT_EQ(ReadBytes(target), CalendarImage(value, 7)) << link;
+        EXPECT_EQ(StatOf(target).st_mode & 07777, 0640u) << link;
+        cCalendar back;
+        ASSERT_TRUE(*back.ReadFromDisk(dir / link));
+        EXPECT_EQ(*back.GetDayType(14609), value);
+    }
+    EXPECT_EQ(fsys::read_symlink(dir / "rel").string(), "real/cal.dat");
+    EXPECT_EQ(fsys::read_symlink(dir / "abs").string(), target);
+    EXPECT_EQ(fsys::read_symlink(dir / "chain").string(), "rel");
+    EXPECT_EQ(fsys::read_symlink(dir / "other/up").string(), "../real/cal.dat");
+    EXPECT_EQ(Entries(dir.path()), top);
+    EXPECT_EQ(Entries(dir / "real"), std::set<std::string>{"cal.dat"});
+    EXPECT_EQ(Entries(dir / "other"), std::set<std::string>{"up"});
+
+    // A link whose target does not exist yet: the target is made (read and
+    // write for all less the umask), the link stays.
+    Umask mask(027);
+    fsys::create_symlink("real/new.dat", dir / "dangling");
+    ASSERT_TRUE(Filled(5)->SaveToDisk(dir / "dangling").ok());
+    EXPECT_TRUE(fsys::is_symlink(dir / "dangling"));
+    EXPECT_EQ(ReadBytes(dir / "real/new.dat"), CalendarImage(5));
+    EXPECT_EQ(StatOf(dir / "real/new.dat").st_mode & 07777, 0640u);
+    // One into a folder that does not exist is an error and makes nothing.
+    fsys::create_symlink("nowhere/new.dat", dir / "lost");
+    Result<bool> lost = Filled(5)->SaveToDisk(dir / "lost");
+    ASSERT_FALSE(lost.ok());
+    EXPECT_EQ(lost.error().code, ErrorCode::NotFound);
+    EXPECT_EQ(Entries(dir / "real"), (std::set<std::string>{"cal.dat", "new.dat"}));
+}
+
+// Under a tight umask the file keeps its permission bits, owner and group,
+// also a group the saving user is no member of (root may set any).
+TEST(CalendarFile, ModeOwnerAndGroupAreKeptUnderATightUmask)
+{
+    if (::geteuid() != 0) GTEST_SKIP() << "giving a file a foreign group needs root";
+    TempDir dir;
+    const std::string name = dir / "modes.cal";
+    WriteBytes(name, CalendarImage(1));
+    ASSERT_EQ(::chown(name.c_str(), 4343, 4242), 0);
+    ASSERT_EQ(::chmod(name.c_str(), 02640), 0);
+    Umask mask(077);
+    for (std::int16_t value : {2, 3}) {
+        ASSERT_TRUE(Filled(value)->SaveToDisk(name).ok());
+        const struct stat st = StatOf(name);
+        EXPECT_EQ(st.st_mode & 07777, 02640u);
+        EXPECT_EQ(st.st_uid, 4343u);
+        EXPECT_EQ(st.st_gid, 4242u);
+        EXPECT_EQ(ReadBytes(name), CalendarImage(value));
+    }
+    ASSERT_TRUE(Filled(1)->SaveToDisk(dir / "fresh.cal").ok());
+    EXPECT_EQ(StatOf(dir / "fresh.cal").st_mode & 07777, 0600u);
+}
+
+// Another user: a file its group may write is saved, keeping bits and group
+// (the owner becomes the saving user, who may not give files away); a file
+// it may not write is refused, although the folder would let it replace it.
+TEST(CalendarFile, AnotherUserSavesWhatItMayWriteAndNothingElse)
+{
+    if (::geteuid() != 0) GTEST_SKIP() << "dropping to another user needs root";
+    TempDir dir;
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
+    const std::string shared = dir / "shared.cal";
+    const std::string locked = dir / "locked.cal";
+    WriteBytes(shared, CalendarImage(1));
+    WriteBytes(locked, CalendarImage(1));
+    ASSERT_EQ(::chown(shared.c_str(), 0, 65534), 0);
+    ASSERT_EQ(::chmod(shared.c_str(), 0660), 0);
+    ASSERT_EQ(::chmod(locked.c_str(), 0644), 0);
+
+    EXPECT_EQ(AsNobody([&] { return Filled(6)->SaveToDisk(shared).ok() ? 0 : 1; }), 0);
+    EXPECT_EQ(ReadBytes(shared), CalendarImage(6));
+    EXPECT_EQ(StatOf(shared).st_mode & 07777, 0660u);
+    EXPECT_EQ(StatOf(shared).st_gid, 65534u);
+    EXPECT_EQ(StatOf(shared).st_uid, 65534u);
+
+    EXPECT_EQ(AsNobody([&] {
+                  Result<bool> saved = Filled(6)->SaveToDisk(locked);
+                  return saved.ok() ? 0 : saved.error().message.find("Permission denied") != std::string::npos ? 3 : 1;
+              }),
+              3);
+    EXPECT_EQ(ReadBytes(locked), CalendarImage(1));
+    EXPECT_EQ(StatOf(locked).st_uid, 0u);
+    EXPECT_EQ(Entries(dir.path()), (std::set<std::string>{"locked.cal", "shared.cal"}));
+}
+
+// Files named like a temporary beside the calendar are never touched: fixed
+// names, and a unique name that another program takes just before the save
+// would make it. A name as long as the system allows still gets one.
+TEST(CalendarFile, FilesNamedLikeTheTemporarySurvive)
+{
+    // Takes the first temporary name of the save as another program would.
+    class Squatter : public FaultInjectingFileSystem {
+    public:
+        Squatter(FileSystem& inner, std::string folder)
+            : FaultInjectingFileSystem(inner), m_folder(std::move(folder))
+        {
+        }
+        Status CreateAt(FolderHandle dir, const std::string& name, std::span<const std::uint8_t> data,
+                        const FileAttributes& attributes) override
+        {
+            if (taken.empty()) {
+                taken = name;
+                WriteBytes(m_folder + "/" + name, {'m', 'i', 'n', 'e'});
+            }
+            return FaultInjectingFileSystem::CreateAt(dir, name, data, attributes);
+        }
+        std::string taken;
+
+    private:
+        std::string m_folder;
+    };
+
+    TempDir dir;
+    const std::string name = dir / "cal.dat";
+    WriteBytes(name, CalendarImage(1));
+    const std::vector<std::string> others = {"cal.dat.tmp", ".cal.dat.tmp", "cal.tmp", ".cal.dat.000000000000.tmp"};
+    for (const std::string& other : others) WriteBytes(dir / other, {'x'});
+
+    Squatter squatter(RealFileSystem(), dir.path());
+    ASSERT_TRUE(Filled(2, squatter)->SaveToDisk(name).ok());
+    EXPECT_EQ(ReadBytes(name), CalendarImage(2));
+    ASSERT_TRUE(IsTemporaryOf(squatter.taken, "cal.dat")) << squatter.taken;
+    EXPECT_EQ(ReadBytes(dir / squatter.taken), (std::vector<unsigned char>{'m', 'i', 'n', 'e'}));
+    for (const std::string& other : others) EXPECT_EQ(ReadBytes(dir / other), std::vector<unsigned char>{'x'}) << other;
+    std::set<std::string> expected(others.begin(), others.end());
+    expected.insert({"cal.dat", squatter.taken});
+    EXPECT_EQ(Entries(dir.path()), expected);
+
+    const std::string longest(255, 'c');
+    ASSERT_TRUE(Filled(3)->SaveToDisk(dir / longest).ok());
+    ASSERT_TRUE(Filled(4)->SaveToDisk(dir / longest).ok());
+    EXPECT_EQ(ReadBytes(dir / longest), CalendarImage(4));
+    expected.insert(longest);
+    EXPECT_EQ(Entries(dir.path()), expected);
+}
+
+// The save replaces the file, so another hard link to it keeps the old
+// content (README says so).
+TEST(CalendarFile, AHardLinkKeepsTheOldContentUnderItsOtherName)
+{
+    TempDir dir;
+    WriteBytes(dir / "cal.dat", CalendarImage(1));
+    fsys::create_hard_link(dir / "cal.dat", dir / "other.dat");
+    ASSERT_TRUE(Filled(2)->SaveToDisk(dir / "cal.dat").ok());
+    EXPECT_EQ(ReadBytes(dir / "cal.dat"), CalendarImage(2));
+    EXPECT_EQ(ReadBytes(dir / "other.dat"), CalendarImage(1));
+    EXPECT_EQ(StatOf(dir / "cal.dat").st_nlink, 1u);
 }
 
 TEST(CalendarFile, FailedReadLeavesTheCalendarUnchanged)

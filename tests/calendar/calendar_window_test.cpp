@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -195,6 +196,63 @@ TEST(VelCalendarViewProgram, ScreenshotOfDecember2026)
                                                   QStringLiteral("--month"), QStringLiteral("1")});
     ASSERT_TRUE(bad.waitForFinished(30000));
     EXPECT_EQ(bad.exitCode(), 2);
+}
+
+// --set and --save change the calendar file without a window and without a
+// display.
+TEST(VelCalendarViewProgram, SetDaysAndSaveWithoutADisplay)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("set.cal"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) env.remove(QString::fromLatin1(name));
+    struct Run {
+        int status;
+        std::string errors;
+    };
+    auto run = [&](QStringList args) {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(VEL_CALENDAR_VIEW), args);
+        EXPECT_TRUE(p.waitForFinished(30000));
+        return Run{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardError().toStdString()};
+    };
+    const std::int32_t eve = static_cast<std::int32_t>(DayIndexOf(2026, 12, 24));
+
+    // A new file, then a change of one day that keeps the others.
+    Run made = run({QStringLiteral("--calendar"), file, QStringLiteral("--set"), QStringLiteral("2026-12-24=9"),
+                    QStringLiteral("--set"), QStringLiteral("2026-12-31=23"), QStringLiteral("--save")});
+    EXPECT_EQ(made.status, 0) << made.errors;
+    Run changed = run({QStringLiteral("--save"), QStringLiteral("--calendar"), file, QStringLiteral("--set"),
+                       QStringLiteral("2026-12-24=0")});
+    EXPECT_EQ(changed.status, 0) << changed.errors;
+    cCalendar back;
+    ASSERT_TRUE(*back.ReadFromDisk(file.toStdString()));
+    EXPECT_EQ(*back.GetDayType(eve), 0);
+    EXPECT_EQ(*back.GetDayType(eve + 7), 23);
+    EXPECT_EQ(QFile(file).size(), 29220);
+
+    // A usage error changes nothing.
+    const QByteArray before = [&] {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    Run wrong = run({QStringLiteral("--calendar"), file, QStringLiteral("--set"), QStringLiteral("2026-12-24=24"),
+                     QStringLiteral("--save")});
+    EXPECT_EQ(wrong.status, 2);
+    EXPECT_NE(wrong.errors.find("Usage:"), std::string::npos);
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), before);
+
+    // A save that cannot be done: status 1 and the reason.
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.cal")));
+    Run refused = run({QStringLiteral("--calendar"), dir.filePath(QStringLiteral("folder.cal")),
+                       QStringLiteral("--set"), QStringLiteral("2026-12-24=5"), QStringLiteral("--save")});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.errors.find("VelCalendarView: cannot read the calendar"), std::string::npos) << refused.errors;
+    EXPECT_NE(refused.errors.find("a folder"), std::string::npos) << refused.errors;
 }
 #endif
 

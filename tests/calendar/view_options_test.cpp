@@ -1,8 +1,15 @@
 #include "examples/VelCalendarView/view_options.h"
 
+#include "calendar/calendar.h"
 #include "calendar/calendar_dates.h"
+#include "examples/VelCalendarView/calendar_edit.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 namespace vel {
 namespace {
@@ -63,6 +70,108 @@ TEST(CalendarViewOptions, WrongCommandLines)
     }
     EXPECT_TRUE(ParseCalendarViewOptions({"--help"}).help);
     EXPECT_EQ(ParseCalendarViewOptions({"--today", "2024-02-29"}).error, "");
+}
+
+TEST(CalendarViewOptions, SetAndSave)
+{
+    CalendarViewOptions o = ParseCalendarViewOptions({"--calendar", "a.cal", "--set", "2026-12-24=8", "--save", "--set",
+                                                      "2000-01-01=0", "--set", "2039-12-31=23"});
+    ASSERT_EQ(o.error, "");
+    EXPECT_TRUE(o.save);
+    ASSERT_EQ(o.settings.size(), 3u);
+    EXPECT_EQ(o.settings[0].dayIndex, DayIndexOf(2026, 12, 24));
+    EXPECT_EQ(o.settings[0].dayType, 8);
+    EXPECT_EQ(o.settings[1].dayIndex, 0);
+    EXPECT_EQ(o.settings[1].dayType, 0);
+    EXPECT_EQ(o.settings[2].dayIndex, CalendarDays - 1);
+    EXPECT_EQ(o.settings[2].dayType, 23);
+    // --save alone writes the calendar as it is read.
+    o = ParseCalendarViewOptions({"--save", "--calendar", "a.cal"});
+    ASSERT_EQ(o.error, "");
+    EXPECT_TRUE(o.settings.empty());
+
+    const std::vector<std::pair<std::vector<std::string>, std::string>> wrong = {
+        {{"--calendar", "a.cal", "--set", "2026-12-24=8"}, "--set goes with --save"},
+        {{"--set", "2026-12-24=8", "--save"}, "--save needs --calendar FILE"},
+        {{"--calendar", "a.cal", "--save", "--set", "2026-12-24"}, "YYYY-MM-DD=DAYTYPE"},
+        {{"--calendar", "a.cal", "--save", "--set", "2026-12-24=24"}, "0 to 23"},
+        {{"--calendar", "a.cal", "--save", "--set", "2026-12-24=-1"}, "0 to 23"},
+        {{"--calendar", "a.cal", "--save", "--set", "2026-12-24="}, "0 to 23"},
+        {{"--calendar", "a.cal", "--save", "--set", "2026-12-24=3x"}, "0 to 23"},
+        {{"--calendar", "a.cal", "--save", "--set", "2026-02-29=1"}, "a date YYYY-MM-DD"},
+        {{"--calendar", "a.cal", "--save", "--set", "=1"}, "a date YYYY-MM-DD"},
+        {{"--calendar", "a.cal", "--save", "--set", "1999-12-31=1"}, "outside the calendar"},
+        {{"--calendar", "a.cal", "--save", "--set", "2040-01-01=1"}, "outside the calendar"},
+        {{"--calendar", "a.cal", "--save", "--set", "2026-12-24=1", "--set", "2026-12-24=1"}, "more than once"},
+        {{"--calendar", "a.cal", "--save", "--set"}, "needs a value"},
+        {{"--calendar", "a.cal", "--save", "--screenshot", "x.png"}, "--calendar and --set only"},
+        {{"--calendar", "a.cal", "--save", "--year", "2026", "--month", "1"}, "--calendar and --set only"},
+    };
+    for (const auto& [args, why] : wrong) {
+        const std::string error = ParseCalendarViewOptions(args).error;
+        EXPECT_NE(error.find(why), std::string::npos) << args.back() << ": " << error;
+    }
+}
+
+namespace fsys = std::filesystem;
+
+std::vector<unsigned char> FileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// --save reads the file (a missing one is a new calendar), sets the days and
+// saves; a failure at any file operation leaves the file as it was.
+TEST(CalendarViewOptions, SaveCalendarSettingsEditsTheFile)
+{
+    std::string pattern = (fsys::temp_directory_path() / "velcalopt-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    const std::string name = pattern + "/set.cal";
+    CalendarViewOptions o = ParseCalendarViewOptions({"--calendar", name, "--set", "2026-12-24=9", "--save"});
+    ASSERT_EQ(o.error, "");
+    Result<bool> made = SaveCalendarSettings(o, RealFileSystem());
+    ASSERT_TRUE(made.ok()) << made.error().message;
+    EXPECT_FALSE(*made);
+    const std::int32_t eve = static_cast<std::int32_t>(DayIndexOf(2026, 12, 24));
+
+    // The days not named keep what the file holds.
+    o = ParseCalendarViewOptions({"--calendar", name, "--set", "2026-12-31=23", "--set", "2000-01-01=1", "--save"});
+    Result<bool> again = SaveCalendarSettings(o, RealFileSystem());
+    ASSERT_TRUE(again.ok()) << again.error().message;
+    EXPECT_TRUE(*again);
+    cCalendar back;
+    ASSERT_TRUE(*back.ReadFromDisk(name));
+    EXPECT_EQ(*back.GetDayType(eve), 9);
+    EXPECT_EQ(*back.GetDayType(eve + 7), 23);
+    EXPECT_EQ(*back.GetDayType(0), 1);
+    EXPECT_EQ(*back.GetDayType(eve + 1), 0);
+
+    const std::vector<unsigned char> before = FileBytes(name);
+    o = ParseCalendarViewOptions({"--calendar", name, "--set", "2026-12-24=0", "--save"});
+    for (long k = 1;; ++k) {
+        ASSERT_LT(k, 30);
+        FaultInjectingFileSystem faulty(RealFileSystem());
+        faulty.CountReads(true);
+        faulty.FailAt(k, false);
+        Result<bool> saved = SaveCalendarSettings(o, faulty);
+        if (k > faulty.operations()) {
+            ASSERT_TRUE(saved.ok()) << saved.error().message;
+            break;
+        }
+        ASSERT_FALSE(saved.ok()) << "operation " << k << " failed unnoticed";
+        if (FileBytes(name) != before) {
+            // Only a failure to flush the folder comes after the new content is in place.
+            EXPECT_NE(saved.error().message.find("holds the new content"), std::string::npos);
+            std::ofstream(name, std::ios::binary | std::ios::trunc)
+                .write(reinterpret_cast<const char*>(before.data()), static_cast<std::streamsize>(before.size()));
+        } else {
+            EXPECT_NE(saved.error().message.find(name), std::string::npos) << saved.error().message;
+        }
+    }
+    ASSERT_TRUE(*back.ReadFromDisk(name));
+    EXPECT_EQ(*back.GetDayType(eve), 0);
+    fsys::remove_all(pattern);
 }
 
 } // namespace
