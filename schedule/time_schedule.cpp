@@ -1,5 +1,7 @@
 #include "schedule/time_schedule.h"
 
+#include "schedule/period_merge.h"
+
 #include <algorithm>
 #include <string>
 #include <utility>
@@ -22,35 +24,13 @@ std::size_t Index(std::int32_t dayType)
     return static_cast<std::size_t>(dayType);
 }
 
-// Whether some period P of the list would take in another period Q
-// (P.start <= Q.start <= P.stop), found in O(n log n) so that long lists
-// without overlaps are not walked pair by pair.
-bool AnyPeriodMerges(const PeriodList& list)
+// New periods with the values of `from`, in its order.
+PeriodList CopiesOf(const PeriodList& from)
 {
-    if (list.size() < 2) return false;
-    std::vector<std::pair<std::int16_t, std::int16_t>> byStart;
-    byStart.reserve(list.size());
-    for (const auto& p : list) byStart.emplace_back(p->m_StartMinute, p->m_StopMinute);
-    std::sort(byStart.begin(), byStart.end());
-    bool seenEarlier = false;
-    std::int16_t maxStopEarlier = 0; // over periods with a smaller start
-    for (std::size_t i = 0; i < byStart.size();) {
-        const std::int16_t start = byStart[i].first;
-        std::size_t end = i;
-        std::int16_t maxStopHere = byStart[i].second;
-        while (end < byStart.size() && byStart[end].first == start) {
-            maxStopHere = std::max(maxStopHere, byStart[end].second);
-            ++end;
-        }
-        if (seenEarlier && maxStopEarlier >= start) return true;
-        // Two periods with the same start: one takes the other unless every
-        // one of them stops before it starts.
-        if (end - i >= 2 && maxStopHere >= start) return true;
-        maxStopEarlier = seenEarlier ? std::max(maxStopEarlier, maxStopHere) : maxStopHere;
-        seenEarlier = true;
-        i = end;
-    }
-    return false;
+    PeriodList copies;
+    copies.reserve(from.size());
+    for (const auto& p : from) copies.push_back(std::make_unique<cTimeSchedulePeriod>(*p));
+    return copies;
 }
 
 const std::shared_ptr<const DayTypeNameTable>& EmptyNames()
@@ -66,6 +46,11 @@ cTimeSchedule::cTimeSchedule(std::shared_ptr<const DayTypeNameTable> names)
 {
 }
 
+void cTimeSchedule::UseNames(std::shared_ptr<const DayTypeNameTable> names)
+{
+    m_Names = names ? std::move(names) : EmptyNames();
+}
+
 // --- period lists -------------------------------------------------------------
 
 void cTimeSchedule::RemovePeriodAt(std::size_t DayType, std::size_t Index)
@@ -75,6 +60,19 @@ void cTimeSchedule::RemovePeriodAt(std::size_t DayType, std::size_t Index)
     if (m_SelectedPeriod == gone) m_SelectedPeriod = nullptr;
     if (m_DraggedPeriod == gone) m_DraggedPeriod = nullptr;
     list.erase(list.begin() + static_cast<std::ptrdiff_t>(Index));
+    ListsChanged();
+}
+
+void cTimeSchedule::RemoveFirstPeriods(std::size_t DayType, std::size_t Count)
+{
+    PeriodList& list = m_Periods[DayType];
+    const auto end = list.begin() + static_cast<std::ptrdiff_t>(std::min(Count, list.size()));
+    for (auto it = list.begin(); it != end; ++it) {
+        if (m_SelectedPeriod == it->get()) m_SelectedPeriod = nullptr;
+        if (m_DraggedPeriod == it->get()) m_DraggedPeriod = nullptr;
+    }
+    list.erase(list.begin(), end);
+    ListsChanged();
 }
 
 void cTimeSchedule::RemoveAllPeriods(std::size_t DayType)
@@ -85,16 +83,16 @@ void cTimeSchedule::RemoveAllPeriods(std::size_t DayType)
         if (m_DraggedPeriod == p.get()) m_DraggedPeriod = nullptr;
     }
     list.clear();
+    ListsChanged();
 }
 
 void cTimeSchedule::ReplaceWithCopies(std::size_t to, std::size_t from)
 {
     if (to == from) return;
-    PeriodList copies;
-    copies.reserve(m_Periods[from].size());
-    for (const auto& p : m_Periods[from]) copies.push_back(std::make_unique<cTimeSchedulePeriod>(*p));
+    PeriodList copies = CopiesOf(m_Periods[from]);
     RemoveAllPeriods(to);
     m_Periods[to] = std::move(copies);
+    ListsChanged();
 }
 
 bool cTimeSchedule::Holds(std::size_t DayType, const cTimeSchedulePeriod* Period) const
@@ -120,6 +118,7 @@ Result<cTimeSchedulePeriod*> cTimeSchedule::AppendPeriod(std::int32_t DayType, s
     period->m_StopMinute = StopMinute;
     cTimeSchedulePeriod* raw = period.get();
     m_Periods[Index(DayType)].push_back(std::move(period));
+    ListsChanged();
     return raw;
 }
 
@@ -160,22 +159,54 @@ Result<const cTimeSchedulePeriod*> cTimeSchedule::GetNextTimePeriod(std::int16_t
     if (m_DayTypeActive[d] == 0) return static_cast<const cTimeSchedulePeriod*>(nullptr);
 
     const PeriodList& list = m_Periods[d];
-    const cTimeSchedulePeriod* next = nullptr;
+    std::optional<std::size_t> position;
     if (LastTimePeriod == nullptr) {
-        if (!list.empty()) next = list.front().get();
-    } else {
-        for (std::size_t i = 0; i < list.size(); ++i) {
-            if (list[i].get() == LastTimePeriod) {
-                if (i + 1 < list.size()) next = list[i + 1].get();
-                break;
-            }
-        }
+        if (!list.empty()) position = 0;
+    } else if (const std::optional<std::size_t> last = PositionOf(d, LastTimePeriod);
+               last && *last + 1 < list.size()) {
+        position = *last + 1;
     }
-    if (next != nullptr) {
+    const cTimeSchedulePeriod* next = nullptr;
+    if (position) {
+        next = list[*position].get();
+        m_LastWalkAnswer[d] = *position;
         StartTime = next->m_StartMinute;
         StopTime = next->m_StopMinute;
     }
     return next;
+}
+
+std::optional<std::size_t> cTimeSchedule::PositionOf(std::size_t DayType, const cTimeSchedulePeriod* Period) const
+{
+    // A walk asks for the period after the one it was given last.
+    const PeriodList& list = m_Periods[DayType];
+    const std::size_t last = m_LastWalkAnswer[DayType];
+    if (last < list.size() && list[last].get() == Period) return last;
+    return PositionByAddress(DayType, Period);
+}
+
+std::optional<std::size_t> cTimeSchedule::PositionByAddress(std::size_t DayType,
+                                                            const cTimeSchedulePeriod* Period) const
+{
+    const PeriodList& list = m_Periods[DayType];
+    if (!m_AddressOrders) m_AddressOrders = std::make_unique<std::array<AddressOrder, DayTypeCount>>();
+    AddressOrder& order = (*m_AddressOrders)[DayType];
+    const std::less<const cTimeSchedulePeriod*> before;
+    if (!order.built || order.builtAfterEdit != m_ListEdits) {
+        order.byAddress.clear();
+        order.byAddress.reserve(list.size());
+        for (std::size_t i = 0; i < list.size(); ++i) order.byAddress.emplace_back(list[i].get(), i);
+        std::sort(order.byAddress.begin(), order.byAddress.end(),
+                  [before](const auto& a, const auto& b) { return before(a.first, b.first); });
+        order.built = true;
+        order.builtAfterEdit = m_ListEdits;
+    }
+    const auto it = std::lower_bound(order.byAddress.begin(), order.byAddress.end(), Period,
+                                     [before](const auto& entry, const cTimeSchedulePeriod* p) {
+                                         return before(entry.first, p);
+                                     });
+    if (it == order.byAddress.end() || it->first != Period) return std::nullopt;
+    return it->second;
 }
 
 Result<std::int16_t> cTimeSchedule::GetActive(std::int16_t DayType) const
@@ -208,6 +239,7 @@ void cTimeSchedule::SetDefaultPeriod()
         period->m_StopMinute = 960;
         m_Periods[d].push_back(std::move(period));
     }
+    ListsChanged();
 }
 
 Status cTimeSchedule::Delete(HostContainer& m_ParentContainer, DrawingSurface* m_SchedulePaintObject)
@@ -215,17 +247,20 @@ Status cTimeSchedule::Delete(HostContainer& m_ParentContainer, DrawingSurface* m
     if (m_SelectedDayType < 0) return Status::Ok();
     VEL_TRY(CheckDayType(m_SelectedDayType));
     const std::size_t d = Index(m_SelectedDayType);
-    PeriodList& list = m_Periods[d];
-    while (!list.empty()) {
-        if (list.front().get() == m_SelectedPeriod) {
-            m_SelectedPeriod = nullptr;
-            HostValue empty1{std::string()};
-            VEL_TRY(m_ParentContainer.Call("Set_Text_Schedule_Period_Start", std::span<HostValue>(&empty1, 1)));
-            HostValue empty2{std::string()};
-            VEL_TRY(m_ParentContainer.Call("Set_Text_Schedule_Period_Stop", std::span<HostValue>(&empty2, 1)));
-        }
-        RemovePeriodAt(d, 0);
+    // The periods leave from the front; when the selected one is reached, the
+    // selection is dropped and the host's texts are blanked before it goes.
+    const PeriodList& list = m_Periods[d];
+    const auto selected = std::find_if(list.begin(), list.end(),
+                                       [this](const auto& p) { return p.get() == m_SelectedPeriod; });
+    if (selected != list.end()) {
+        RemoveFirstPeriods(d, static_cast<std::size_t>(selected - list.begin()));
+        m_SelectedPeriod = nullptr;
+        HostValue empty1{std::string()};
+        VEL_TRY(m_ParentContainer.Call("Set_Text_Schedule_Period_Start", std::span<HostValue>(&empty1, 1)));
+        HostValue empty2{std::string()};
+        VEL_TRY(m_ParentContainer.Call("Set_Text_Schedule_Period_Stop", std::span<HostValue>(&empty2, 1)));
     }
+    RemoveAllPeriods(d);
     m_DayTypeGrouped[d] = 0;
     VEL_TRY(MergeOverlappingPeriods(m_SelectedDayType));
     const std::int32_t painted = m_SelectedDayType;
@@ -296,26 +331,7 @@ Status cTimeSchedule::MergeOverlappingPeriods(std::int32_t DayType)
 {
     if (DayType == -1) return Status::Ok();
     VEL_TRY(CheckDayType(DayType));
-    const std::size_t d = Index(DayType);
-    PeriodList& list = m_Periods[d];
-    bool merged = AnyPeriodMerges(list);
-    while (merged) {
-        merged = false;
-        for (std::size_t pi = 0; pi < list.size(); ++pi) {
-            cTimeSchedulePeriod* p = list[pi].get();
-            for (std::size_t qi = 0; qi < list.size(); ++qi) {
-                cTimeSchedulePeriod* q = list[qi].get();
-                if (q == p || p->m_StartMinute > q->m_StartMinute || q->m_StartMinute > p->m_StopMinute) continue;
-                if (q->m_StopMinute > p->m_StopMinute) p->m_StopMinute = q->m_StopMinute;
-                const bool wasSelected = (q == m_SelectedPeriod);
-                RemovePeriodAt(d, qi);
-                if (wasSelected) m_SelectedPeriod = p;
-                if (qi < pi) --pi; // P moved one place up
-                merged = true;
-                break;
-            }
-        }
-    }
+    if (MergePeriods(m_Periods[Index(DayType)], m_SelectedPeriod, m_DraggedPeriod)) ListsChanged();
     return Status::Ok();
 }
 
@@ -325,10 +341,23 @@ Status cTimeSchedule::CopyPeriodsToGroup(HostContainer& m_ParentContainer, Drawi
     VEL_TRY(CheckDayType(DayType));
     const std::size_t d = Index(DayType);
     if (m_DayTypeGrouped[d] == 0) return Status::Ok();
+    // Every other grouped day type receives copies of the same list and
+    // merges them the same way (none of them can hold the selected or the
+    // dragged period): merge one set of copies and hand out copies of it.
+    PeriodList merged;
+    bool mergedReady = false;
     for (std::int32_t c = 0; c <= LastDayType; ++c) {
         if (Index(c) == d || m_DayTypeGrouped[Index(c)] == 0) continue;
-        ReplaceWithCopies(Index(c), d);
-        VEL_TRY(MergeOverlappingPeriods(c));
+        if (!mergedReady) {
+            merged = CopiesOf(m_Periods[d]);
+            cTimeSchedulePeriod* noSelection = nullptr;
+            cTimeSchedulePeriod* noDrag = nullptr;
+            (void)MergePeriods(merged, noSelection, noDrag);
+            mergedReady = true;
+        }
+        RemoveAllPeriods(Index(c));
+        m_Periods[Index(c)] = CopiesOf(merged);
+        ListsChanged();
         VEL_TRY(PaintDayTypeAxis(m_ParentContainer, m_SchedulePaintObject, c));
     }
     return Status::Ok();
@@ -361,6 +390,7 @@ Status cTimeSchedule::SaveToDisk(ByteWriter& file) const
 
 Status cTimeSchedule::ReadFromDisk(ByteReader& file)
 {
+    ListsChanged();
     Status failure;
     // Reads one value of day type d (DayTypeCount: m_UseCalendar); once the
     // data has ended every value reads as 0.
