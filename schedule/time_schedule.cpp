@@ -154,35 +154,31 @@ Result<const cTimeSchedulePeriod*> cTimeSchedule::GetNextTimePeriod(std::int16_t
                                                                     std::int16_t& StopTime,
                                                                     const cTimeSchedulePeriod* LastTimePeriod) const
 {
-    VEL_TRY(CheckDayType(DayType));
+    if (DayType < 0 || DayType > LastDayType) return CheckDayType(DayType).error();
     const std::size_t d = Index(DayType);
-    if (m_DayTypeActive[d] == 0) return static_cast<const cTimeSchedulePeriod*>(nullptr);
+    const cTimeSchedulePeriod* none = nullptr;
+    if (m_DayTypeActive[d] == 0) return none;
 
     const PeriodList& list = m_Periods[d];
-    std::optional<std::size_t> position;
+    std::size_t position = 0;
     if (LastTimePeriod == nullptr) {
-        if (!list.empty()) position = 0;
-    } else if (const std::optional<std::size_t> last = PositionOf(d, LastTimePeriod);
-               last && *last + 1 < list.size()) {
-        position = *last + 1;
+        if (list.empty()) return none;
+    } else {
+        // A walk asks for the period after the one it was given last.
+        std::size_t last = m_LastWalkAnswer[d];
+        if (last >= list.size() || list[last].get() != LastTimePeriod) {
+            const std::optional<std::size_t> found = PositionByAddress(d, LastTimePeriod);
+            if (!found) return none;
+            last = *found;
+        }
+        if (last + 1 >= list.size()) return none;
+        position = last + 1;
     }
-    const cTimeSchedulePeriod* next = nullptr;
-    if (position) {
-        next = list[*position].get();
-        m_LastWalkAnswer[d] = *position;
-        StartTime = next->m_StartMinute;
-        StopTime = next->m_StopMinute;
-    }
+    const cTimeSchedulePeriod* next = list[position].get();
+    m_LastWalkAnswer[d] = position;
+    StartTime = next->m_StartMinute;
+    StopTime = next->m_StopMinute;
     return next;
-}
-
-std::optional<std::size_t> cTimeSchedule::PositionOf(std::size_t DayType, const cTimeSchedulePeriod* Period) const
-{
-    // A walk asks for the period after the one it was given last.
-    const PeriodList& list = m_Periods[DayType];
-    const std::size_t last = m_LastWalkAnswer[DayType];
-    if (last < list.size() && list[last].get() == Period) return last;
-    return PositionByAddress(DayType, Period);
 }
 
 std::optional<std::size_t> cTimeSchedule::PositionByAddress(std::size_t DayType,

@@ -207,8 +207,8 @@ private:
     // Every change to which periods a list holds, or to their order, calls
     // this: the address orders of GetNextTimePeriod are then built anew.
     void ListsChanged() { ++m_ListEdits; }
-    // The list position of Period in the list of DayType, if it is there.
-    std::optional<std::size_t> PositionOf(std::size_t DayType, const cTimeSchedulePeriod* Period) const;
+    // The list position of Period in the list of DayType, if it is there,
+    // from the list ordered by address.
     std::optional<std::size_t> PositionByAddress(std::size_t DayType, const cTimeSchedulePeriod* Period) const;
     // Replaces the periods of `to` by new copies of those of `from`.
     void ReplaceWithCopies(std::size_t to, std::size_t from);
