@@ -48,20 +48,32 @@ private:
 
 } // namespace
 
-bool MergePeriods(PeriodList& list, cTimeSchedulePeriod*& selected, cTimeSchedulePeriod*& dragged)
+PeriodMinutes PeriodMinutes::Of(const PeriodList& list)
 {
-    const std::size_t n = list.size();
-    if (n < 2) return false;
+    PeriodMinutes m;
+    m.starts.reserve(list.size());
+    m.stops.reserve(list.size());
+    for (const auto& p : list) {
+        m.starts.push_back(p->m_StartMinute);
+        m.stops.push_back(p->m_StopMinute);
+    }
+    return m;
+}
+
+MergePlan PlanMerge(const PeriodMinutes& minutes)
+{
+    const std::vector<std::int16_t>& startOf = minutes.starts;
+    const std::size_t n = startOf.size();
+    MergePlan plan;
+    plan.stops = minutes.stops;
+    plan.holder.resize(n);
+    std::iota(plan.holder.begin(), plan.holder.end(), std::uint32_t{0});
+    if (n < 2) return plan;
+    std::vector<std::int16_t>& stopOf = plan.stops;
 
     // Starts never change while merging: order the periods by start once.
     // rankOf[p] is the place of position p in that order (ties in list
     // order); firstRank(v) the first place whose start is v or more.
-    std::vector<std::int16_t> startOf(n);
-    std::vector<std::int16_t> stopOf(n);
-    for (std::size_t p = 0; p < n; ++p) {
-        startOf[p] = list[p]->m_StartMinute;
-        stopOf[p] = list[p]->m_StopMinute;
-    }
     const auto [lowest, highest] = std::minmax_element(startOf.begin(), startOf.end());
     const std::int32_t low = *lowest;
     const std::int32_t high = *highest;
@@ -97,8 +109,8 @@ bool MergePeriods(PeriodList& list, cTimeSchedulePeriod*& selected, cTimeSchedul
         return std::min(inList.Min(from, self), inList.Min(self + 1, to));
     };
 
-    std::vector<bool> gone(n, false);
-    bool merged = false;
+    // takenBy[q]: the period that took q in (q itself while q stays).
+    std::vector<std::uint32_t>& takenBy = plan.holder;
     // The periods a pass visits, in list order: those that may still take
     // one in.
     std::vector<std::uint32_t> visit(n);
@@ -107,33 +119,72 @@ bool MergePeriods(PeriodList& list, cTimeSchedulePeriod*& selected, cTimeSchedul
     while (!visit.empty()) {
         again.clear();
         for (const std::uint32_t p : visit) {
-            if (gone[p]) continue;
+            if (takenBy[p] != p) continue;
             const std::uint32_t q = firstToTakeIn(p);
             if (q == NoPosition) continue;
             if (stopOf[q] > stopOf[p]) stopOf[p] = stopOf[q];
-            const cTimeSchedulePeriod* Q = list[q].get();
-            if (selected == Q) selected = list[p].get();
-            if (dragged == Q) dragged = nullptr;
-            gone[q] = true;
+            takenBy[q] = p;
             inList.Remove(rankOf[q]);
-            merged = true;
+            plan.merged = true;
             again.push_back(p);
         }
         visit.swap(again);
     }
-    if (!merged) return false;
+    // Who holds each period in the end: follow the takers to one that stays.
+    // A taker is always taken in later than what it took, so each chain
+    // ends; shortening the chains on the way keeps this linear.
+    for (std::uint32_t p = 0; p < n; ++p) {
+        std::uint32_t h = p;
+        while (takenBy[h] != h) h = takenBy[h];
+        for (std::uint32_t q = p; takenBy[q] != q;) {
+            const std::uint32_t up = takenBy[q];
+            takenBy[q] = h;
+            q = up;
+        }
+    }
+    return plan;
+}
 
+bool ApplyMerge(const MergePlan& plan, PeriodList& list, cTimeSchedulePeriod*& selected,
+                cTimeSchedulePeriod*& dragged)
+{
+    if (!plan.merged) return false;
+    const std::size_t n = list.size();
+    // The selection passes to the period that took the selected one in, and
+    // on to the one that took that one in.
+    for (std::size_t p = 0; p < n; ++p) {
+        if (plan.holder[p] == p) continue;
+        if (list[p].get() == selected) selected = list[plan.holder[p]].get();
+        if (list[p].get() == dragged) dragged = nullptr;
+    }
     // Rebuild the list once: the survivors move up in their order, the
     // merged-away periods are freed.
     std::size_t kept = 0;
     for (std::size_t p = 0; p < n; ++p) {
-        if (gone[p]) continue;
-        list[p]->m_StopMinute = stopOf[p];
+        if (plan.holder[p] != p) continue;
+        list[p]->m_StopMinute = plan.stops[p];
         if (kept != p) list[kept] = std::move(list[p]);
         ++kept;
     }
     list.erase(list.begin() + static_cast<std::ptrdiff_t>(kept), list.end());
     return true;
+}
+
+bool MergePeriods(PeriodList& list, cTimeSchedulePeriod*& selected, cTimeSchedulePeriod*& dragged)
+{
+    if (list.size() < 2) return false;
+    return ApplyMerge(PlanMerge(PeriodMinutes::Of(list)), list, selected, dragged);
+}
+
+PeriodMinutes MergedMinutes(const PeriodMinutes& minutes, const MergePlan& plan)
+{
+    PeriodMinutes out;
+    for (std::size_t p = 0; p < minutes.starts.size(); ++p) {
+        if (plan.holder[p] != p) continue;
+        out.starts.push_back(minutes.starts[p]);
+        out.stops.push_back(plan.stops[p]);
+    }
+    return out;
 }
 
 } // namespace vel

@@ -33,6 +33,20 @@ PeriodList CopiesOf(const PeriodList& from)
     return copies;
 }
 
+// New periods with these minutes.
+PeriodList NewPeriods(const PeriodMinutes& minutes)
+{
+    PeriodList periods;
+    periods.reserve(minutes.starts.size());
+    for (std::size_t i = 0; i < minutes.starts.size(); ++i) {
+        auto period = std::make_unique<cTimeSchedulePeriod>();
+        period->m_StartMinute = minutes.starts[i];
+        period->m_StopMinute = minutes.stops[i];
+        periods.push_back(std::move(period));
+    }
+    return periods;
+}
+
 const std::shared_ptr<const DayTypeNameTable>& EmptyNames()
 {
     static const std::shared_ptr<const DayTypeNameTable> empty = std::make_shared<const DayTypeNameTable>();
@@ -41,10 +55,20 @@ const std::shared_ptr<const DayTypeNameTable>& EmptyNames()
 
 } // namespace
 
+// A merge planned for a group copy, with the minutes it was planned from.
+struct cTimeSchedule::PlannedMerge {
+    PeriodMinutes minutes;
+    MergePlan plan;
+};
+
 cTimeSchedule::cTimeSchedule(std::shared_ptr<const DayTypeNameTable> names)
     : m_Names(names ? std::move(names) : EmptyNames())
 {
 }
+
+cTimeSchedule::~cTimeSchedule() = default;
+cTimeSchedule::cTimeSchedule(cTimeSchedule&&) noexcept = default;
+cTimeSchedule& cTimeSchedule::operator=(cTimeSchedule&&) noexcept = default;
 
 void cTimeSchedule::UseNames(std::shared_ptr<const DayTypeNameTable> names)
 {
@@ -327,7 +351,14 @@ Status cTimeSchedule::MergeOverlappingPeriods(std::int32_t DayType)
 {
     if (DayType == -1) return Status::Ok();
     VEL_TRY(CheckDayType(DayType));
-    if (MergePeriods(m_Periods[Index(DayType)], m_SelectedPeriod, m_DraggedPeriod)) ListsChanged();
+    PeriodList& list = m_Periods[Index(DayType)];
+    // A group copy that planned the merge of these very minutes (a release
+    // and the period texts copy to the group, then merge) leaves its plan.
+    std::unique_ptr<PlannedMerge> planned = std::move(m_PlannedMerge);
+    if (list.size() < 2) return Status::Ok();
+    PeriodMinutes minutes = PeriodMinutes::Of(list);
+    const MergePlan plan = planned && planned->minutes == minutes ? std::move(planned->plan) : PlanMerge(minutes);
+    if (ApplyMerge(plan, list, m_SelectedPeriod, m_DraggedPeriod)) ListsChanged();
     return Status::Ok();
 }
 
@@ -339,20 +370,22 @@ Status cTimeSchedule::CopyPeriodsToGroup(HostContainer& m_ParentContainer, Drawi
     if (m_DayTypeGrouped[d] == 0) return Status::Ok();
     // Every other grouped day type receives copies of the same list and
     // merges them the same way (none of them can hold the selected or the
-    // dragged period): merge one set of copies and hand out copies of it.
-    PeriodList merged;
+    // dragged period): plan that merge once from the minutes and give each
+    // new periods with the merged minutes.
+    PeriodMinutes merged;
     bool mergedReady = false;
     for (std::int32_t c = 0; c <= LastDayType; ++c) {
         if (Index(c) == d || m_DayTypeGrouped[Index(c)] == 0) continue;
         if (!mergedReady) {
-            merged = CopiesOf(m_Periods[d]);
-            cTimeSchedulePeriod* noSelection = nullptr;
-            cTimeSchedulePeriod* noDrag = nullptr;
-            (void)MergePeriods(merged, noSelection, noDrag);
+            auto planned = std::make_unique<PlannedMerge>();
+            planned->minutes = PeriodMinutes::Of(m_Periods[d]);
+            planned->plan = PlanMerge(planned->minutes);
+            merged = MergedMinutes(planned->minutes, planned->plan);
+            m_PlannedMerge = std::move(planned);
             mergedReady = true;
         }
         RemoveAllPeriods(Index(c));
-        m_Periods[Index(c)] = CopiesOf(merged);
+        m_Periods[Index(c)] = NewPeriods(merged);
         ListsChanged();
         VEL_TRY(PaintDayTypeAxis(m_ParentContainer, m_SchedulePaintObject, c));
     }

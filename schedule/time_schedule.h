@@ -71,10 +71,11 @@ public:
     // as a table of empty names.
     explicit cTimeSchedule(std::shared_ptr<const DayTypeNameTable> names = nullptr);
 
+    ~cTimeSchedule();
     cTimeSchedule(const cTimeSchedule&) = delete;
     cTimeSchedule& operator=(const cTimeSchedule&) = delete;
-    cTimeSchedule(cTimeSchedule&&) = default;
-    cTimeSchedule& operator=(cTimeSchedule&&) = default;
+    cTimeSchedule(cTimeSchedule&&) noexcept;
+    cTimeSchedule& operator=(cTimeSchedule&&) noexcept;
 
     // --- members -----------------------------------------------------------
     // Number of day-type axes the editor view paints (computed by
@@ -239,6 +240,10 @@ private:
     mutable std::array<std::size_t, DayTypeCount> m_LastWalkAnswer{};
     mutable std::unique_ptr<std::array<AddressOrder, DayTypeCount>> m_AddressOrders;
     std::uint64_t m_ListEdits = 0;
+    // The merge a group copy planned for the list it copied, kept for the
+    // merge of that list that follows (used when the minutes still match).
+    struct PlannedMerge;
+    std::unique_ptr<PlannedMerge> m_PlannedMerge;
 
     // editor view state
     float m_Scale = 0.0F;

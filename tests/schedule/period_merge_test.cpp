@@ -263,6 +263,57 @@ TEST_F(GroupCopy, EveryGroupedDayTypeGetsItsOwnMergedCopies)
     }
 }
 
+TEST_F(GroupCopy, AReleaseCopiesToTheGroupThenMergesAsPassByPass)
+{
+    // A press and release without a move: the pressed day type goes to the
+    // group, then is merged itself.
+    std::mt19937 rng(12);
+    auto any = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    for (int round = 0; round < 300; ++round) {
+        cTimeSchedule s;
+        DrawingSurface* variable = &surface;
+        ASSERT_TRUE(s.RecalculateAndPrepareToPaint(host, variable, &surface).ok());
+        MinutePairs in;
+        for (int k = any(0, 30); k > 0; --k) {
+            const int start = any(500, 600);
+            in.emplace_back(start, start + any(-5, 30));
+        }
+        const int day = any(0, 6);
+        const auto made = Fill(s, day, in);
+        for (int d = 0; d < 7; ++d) s.m_DayTypeGrouped[static_cast<std::size_t>(d)] = static_cast<std::int16_t>(any(0, 1) ? -1 : 0);
+        const float x = 30.0F + static_cast<float>(any(500, 640)) / 5.0F;
+        const float y = 25.0F * static_cast<float>(day) + 10.0F;
+        ASSERT_TRUE(s.MouseDown(host, &surface, 1, 0, x, y).ok());
+        const auto chosen = std::find(made.begin(), made.end(), s.SelectedPeriod());
+        const int selected = chosen == made.end() ? -1 : static_cast<int>(chosen - made.begin());
+
+        RefMerge ref;
+        for (std::size_t i = 0; i < in.size(); ++i)
+            ref.list.push_back({static_cast<int>(i), in[i].first, in[i].second});
+        ref.selected = selected;
+        ref = MergeByPasses(ref);
+        MinutePairs merged;
+        for (const RefPeriod& r : ref.list) merged.emplace_back(r.start, r.stop);
+
+        ASSERT_TRUE(s.MouseUp(host, &surface, 1, 0, x, y).ok());
+        const auto after = List(s, day);
+        ASSERT_EQ(after.size(), ref.list.size()) << Describe(in);
+        for (std::size_t i = 0; i < after.size(); ++i) {
+            EXPECT_EQ(after[i].get(), made[static_cast<std::size_t>(ref.list[i].id)]);
+            EXPECT_EQ(after[i]->m_StopMinute, ref.list[i].stop);
+        }
+        EXPECT_EQ(s.SelectedPeriod(), ref.selected >= 0 ? made[static_cast<std::size_t>(ref.selected)] : nullptr);
+        EXPECT_EQ(s.DraggedPeriod(), nullptr);
+        for (int d = 0; d < 7; ++d) {
+            if (d != day && s.m_DayTypeGrouped[static_cast<std::size_t>(day)] != 0 &&
+                s.m_DayTypeGrouped[static_cast<std::size_t>(d)] != 0) {
+                EXPECT_EQ(Minutes(s, d), merged) << "day type " << d;
+            }
+        }
+        if (::testing::Test::HasFailure()) return;
+    }
+}
+
 // The period after `last` in the list of d by walking it; nullptr when last
 // is the last one or not in the list. For nullptr, the first period.
 const cTimeSchedulePeriod* AfterByWalking(const cTimeSchedule& s, int d, const cTimeSchedulePeriod* last)
