@@ -77,16 +77,6 @@ void cTimeSchedule::UseNames(std::shared_ptr<const DayTypeNameTable> names)
 
 // --- period lists -------------------------------------------------------------
 
-void cTimeSchedule::RemovePeriodAt(std::size_t DayType, std::size_t Index)
-{
-    PeriodList& list = m_Periods[DayType];
-    const cTimeSchedulePeriod* gone = list[Index].get();
-    if (m_SelectedPeriod == gone) m_SelectedPeriod = nullptr;
-    if (m_DraggedPeriod == gone) m_DraggedPeriod = nullptr;
-    list.erase(list.begin() + static_cast<std::ptrdiff_t>(Index));
-    ListsChanged();
-}
-
 void cTimeSchedule::RemoveFirstPeriods(std::size_t DayType, std::size_t Count)
 {
     PeriodList& list = m_Periods[DayType];

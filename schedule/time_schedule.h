@@ -201,7 +201,6 @@ private:
 
     // Where periods leave a list (besides merging, which hands a selection
     // over to the period that takes the selected one in).
-    void RemovePeriodAt(std::size_t DayType, std::size_t Index);
     void RemoveAllPeriods(std::size_t DayType);
     // Removes the first Count periods of the list at once.
     void RemoveFirstPeriods(std::size_t DayType, std::size_t Count);
