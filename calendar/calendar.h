@@ -14,6 +14,7 @@
 
 #include "calendar/calendar_dates.h"
 #include "calendar/holiday_tables.h"
+#include "schedule/bar_runs.h"
 #include "schedule/day_type_names.h"
 #include "schedule/drawing_surface.h"
 #include "schedule/host_container.h"
@@ -27,6 +28,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace vel {
 
@@ -121,10 +123,29 @@ public:
     std::int16_t DateFromPoint(float X, float Y) const;
 
 private:
+    // A day type's periods as a time bar shows them, relative to the bar's
+    // left edge.
+    struct DayTypeBar {
+        std::vector<BarRun> runs;
+    };
+    // The bars of one paint of the month, built once for each day type shown
+    // (the schedule does not change while the month is painted).
+    class TimeBarCache {
+    public:
+        const DayTypeBar* Find(std::int16_t dayType) const;
+        const DayTypeBar& Keep(std::int16_t dayType, DayTypeBar bar);
+
+    private:
+        std::array<std::optional<DayTypeBar>, ScheduleDayTypes> m_bars;
+    };
+
     Result<ByteBuffer> ReadPadded(const std::string& CalendarName) const;
     AnsiText SuiteText(std::int32_t number) const;
+    Status PaintDateBox(HostContainer& m_ParentContainer, DrawingSurface& m_CalendarPaintObject,
+                        std::int32_t DateToPaintInActualMonth, TimeBarCache* bars);
+    // `bars` may be empty: the bar is then gathered for this box alone.
     Status PaintTimeBar(DrawingSurface& surface, std::int16_t storedDayType, std::int32_t row,
-                        std::int32_t column) const;
+                        std::int32_t column, TimeBarCache* bars) const;
 
     FileSystem* m_FileSystem;
     std::array<std::int16_t, CalendarDays> m_DayTypes;

@@ -11,6 +11,7 @@
 #include "calendar/calendar.h"
 
 #include "calendar/month_heading.h"
+#include "schedule/bar_runs.h"
 #include "schedule/time_schedule.h"
 #include "store/texts.h"
 
@@ -19,6 +20,8 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace vel {
 
@@ -38,6 +41,11 @@ constexpr int StripStep = 3;
 
 constexpr Rgb PeriodEdge{128, 128, 128};
 
+Rgb PeriodColour(int line)
+{
+    return Rgb{0, static_cast<std::uint8_t>(240 - 19 * line), 0};
+}
+
 // Rounding to a whole number: nearest, halves to the even neighbour.
 double RoundHalfEven(double v)
 {
@@ -48,6 +56,12 @@ std::int32_t SaturateToInt32(std::int64_t v)
 {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
                                                                std::numeric_limits<std::int32_t>::max()));
+}
+
+// Column of a minute in a time bar, counted from the bar's left edge.
+std::int32_t BarColumn(std::int16_t minute)
+{
+    return static_cast<std::int32_t>(RoundHalfEven(minute * 37.0 / 1440.0));
 }
 
 struct Cell {
@@ -129,8 +143,9 @@ Status cCalendar::Paint(HostContainer& m_ParentContainer, DrawingSurface& m_Cale
     // Every box is drawn even when one fails (a day outside the calendar, a
     // stored day type the schedule refuses); the first failure is reported.
     Status first;
+    TimeBarCache bars;
     for (std::int32_t i = 0; i < m_DaysInActualMonth; ++i) {
-        Status painted = PaintDateBox(m_ParentContainer, s, i);
+        Status painted = PaintDateBox(m_ParentContainer, s, i, &bars);
         if (!painted.ok() && first.ok()) first = painted;
     }
     return first;
@@ -138,6 +153,12 @@ Status cCalendar::Paint(HostContainer& m_ParentContainer, DrawingSurface& m_Cale
 
 Status cCalendar::PaintDateBox(HostContainer& m_ParentContainer, DrawingSurface& m_CalendarPaintObject,
                                std::int32_t DateToPaintInActualMonth)
+{
+    return PaintDateBox(m_ParentContainer, m_CalendarPaintObject, DateToPaintInActualMonth, nullptr);
+}
+
+Status cCalendar::PaintDateBox(HostContainer& m_ParentContainer, DrawingSurface& m_CalendarPaintObject,
+                               std::int32_t DateToPaintInActualMonth, TimeBarCache* bars)
 {
     DrawingSurface& s = m_CalendarPaintObject;
     const std::int32_t i = DateToPaintInActualMonth;
@@ -194,13 +215,24 @@ Status cCalendar::PaintDateBox(HostContainer& m_ParentContainer, DrawingSurface&
     }
 
     if (m_ShowTimeAxis != 0 && m_AssociatedTimeSchedule != nullptr) {
-        VEL_TRY(PaintTimeBar(s, v, cell.row, cell.column));
+        VEL_TRY(PaintTimeBar(s, v, cell.row, cell.column, bars));
     }
     return Status::Ok();
 }
 
+const cCalendar::DayTypeBar* cCalendar::TimeBarCache::Find(std::int16_t dayType) const
+{
+    const auto& bar = m_bars[static_cast<std::size_t>(dayType)];
+    return bar ? &*bar : nullptr;
+}
+
+const cCalendar::DayTypeBar& cCalendar::TimeBarCache::Keep(std::int16_t dayType, DayTypeBar bar)
+{
+    return m_bars[static_cast<std::size_t>(dayType)].emplace(std::move(bar));
+}
+
 Status cCalendar::PaintTimeBar(DrawingSurface& s, std::int16_t storedDayType, std::int32_t row,
-                               std::int32_t column) const
+                               std::int32_t column, TimeBarCache* cache) const
 {
     const cTimeSchedule& schedule = *m_AssociatedTimeSchedule;
     // The day's own day type when the schedule runs it, else the weekday.
@@ -218,20 +250,53 @@ Status cCalendar::PaintTimeBar(DrawingSurface& s, std::int16_t storedDayType, st
     const double barTop = 39 + RowHeight * row;
     for (int k = 0; k < 5; ++k) s.DrawLine(left, barTop + k, 69 + ColumnWidth * column, barTop + k, Grey(220 - 20 * k));
 
-    std::int16_t start = 0;
-    std::int16_t stop = 0;
-    const cTimeSchedulePeriod* period = nullptr;
-    for (;;) {
-        Result<const cTimeSchedulePeriod*> next = schedule.GetNextTimePeriod(dayType, start, stop, period);
-        if (!next.ok()) return next.error();
-        period = *next;
-        if (period == nullptr) break;
-        const double x1 = left + RoundHalfEven(start * 37.0 / 1440.0);
-        const double x2 = left + RoundHalfEven(stop * 37.0 / 1440.0);
-        for (int k = 0; k < 5; ++k)
-            s.DrawLine(x1, barTop + k, x2, barTop + k, Rgb{0, static_cast<std::uint8_t>(240 - 19 * k), 0});
-        s.DrawLine(x1, barTop, x1, barTop + 5, PeriodEdge);
-        s.DrawLine(x2, barTop, x2, barTop + 5, PeriodEdge);
+    // The day type's periods as seen in a bar, gathered once per paint.
+    const DayTypeBar* bar = cache != nullptr ? cache->Find(dayType) : nullptr;
+    DayTypeBar own;
+    if (bar == nullptr) {
+        std::vector<std::pair<std::int16_t, std::int16_t>> minutes;
+        std::int16_t start = 0;
+        std::int16_t stop = 0;
+        const cTimeSchedulePeriod* period = nullptr;
+        for (;;) {
+            Result<const cTimeSchedulePeriod*> next = schedule.GetNextTimePeriod(dayType, start, stop, period);
+            if (!next.ok()) return next.error();
+            period = *next;
+            if (period == nullptr) break;
+            minutes.emplace_back(start, stop);
+        }
+        if (!minutes.empty()) {
+            // The column of a minute grows with the minute: the outermost
+            // columns are those of the outermost minutes.
+            std::int16_t first = minutes[0].first;
+            std::int16_t last = first;
+            for (const auto& [s0, s1] : minutes) {
+                first = std::min({first, s0, s1});
+                last = std::max({last, s0, s1});
+            }
+            own.runs = VisibleBarRuns(minutes.size(), BarColumn(first), BarColumn(last), [&minutes](std::size_t i) {
+                return BarEnds{BarColumn(minutes[i].first), BarColumn(minutes[i].second)};
+            });
+        }
+        bar = cache != nullptr ? &cache->Keep(dayType, std::move(own)) : &own;
+    }
+
+    // Columns of the runs are counted from the box's left edge.
+    for (const BarRun& run : bar->runs) {
+        if (run.whole) {
+            const double x1 = left + run.ends.x1;
+            const double x2 = left + run.ends.x2;
+            for (int k = 0; k < 5; ++k) s.DrawLine(x1, barTop + k, x2, barTop + k, PeriodColour(k));
+            s.DrawLine(x1, barTop, x1, barTop + 5, PeriodEdge);
+            s.DrawLine(x2, barTop, x2, barTop + 5, PeriodEdge);
+            continue;
+        }
+        if (run.fillFirst <= run.fillLast) {
+            for (int k = 0; k < 5; ++k)
+                s.DrawLine(left + run.fillFirst, barTop + k, left + run.fillLast + 1, barTop + k, PeriodColour(k));
+        }
+        if (run.leftEdge) s.DrawLine(left + run.first, barTop, left + run.first, barTop + 5, PeriodEdge);
+        if (run.rightEdge) s.DrawLine(left + run.last, barTop, left + run.last, barTop + 5, PeriodEdge);
     }
     return Status::Ok();
 }

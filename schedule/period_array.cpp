@@ -48,6 +48,7 @@ AnsiText cTimeSchedule::ComposePeriodArray() const
 
 Status cTimeSchedule::ExtractPeriodArray(std::string_view PeriodArray)
 {
+    ListsChanged();
     // p is the 0-based position of the next value.
     std::size_t p = 0;
     auto at = [&PeriodArray](std::size_t pos) -> Result<std::int16_t> {

@@ -3,11 +3,14 @@
 
 #include "schedule/time_schedule.h"
 
+#include "schedule/bar_runs.h"
 #include "store/text_conversions.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace vel {
 
@@ -186,14 +189,44 @@ Status cTimeSchedule::PaintDayTypeAxis(HostContainer& m_ParentContainer, Drawing
     for (int j = 0; j < BarLines; ++j)
         surface->DrawLine(AxisLeft, top + BarTop + j, AxisRight, top + BarTop + j, Grey(220 - 7 * j));
 
-    for (const auto& period : m_Periods[d]) {
-        const double x1 = MinuteX(period->m_StartMinute, m_Scale);
-        const double x2 = MinuteX(period->m_StopMinute + 1, m_Scale);
-        const int shade = period.get() == m_SelectedPeriod ? 64 : 0;
-        for (int j = 0; j < BarLines; ++j)
-            surface->DrawLine(x1, top + BarTop + j, x2, top + BarTop + j, Rgb{0, Level(240 - 7 * j - shade), 0});
-        surface->DrawLineBy(x1, top + BarTop, 0, BarLines, RgbBlack);
-        surface->DrawLineBy(x2, top + BarTop, 0, BarLines, RgbBlack);
+    // The bars, gathered into the runs of columns that each period is seen
+    // in: the same pixels as drawing every period in list order.
+    const PeriodList& list = m_Periods[d];
+    std::vector<BarRun> runs;
+    if (!list.empty()) {
+        auto endsOf = [this, &list](std::size_t i) {
+            return BarEnds{static_cast<std::int32_t>(MinuteX(list[i]->m_StartMinute, m_Scale)),
+                           static_cast<std::int32_t>(MinuteX(list[i]->m_StopMinute + 1, m_Scale))};
+        };
+        // x follows the minute in one direction, so the outermost columns
+        // belong to the outermost minutes.
+        std::int32_t minMinute = list[0]->m_StartMinute;
+        std::int32_t maxMinute = minMinute;
+        for (const auto& p : list) {
+            minMinute = std::min({minMinute, std::int32_t{p->m_StartMinute}, p->m_StopMinute + 1});
+            maxMinute = std::max({maxMinute, std::int32_t{p->m_StartMinute}, p->m_StopMinute + 1});
+        }
+        const auto xMin = static_cast<std::int32_t>(MinuteX(minMinute, m_Scale));
+        const auto xMax = static_cast<std::int32_t>(MinuteX(maxMinute, m_Scale));
+        runs = VisibleBarRuns(list.size(), std::min(xMin, xMax), std::max(xMin, xMax), endsOf);
+    }
+    const double barTop = top + BarTop;
+    for (const BarRun& run : runs) {
+        const int shade = list[run.bar].get() == m_SelectedPeriod ? 64 : 0;
+        auto colour = [shade](int j) { return Rgb{0, Level(240 - 7 * j - shade), 0}; };
+        if (run.whole) {
+            for (int j = 0; j < BarLines; ++j)
+                surface->DrawLine(run.ends.x1, barTop + j, run.ends.x2, barTop + j, colour(j));
+            surface->DrawLineBy(run.ends.x1, barTop, 0, BarLines, RgbBlack);
+            surface->DrawLineBy(run.ends.x2, barTop, 0, BarLines, RgbBlack);
+            continue;
+        }
+        if (run.fillFirst <= run.fillLast) {
+            for (int j = 0; j < BarLines; ++j)
+                surface->DrawLine(run.fillFirst, barTop + j, run.fillLast + 1, barTop + j, colour(j));
+        }
+        if (run.leftEdge) surface->DrawLineBy(run.first, barTop, 0, BarLines, RgbBlack);
+        if (run.rightEdge) surface->DrawLineBy(run.last, barTop, 0, BarLines, RgbBlack);
     }
 
     const double textY = top + BarTop + (BarLines - t) / 2.0;

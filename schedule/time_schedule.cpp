@@ -1,5 +1,7 @@
 #include "schedule/time_schedule.h"
 
+#include "schedule/period_merge.h"
+
 #include <algorithm>
 #include <string>
 #include <utility>
@@ -22,35 +24,27 @@ std::size_t Index(std::int32_t dayType)
     return static_cast<std::size_t>(dayType);
 }
 
-// Whether some period P of the list would take in another period Q
-// (P.start <= Q.start <= P.stop), found in O(n log n) so that long lists
-// without overlaps are not walked pair by pair.
-bool AnyPeriodMerges(const PeriodList& list)
+// New periods with the values of `from`, in its order.
+PeriodList CopiesOf(const PeriodList& from)
 {
-    if (list.size() < 2) return false;
-    std::vector<std::pair<std::int16_t, std::int16_t>> byStart;
-    byStart.reserve(list.size());
-    for (const auto& p : list) byStart.emplace_back(p->m_StartMinute, p->m_StopMinute);
-    std::sort(byStart.begin(), byStart.end());
-    bool seenEarlier = false;
-    std::int16_t maxStopEarlier = 0; // over periods with a smaller start
-    for (std::size_t i = 0; i < byStart.size();) {
-        const std::int16_t start = byStart[i].first;
-        std::size_t end = i;
-        std::int16_t maxStopHere = byStart[i].second;
-        while (end < byStart.size() && byStart[end].first == start) {
-            maxStopHere = std::max(maxStopHere, byStart[end].second);
-            ++end;
-        }
-        if (seenEarlier && maxStopEarlier >= start) return true;
-        // Two periods with the same start: one takes the other unless every
-        // one of them stops before it starts.
-        if (end - i >= 2 && maxStopHere >= start) return true;
-        maxStopEarlier = seenEarlier ? std::max(maxStopEarlier, maxStopHere) : maxStopHere;
-        seenEarlier = true;
-        i = end;
+    PeriodList copies;
+    copies.reserve(from.size());
+    for (const auto& p : from) copies.push_back(std::make_unique<cTimeSchedulePeriod>(*p));
+    return copies;
+}
+
+// New periods with these minutes.
+PeriodList NewPeriods(const PeriodMinutes& minutes)
+{
+    PeriodList periods;
+    periods.reserve(minutes.starts.size());
+    for (std::size_t i = 0; i < minutes.starts.size(); ++i) {
+        auto period = std::make_unique<cTimeSchedulePeriod>();
+        period->m_StartMinute = minutes.starts[i];
+        period->m_StopMinute = minutes.stops[i];
+        periods.push_back(std::move(period));
     }
-    return false;
+    return periods;
 }
 
 const std::shared_ptr<const DayTypeNameTable>& EmptyNames()
@@ -61,20 +55,38 @@ const std::shared_ptr<const DayTypeNameTable>& EmptyNames()
 
 } // namespace
 
+// A merge planned for a group copy, with the minutes it was planned from.
+struct cTimeSchedule::PlannedMerge {
+    PeriodMinutes minutes;
+    MergePlan plan;
+};
+
 cTimeSchedule::cTimeSchedule(std::shared_ptr<const DayTypeNameTable> names)
     : m_Names(names ? std::move(names) : EmptyNames())
 {
 }
 
+cTimeSchedule::~cTimeSchedule() = default;
+cTimeSchedule::cTimeSchedule(cTimeSchedule&&) noexcept = default;
+cTimeSchedule& cTimeSchedule::operator=(cTimeSchedule&&) noexcept = default;
+
+void cTimeSchedule::UseNames(std::shared_ptr<const DayTypeNameTable> names)
+{
+    m_Names = names ? std::move(names) : EmptyNames();
+}
+
 // --- period lists -------------------------------------------------------------
 
-void cTimeSchedule::RemovePeriodAt(std::size_t DayType, std::size_t Index)
+void cTimeSchedule::RemoveFirstPeriods(std::size_t DayType, std::size_t Count)
 {
     PeriodList& list = m_Periods[DayType];
-    const cTimeSchedulePeriod* gone = list[Index].get();
-    if (m_SelectedPeriod == gone) m_SelectedPeriod = nullptr;
-    if (m_DraggedPeriod == gone) m_DraggedPeriod = nullptr;
-    list.erase(list.begin() + static_cast<std::ptrdiff_t>(Index));
+    const auto end = list.begin() + static_cast<std::ptrdiff_t>(std::min(Count, list.size()));
+    for (auto it = list.begin(); it != end; ++it) {
+        if (m_SelectedPeriod == it->get()) m_SelectedPeriod = nullptr;
+        if (m_DraggedPeriod == it->get()) m_DraggedPeriod = nullptr;
+    }
+    list.erase(list.begin(), end);
+    ListsChanged();
 }
 
 void cTimeSchedule::RemoveAllPeriods(std::size_t DayType)
@@ -85,16 +97,16 @@ void cTimeSchedule::RemoveAllPeriods(std::size_t DayType)
         if (m_DraggedPeriod == p.get()) m_DraggedPeriod = nullptr;
     }
     list.clear();
+    ListsChanged();
 }
 
 void cTimeSchedule::ReplaceWithCopies(std::size_t to, std::size_t from)
 {
     if (to == from) return;
-    PeriodList copies;
-    copies.reserve(m_Periods[from].size());
-    for (const auto& p : m_Periods[from]) copies.push_back(std::make_unique<cTimeSchedulePeriod>(*p));
+    PeriodList copies = CopiesOf(m_Periods[from]);
     RemoveAllPeriods(to);
     m_Periods[to] = std::move(copies);
+    ListsChanged();
 }
 
 bool cTimeSchedule::Holds(std::size_t DayType, const cTimeSchedulePeriod* Period) const
@@ -120,6 +132,7 @@ Result<cTimeSchedulePeriod*> cTimeSchedule::AppendPeriod(std::int32_t DayType, s
     period->m_StopMinute = StopMinute;
     cTimeSchedulePeriod* raw = period.get();
     m_Periods[Index(DayType)].push_back(std::move(period));
+    ListsChanged();
     return raw;
 }
 
@@ -155,27 +168,55 @@ Result<const cTimeSchedulePeriod*> cTimeSchedule::GetNextTimePeriod(std::int16_t
                                                                     std::int16_t& StopTime,
                                                                     const cTimeSchedulePeriod* LastTimePeriod) const
 {
-    VEL_TRY(CheckDayType(DayType));
+    if (DayType < 0 || DayType > LastDayType) return CheckDayType(DayType).error();
     const std::size_t d = Index(DayType);
-    if (m_DayTypeActive[d] == 0) return static_cast<const cTimeSchedulePeriod*>(nullptr);
+    const cTimeSchedulePeriod* none = nullptr;
+    if (m_DayTypeActive[d] == 0) return none;
 
     const PeriodList& list = m_Periods[d];
-    const cTimeSchedulePeriod* next = nullptr;
+    std::size_t position = 0;
     if (LastTimePeriod == nullptr) {
-        if (!list.empty()) next = list.front().get();
+        if (list.empty()) return none;
     } else {
-        for (std::size_t i = 0; i < list.size(); ++i) {
-            if (list[i].get() == LastTimePeriod) {
-                if (i + 1 < list.size()) next = list[i + 1].get();
-                break;
-            }
+        // A walk asks for the period after the one it was given last.
+        std::size_t last = m_LastWalkAnswer[d];
+        if (last >= list.size() || list[last].get() != LastTimePeriod) {
+            const std::optional<std::size_t> found = PositionByAddress(d, LastTimePeriod);
+            if (!found) return none;
+            last = *found;
         }
+        if (last + 1 >= list.size()) return none;
+        position = last + 1;
     }
-    if (next != nullptr) {
-        StartTime = next->m_StartMinute;
-        StopTime = next->m_StopMinute;
-    }
+    const cTimeSchedulePeriod* next = list[position].get();
+    m_LastWalkAnswer[d] = position;
+    StartTime = next->m_StartMinute;
+    StopTime = next->m_StopMinute;
     return next;
+}
+
+std::optional<std::size_t> cTimeSchedule::PositionByAddress(std::size_t DayType,
+                                                            const cTimeSchedulePeriod* Period) const
+{
+    const PeriodList& list = m_Periods[DayType];
+    if (!m_AddressOrders) m_AddressOrders = std::make_unique<std::array<AddressOrder, DayTypeCount>>();
+    AddressOrder& order = (*m_AddressOrders)[DayType];
+    const std::less<const cTimeSchedulePeriod*> before;
+    if (!order.built || order.builtAfterEdit != m_ListEdits) {
+        order.byAddress.clear();
+        order.byAddress.reserve(list.size());
+        for (std::size_t i = 0; i < list.size(); ++i) order.byAddress.emplace_back(list[i].get(), i);
+        std::sort(order.byAddress.begin(), order.byAddress.end(),
+                  [before](const auto& a, const auto& b) { return before(a.first, b.first); });
+        order.built = true;
+        order.builtAfterEdit = m_ListEdits;
+    }
+    const auto it = std::lower_bound(order.byAddress.begin(), order.byAddress.end(), Period,
+                                     [before](const auto& entry, const cTimeSchedulePeriod* p) {
+                                         return before(entry.first, p);
+                                     });
+    if (it == order.byAddress.end() || it->first != Period) return std::nullopt;
+    return it->second;
 }
 
 Result<std::int16_t> cTimeSchedule::GetActive(std::int16_t DayType) const
@@ -208,6 +249,7 @@ void cTimeSchedule::SetDefaultPeriod()
         period->m_StopMinute = 960;
         m_Periods[d].push_back(std::move(period));
     }
+    ListsChanged();
 }
 
 Status cTimeSchedule::Delete(HostContainer& m_ParentContainer, DrawingSurface* m_SchedulePaintObject)
@@ -215,17 +257,20 @@ Status cTimeSchedule::Delete(HostContainer& m_ParentContainer, DrawingSurface* m
     if (m_SelectedDayType < 0) return Status::Ok();
     VEL_TRY(CheckDayType(m_SelectedDayType));
     const std::size_t d = Index(m_SelectedDayType);
-    PeriodList& list = m_Periods[d];
-    while (!list.empty()) {
-        if (list.front().get() == m_SelectedPeriod) {
-            m_SelectedPeriod = nullptr;
-            HostValue empty1{std::string()};
-            VEL_TRY(m_ParentContainer.Call("Set_Text_Schedule_Period_Start", std::span<HostValue>(&empty1, 1)));
-            HostValue empty2{std::string()};
-            VEL_TRY(m_ParentContainer.Call("Set_Text_Schedule_Period_Stop", std::span<HostValue>(&empty2, 1)));
-        }
-        RemovePeriodAt(d, 0);
+    // The periods leave from the front; when the selected one is reached, the
+    // selection is dropped and the host's texts are blanked before it goes.
+    const PeriodList& list = m_Periods[d];
+    const auto selected = std::find_if(list.begin(), list.end(),
+                                       [this](const auto& p) { return p.get() == m_SelectedPeriod; });
+    if (selected != list.end()) {
+        RemoveFirstPeriods(d, static_cast<std::size_t>(selected - list.begin()));
+        m_SelectedPeriod = nullptr;
+        HostValue empty1{std::string()};
+        VEL_TRY(m_ParentContainer.Call("Set_Text_Schedule_Period_Start", std::span<HostValue>(&empty1, 1)));
+        HostValue empty2{std::string()};
+        VEL_TRY(m_ParentContainer.Call("Set_Text_Schedule_Period_Stop", std::span<HostValue>(&empty2, 1)));
     }
+    RemoveAllPeriods(d);
     m_DayTypeGrouped[d] = 0;
     VEL_TRY(MergeOverlappingPeriods(m_SelectedDayType));
     const std::int32_t painted = m_SelectedDayType;
@@ -296,26 +341,14 @@ Status cTimeSchedule::MergeOverlappingPeriods(std::int32_t DayType)
 {
     if (DayType == -1) return Status::Ok();
     VEL_TRY(CheckDayType(DayType));
-    const std::size_t d = Index(DayType);
-    PeriodList& list = m_Periods[d];
-    bool merged = AnyPeriodMerges(list);
-    while (merged) {
-        merged = false;
-        for (std::size_t pi = 0; pi < list.size(); ++pi) {
-            cTimeSchedulePeriod* p = list[pi].get();
-            for (std::size_t qi = 0; qi < list.size(); ++qi) {
-                cTimeSchedulePeriod* q = list[qi].get();
-                if (q == p || p->m_StartMinute > q->m_StartMinute || q->m_StartMinute > p->m_StopMinute) continue;
-                if (q->m_StopMinute > p->m_StopMinute) p->m_StopMinute = q->m_StopMinute;
-                const bool wasSelected = (q == m_SelectedPeriod);
-                RemovePeriodAt(d, qi);
-                if (wasSelected) m_SelectedPeriod = p;
-                if (qi < pi) --pi; // P moved one place up
-                merged = true;
-                break;
-            }
-        }
-    }
+    PeriodList& list = m_Periods[Index(DayType)];
+    // A group copy that planned the merge of these very minutes (a release
+    // and the period texts copy to the group, then merge) leaves its plan.
+    std::unique_ptr<PlannedMerge> planned = std::move(m_PlannedMerge);
+    if (list.size() < 2) return Status::Ok();
+    PeriodMinutes minutes = PeriodMinutes::Of(list);
+    const MergePlan plan = planned && planned->minutes == minutes ? std::move(planned->plan) : PlanMerge(minutes);
+    if (ApplyMerge(plan, list, m_SelectedPeriod, m_DraggedPeriod)) ListsChanged();
     return Status::Ok();
 }
 
@@ -325,10 +358,25 @@ Status cTimeSchedule::CopyPeriodsToGroup(HostContainer& m_ParentContainer, Drawi
     VEL_TRY(CheckDayType(DayType));
     const std::size_t d = Index(DayType);
     if (m_DayTypeGrouped[d] == 0) return Status::Ok();
+    // Every other grouped day type receives copies of the same list and
+    // merges them the same way (none of them can hold the selected or the
+    // dragged period): plan that merge once from the minutes and give each
+    // new periods with the merged minutes.
+    PeriodMinutes merged;
+    bool mergedReady = false;
     for (std::int32_t c = 0; c <= LastDayType; ++c) {
         if (Index(c) == d || m_DayTypeGrouped[Index(c)] == 0) continue;
-        ReplaceWithCopies(Index(c), d);
-        VEL_TRY(MergeOverlappingPeriods(c));
+        if (!mergedReady) {
+            auto planned = std::make_unique<PlannedMerge>();
+            planned->minutes = PeriodMinutes::Of(m_Periods[d]);
+            planned->plan = PlanMerge(planned->minutes);
+            merged = MergedMinutes(planned->minutes, planned->plan);
+            m_PlannedMerge = std::move(planned);
+            mergedReady = true;
+        }
+        RemoveAllPeriods(Index(c));
+        m_Periods[Index(c)] = NewPeriods(merged);
+        ListsChanged();
         VEL_TRY(PaintDayTypeAxis(m_ParentContainer, m_SchedulePaintObject, c));
     }
     return Status::Ok();
@@ -361,6 +409,7 @@ Status cTimeSchedule::SaveToDisk(ByteWriter& file) const
 
 Status cTimeSchedule::ReadFromDisk(ByteReader& file)
 {
+    ListsChanged();
     Status failure;
     // Reads one value of day type d (DayTypeCount: m_UseCalendar); once the
     // data has ended every value reads as 0.

@@ -17,11 +17,12 @@
 // as it is in its list: GetNextTimePeriod walks by identity, and the
 // selection (m_SelectedPeriod) and the drag (m_DraggedPeriod) refer to list
 // entries by address. Every removal of a period, by any operation (editing,
-// merging, group copies, reading a file or a period array), goes through one
-// private function that drops m_SelectedPeriod and m_DraggedPeriod when they
-// refer to the period being removed. So neither reference can ever reach a
-// removed period; when an operation removes the selected period, the
-// selection is dropped.
+// merging, group copies, reading a file or a period array), goes through a
+// few private functions that drop m_SelectedPeriod and m_DraggedPeriod when
+// they refer to the period being removed (merging hands the selection over
+// to the period that takes the selected one in). So neither reference can
+// ever reach a removed period; when an operation removes the selected period,
+// the selection is dropped.
 //
 // Errors: day types outside 0..22 are refused with ErrorCode::IndexOutOfRange
 // before anything changes; failures of the host container (a member it
@@ -37,8 +38,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vel {
@@ -68,10 +71,11 @@ public:
     // as a table of empty names.
     explicit cTimeSchedule(std::shared_ptr<const DayTypeNameTable> names = nullptr);
 
+    ~cTimeSchedule();
     cTimeSchedule(const cTimeSchedule&) = delete;
     cTimeSchedule& operator=(const cTimeSchedule&) = delete;
-    cTimeSchedule(cTimeSchedule&&) = default;
-    cTimeSchedule& operator=(cTimeSchedule&&) = default;
+    cTimeSchedule(cTimeSchedule&&) noexcept;
+    cTimeSchedule& operator=(cTimeSchedule&&) noexcept;
 
     // --- members -----------------------------------------------------------
     // Number of day-type axes the editor view paints (computed by
@@ -90,7 +94,10 @@ public:
     // Walks the periods of DayType: first call with no LastTimePeriod, then
     // with the period returned last, until none (nullptr) comes back. Periods
     // are matched by identity. An inactive day type gives none and leaves
-    // StartTime and StopTime untouched.
+    // StartTime and StopTime untouched. Each step of a walk takes constant
+    // time (the position of the last answer is kept); a question about any
+    // other period is answered from the list ordered by address, built once
+    // after each change of the lists.
     Result<const cTimeSchedulePeriod*> GetNextTimePeriod(std::int16_t DayType, std::int16_t& StartTime,
                                                          std::int16_t& StopTime,
                                                          const cTimeSchedulePeriod* LastTimePeriod) const;
@@ -185,13 +192,24 @@ public:
     float MouseX() const { return m_MouseX; }
     float MouseY() const { return m_MouseY; }
     const DayTypeNameTable& Names() const { return *m_Names; }
+    // The views read the day-type names from `names` from now on; an empty
+    // pointer reads as a table of empty names.
+    void UseNames(std::shared_ptr<const DayTypeNameTable> names);
 
 private:
     friend class cTimeScheduleTestAccess;
 
-    // The one place where periods leave a list.
-    void RemovePeriodAt(std::size_t DayType, std::size_t Index);
+    // Where periods leave a list (besides merging, which hands a selection
+    // over to the period that takes the selected one in).
     void RemoveAllPeriods(std::size_t DayType);
+    // Removes the first Count periods of the list at once.
+    void RemoveFirstPeriods(std::size_t DayType, std::size_t Count);
+    // Every change to which periods a list holds, or to their order, calls
+    // this: the address orders of GetNextTimePeriod are then built anew.
+    void ListsChanged() { ++m_ListEdits; }
+    // The list position of Period in the list of DayType, if it is there,
+    // from the list ordered by address.
+    std::optional<std::size_t> PositionByAddress(std::size_t DayType, const cTimeSchedulePeriod* Period) const;
     // Replaces the periods of `to` by new copies of those of `from`.
     void ReplaceWithCopies(std::size_t to, std::size_t from);
     bool Holds(std::size_t DayType, const cTimeSchedulePeriod* Period) const;
@@ -208,6 +226,23 @@ private:
 
     std::shared_ptr<const DayTypeNameTable> m_Names;
     std::array<PeriodList, DayTypeCount> m_Periods;
+
+    // What GetNextTimePeriod answers from, per day type: the position of the
+    // period it returned last (a walk asks for the period after it next), and
+    // the list's periods ordered by address with their positions, built on
+    // the first other question after a change of the lists.
+    struct AddressOrder {
+        bool built = false;
+        std::uint64_t builtAfterEdit = 0;
+        std::vector<std::pair<const cTimeSchedulePeriod*, std::size_t>> byAddress;
+    };
+    mutable std::array<std::size_t, DayTypeCount> m_LastWalkAnswer{};
+    mutable std::unique_ptr<std::array<AddressOrder, DayTypeCount>> m_AddressOrders;
+    std::uint64_t m_ListEdits = 0;
+    // The merge a group copy planned for the list it copied, kept for the
+    // merge of that list that follows (used when the minutes still match).
+    struct PlannedMerge;
+    std::unique_ptr<PlannedMerge> m_PlannedMerge;
 
     // editor view state
     float m_Scale = 0.0F;

@@ -72,12 +72,8 @@ int main(int argc, char** argv)
         if (decoded->truncated)
             std::fprintf(stderr, "VelScheduleEditor: %s\n", decoded->problem.c_str());
         // The editor draws with the window's names.
-        auto schedule = std::make_unique<vel::cTimeSchedule>(std::make_shared<vel::DayTypeNameTable>(
-            window.Schedule().Names()));
-        vel::ByteWriter copy;
-        if (auto st = decoded->schedule->SaveToDisk(copy); !st) return Fail(QString::fromStdString(st.error().message));
-        vel::ByteReader reader(copy.buffer(), path.toStdString());
-        if (auto st = schedule->ReadFromDisk(reader); !st) return Fail(QString::fromStdString(st.error().message));
+        std::unique_ptr<vel::cTimeSchedule> schedule = std::move(decoded->schedule);
+        schedule->UseNames(std::make_shared<vel::DayTypeNameTable>(window.Schedule().Names()));
         if (auto st = window.SetSchedule(std::move(schedule)); !st)
             return Fail(QString::fromStdString(st.error().message));
     } else if (parser.isSet(defaultWeekOption)) {

@@ -27,6 +27,11 @@ public:
     {
         return s.PaintDayTypeAxis(h, p, d);
     }
+    // Makes Period the dragged period, as a press on its edge would.
+    static void SetDragged(cTimeSchedule& s, const cTimeSchedulePeriod* Period)
+    {
+        s.m_DraggedPeriod = const_cast<cTimeSchedulePeriod*>(Period);
+    }
     static Result<std::int32_t> PointToMinute(cTimeSchedule& s, HostContainer& h, float x, float y,
                                               std::int32_t& axis)
     {
