@@ -25,7 +25,12 @@ bool Write(const std::string& path, const std::string& name, const vel::cTimeSch
         std::fprintf(stderr, "vel_bench_profiles: %s\n", bytes.error().message.c_str());
         return false;
     }
-    if (auto written = vel::RealFileSystem().WriteFile(path, *bytes, false); !written) {
+    const auto [dir, file] = vel::SplitPath(path);
+    auto folder = vel::OpenFolder(vel::RealFileSystem(), dir);
+    vel::Status written = folder ? vel::ReplaceFileAt(vel::RealFileSystem(), folder->handle(), file, *bytes,
+                                                      vel::DefaultAttributes())
+                                 : vel::Status(folder.error());
+    if (!written) {
         std::fprintf(stderr, "vel_bench_profiles: %s\n", written.error().message.c_str());
         return false;
     }
