@@ -6,7 +6,7 @@
 
 #include "store/profiles/route_profile_store.h"
 #include "store/receiver_store.h"
-#include "store/server_command.h"
+#include "base/server_command.h"
 
 #include <filesystem>
 #include <fstream>

@@ -4,7 +4,7 @@
 
 #include "bench_project.h"
 
-#include "store/save_transaction.h"
+#include "records/save_transaction.h"
 #include "store/profiles/suite.h"
 
 #include <benchmark/benchmark.h>

@@ -4,7 +4,8 @@
 #include "schedule/time_schedule.h"
 
 #include "schedule/bar_runs.h"
-#include "store/text_conversions.h"
+#include "schedule/time_text.h"
+#include "base/text_conversions.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -103,13 +104,6 @@ std::uint8_t Level(int v)
 }
 
 } // namespace
-
-AnsiText MinutesToTimeText(std::int32_t minutes)
-{
-    const std::string hours = "00" + std::to_string(minutes / 60);
-    const std::string mins = "00" + std::to_string(minutes % 60);
-    return hours.substr(hours.size() - 2) + ":" + mins.substr(mins.size() - 2);
-}
 
 Status cTimeSchedule::RecalculateAndPrepareToPaint(HostContainer& m_ParentContainer,
                                                    DrawingSurface*& m_SchedulePaintObject,

@@ -28,11 +28,11 @@
 // before anything changes; failures of the host container (a member it
 // lacks) are passed on to the caller. Nothing throws.
 
-#include "schedule/day_type_names.h"
-#include "schedule/drawing_surface.h"
-#include "schedule/host_container.h"
-#include "store/bytes.h"
-#include "store/result.h"
+#include "views/day_type_names.h"
+#include "views/drawing_surface.h"
+#include "views/host_container.h"
+#include "base/bytes.h"
+#include "base/result.h"
 
 #include <array>
 #include <cstddef>
@@ -259,9 +259,5 @@ private:
     std::int32_t m_DragAnchorMinute = 0;
     std::int16_t m_DragMode = 0;
 };
-
-// A minute count as the view shows it: two-digit hour, ":", two-digit minute
-// (0 -> "00:00", 425 -> "07:05", 1440 -> "24:00").
-AnsiText MinutesToTimeText(std::int32_t minutes);
 
 } // namespace vel

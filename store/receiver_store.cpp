@@ -1,6 +1,6 @@
 #include "store/receiver_store.h"
 
-#include "store/codepage.h"
+#include "base/codepage.h"
 
 #include <algorithm>
 #include <numeric>

@@ -4,10 +4,10 @@
 // Receivers/Receiver_NNNN.dat, held in a fixed table sorted by name. The file
 // number is only a position: a save writes the table as 0000 upward.
 
-#include "store/project.h"
-#include "store/record.h"
-#include "store/save_transaction.h"
-#include "store/store_context.h"
+#include "records/project.h"
+#include "records/record.h"
+#include "records/save_transaction.h"
+#include "records/store_context.h"
 
 #include <array>
 #include <cstdint>

@@ -2,9 +2,9 @@
 
 #include "app/main/project_check.h"
 #include "app/main/rename_commands.h"
-#include "store/codepage.h"
-#include "store/save_transaction.h"
-#include "store/project.h"
+#include "base/codepage.h"
+#include "records/save_transaction.h"
+#include "records/project.h"
 
 #include <QCommandLineParser>
 #include <QJsonArray>

@@ -11,8 +11,8 @@
 // its columns. None of this needs a display: only the window mode creates a
 // QApplication.
 
-#include "store/file_system.h"
-#include "store/server_command.h"
+#include "base/file_system.h"
+#include "base/server_command.h"
 
 #include <iosfwd>
 #include <string>

@@ -3,7 +3,7 @@
 #include "app/main/project_check.h"
 #include "app/main/prompt.h"
 #include "app/main/rename_commands.h"
-#include "store/codepage.h"
+#include "base/codepage.h"
 
 #include <QApplication>
 #include <QBoxLayout>

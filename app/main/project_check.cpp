@@ -1,7 +1,7 @@
 #include "app/main/project_check.h"
 
-#include "store/codepage.h"
-#include "store/save_transaction.h"
+#include "base/codepage.h"
+#include "records/save_transaction.h"
 
 #include <map>
 #include <set>

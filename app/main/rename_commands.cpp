@@ -1,6 +1,6 @@
 #include "app/main/rename_commands.h"
 
-#include "store/codepage.h"
+#include "base/codepage.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 #include "app/views/qt_drawing_surface.h"
 
-#include "store/codepage.h"
+#include "base/codepage.h"
 
 #include <QFontMetricsF>
 #include <QMouseEvent>

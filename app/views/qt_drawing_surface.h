@@ -24,7 +24,7 @@
 // icons of its image list) finds the surface with FromDeviceContext and
 // calls DrawImage.
 
-#include "schedule/drawing_surface.h"
+#include "views/drawing_surface.h"
 
 #include <QFont>
 #include <QImage>

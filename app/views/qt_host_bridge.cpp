@@ -1,6 +1,6 @@
 #include "app/views/qt_host_bridge.h"
 
-#include "store/codepage.h"
+#include "base/codepage.h"
 
 #include <QMetaMethod>
 #include <QMetaObject>

@@ -36,7 +36,7 @@
 // ErrorCode::MissingMember; values that do not convert, or a result text the
 // code page cannot hold, are ErrorCode::InvalidArgument.
 
-#include "schedule/host_container.h"
+#include "views/host_container.h"
 
 #include <QPointer>
 

@@ -6,8 +6,8 @@
 
 #include "calendar/calendar.h"
 #include "examples/VelCalendarView/view_options.h"
-#include "store/file_system.h"
-#include "store/result.h"
+#include "base/file_system.h"
+#include "base/result.h"
 
 #include <string>
 

@@ -12,9 +12,9 @@
 // macro, a name the store uses.
 #include "calendar/calendar.h"
 #include "calendar/holiday_tables.h"
-#include "schedule/day_type_names.h"
+#include "views/day_type_names.h"
 #include "schedule/time_schedule.h"
-#include "store/texts.h"
+#include "base/texts.h"
 
 #include "app/views/qt_drawing_surface.h"
 #include "app/views/qt_host_bridge.h"

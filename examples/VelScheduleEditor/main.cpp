@@ -8,7 +8,7 @@
 // pixels, as a PNG and ends the program instead of showing the window.
 
 #include "examples/VelScheduleEditor/schedule_editor_window.h"
-#include "store/file_system.h"
+#include "base/file_system.h"
 #include "store/profiles/route_profile_store.h"
 
 #include <QApplication>

@@ -8,7 +8,7 @@
 
 #include "app/views/qt_drawing_surface.h"
 #include "app/views/qt_host_bridge.h"
-#include "schedule/day_type_names.h"
+#include "views/day_type_names.h"
 #include "schedule/time_schedule.h"
 
 #include <QImage>

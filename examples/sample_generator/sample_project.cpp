@@ -2,9 +2,9 @@
 
 #include "schedule/time_schedule.h"
 #include "store/profiles/route_profile_store.h"
-#include "store/project.h"
+#include "records/project.h"
 #include "store/receiver_store.h"
-#include "store/record.h"
+#include "records/record.h"
 
 #include <array>
 #include <initializer_list>

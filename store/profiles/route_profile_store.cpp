@@ -1,7 +1,7 @@
 #include "store/profiles/route_profile_store.h"
 
-#include "store/codepage.h"
-#include "store/text_conversions.h"
+#include "base/codepage.h"
+#include "base/text_conversions.h"
 
 #include <algorithm>
 #include <numeric>

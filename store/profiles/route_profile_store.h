@@ -5,9 +5,9 @@
 // holding the profile record followed by its weekly time schedule.
 
 #include "schedule/time_schedule.h"
-#include "store/project.h"
-#include "store/record.h"
-#include "store/store_context.h"
+#include "records/project.h"
+#include "records/record.h"
+#include "records/store_context.h"
 
 #include <array>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "store/profiles/suite.h"
 
-#include "store/project.h"
-#include "store/save_transaction.h"
+#include "records/project.h"
+#include "records/save_transaction.h"
 
 namespace vel {
 

@@ -6,9 +6,9 @@
 
 #include "store/profiles/route_profile_store.h"
 #include "store/receiver_store.h"
-#include "store/server_command.h"
-#include "store/store_context.h"
-#include "store/texts.h"
+#include "base/server_command.h"
+#include "records/store_context.h"
+#include "base/texts.h"
 
 #include <memory>
 #include <string>

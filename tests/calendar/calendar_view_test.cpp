@@ -2,7 +2,7 @@
 #include "calendar/calendar_dates.h"
 #include "calendar/month_heading.h"
 #include "schedule/time_schedule.h"
-#include "store/texts.h"
+#include "base/texts.h"
 #include "tests/calendar/recording_surface.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "schedule/host_container.h"
+#include "views/host_container.h"
 
 #include <gtest/gtest.h>
 

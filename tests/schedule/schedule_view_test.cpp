@@ -1,4 +1,5 @@
 #include "schedule/time_schedule.h"
+#include "schedule/time_text.h"
 
 #include "tests/schedule/schedule_test_support.h"
 

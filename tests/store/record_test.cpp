@@ -1,8 +1,8 @@
-#include "store/record.h"
+#include "records/record.h"
 
-#include "store/codepage.h"
-#include "store/project.h"
-#include "store/texts.h"
+#include "base/codepage.h"
+#include "records/project.h"
+#include "base/texts.h"
 #include "test_util.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "store/profiles/route_profile_store.h"
 
-#include "store/save_transaction.h"
+#include "records/save_transaction.h"
 #include "test_util.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The save transaction against the world around it: other tools, links in
 // the work folder, damaged markers, other working folders, other users.
 
-#include "store/save_transaction.h"
+#include "records/save_transaction.h"
 
 #include "store/profiles/suite.h"
 #include "test_util.h"

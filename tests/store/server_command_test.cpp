@@ -1,4 +1,4 @@
-#include "store/server_command.h"
+#include "base/server_command.h"
 
 #include "test_util.h"
 

@@ -2,7 +2,7 @@
 
 #include "store/profiles/route_profile_store.h"
 #include "store/receiver_store.h"
-#include "store/save_transaction.h"
+#include "records/save_transaction.h"
 
 #include <gtest/gtest.h>
 

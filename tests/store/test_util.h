@@ -2,10 +2,10 @@
 
 // Temporary project folders and file helpers for the store tests.
 
-#include "store/bytes.h"
-#include "store/file_system.h"
-#include "store/server_command.h"
-#include "store/texts.h"
+#include "base/bytes.h"
+#include "base/file_system.h"
+#include "base/server_command.h"
+#include "base/texts.h"
 
 #include <functional>
 #include <map>

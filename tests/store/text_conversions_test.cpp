@@ -1,4 +1,5 @@
-#include "store/text_conversions.h"
+#include "base/text_conversions.h"
+#include "schedule/time_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "app_test_util.h"
 
-#include "store/project.h"
+#include "records/project.h"
 
 #include <filesystem>
 

@@ -3,7 +3,7 @@
 #include "app/main/prompt.h"
 #include "app/main/rename_commands.h"
 #include "app_test_util.h"
-#include "store/codepage.h"
+#include "base/codepage.h"
 
 #include <QApplication>
 #include <QGroupBox>

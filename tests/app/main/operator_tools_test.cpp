@@ -7,7 +7,7 @@
 #include "app/main/project_check.h"
 #include "app/main/prompt.h"
 #include "app_test_util.h"
-#include "store/save_transaction.h"
+#include "records/save_transaction.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

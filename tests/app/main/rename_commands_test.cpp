@@ -2,7 +2,7 @@
 
 #include "app_test_util.h"
 
-#include "store/save_transaction.h"
+#include "records/save_transaction.h"
 
 #include <gtest/gtest.h>
 

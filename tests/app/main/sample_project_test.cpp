@@ -3,7 +3,7 @@
 #include "app/main/rename_commands.h"
 #include "app_test_util.h"
 
-#include "store/codepage.h"
+#include "base/codepage.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "store/file_system.h"
+#include "base/file_system.h"
 
 #include <atomic>
 #include <cerrno>

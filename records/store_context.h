@@ -4,11 +4,11 @@
 // project directory, the text table, the log sink, the server's library and
 // the busy pointer. One instance per program run (or per test).
 
-#include "store/file_system.h"
-#include "store/project.h"
-#include "store/save_transaction.h"
-#include "store/server_command.h"
-#include "store/texts.h"
+#include "base/file_system.h"
+#include "records/project.h"
+#include "records/save_transaction.h"
+#include "base/server_command.h"
+#include "base/texts.h"
 
 #include <functional>
 #include <string>

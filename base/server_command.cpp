@@ -1,6 +1,6 @@
-#include "store/server_command.h"
+#include "base/server_command.h"
 
-#include "store/file_system.h"
+#include "base/file_system.h"
 
 #include <cstdlib>
 #include <dlfcn.h>

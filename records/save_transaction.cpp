@@ -1,4 +1,4 @@
-#include "store/save_transaction.h"
+#include "records/save_transaction.h"
 
 #include <algorithm>
 #include <ctime>

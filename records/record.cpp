@@ -1,4 +1,4 @@
-#include "store/record.h"
+#include "records/record.h"
 
 namespace vel {
 

@@ -4,7 +4,7 @@
 // the server itself: it hands the command to the suite's run-time library,
 // whose export SetCommandEntry queues it.
 
-#include "store/result.h"
+#include "base/result.h"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "store/store_context.h"
+#include "records/store_context.h"
 
 namespace vel {
 

@@ -6,8 +6,8 @@
 // texts, or a fixed array of tagged values. The same table drives reading and
 // writing, so every byte the program does not interpret goes back as it came.
 
-#include "store/bytes.h"
-#include "store/result.h"
+#include "base/bytes.h"
+#include "base/result.h"
 
 #include <cstdint>
 #include <span>

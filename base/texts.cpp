@@ -1,4 +1,4 @@
-#include "store/texts.h"
+#include "base/texts.h"
 
 #include <cstdio>
 

@@ -11,8 +11,8 @@
 // removing or renaming a link touches the link, never what it points to. Only
 // OpenFolder, for the folder the operator named, follows links.
 
-#include "store/bytes.h"
-#include "store/result.h"
+#include "base/bytes.h"
+#include "base/result.h"
 
 #include <cstdint>
 #include <functional>

@@ -3,8 +3,8 @@
 // The suite's code page. Texts are kept as raw Windows-1252 bytes everywhere in
 // the core; these conversions run only where a person sees or types a text.
 
-#include "store/bytes.h"
-#include "store/result.h"
+#include "base/bytes.h"
+#include "base/result.h"
 
 #include <string>
 #include <string_view>

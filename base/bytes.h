@@ -5,7 +5,7 @@
 // buffer and written in one go. Neither side ever touches bytes outside its
 // buffer, and every failure names the file and the byte offset.
 
-#include "store/result.h"
+#include "base/result.h"
 
 #include <cstddef>
 #include <cstdint>

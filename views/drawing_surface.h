@@ -29,7 +29,7 @@
 // Texts are in the suite's code page (Windows-1252), like every text of the
 // core; a surface converts them for display.
 
-#include "store/bytes.h"
+#include "base/bytes.h"
 
 #include <cstdint>
 

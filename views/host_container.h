@@ -8,7 +8,7 @@
 // reported back to the caller. Texts crossing this interface are in the
 // suite's code page, like every text of the core; the Qt side converts.
 
-#include "store/result.h"
+#include "base/result.h"
 
 #include <cstdint>
 #include <span>

@@ -4,8 +4,8 @@
 // from Windows machines, so kind folders and file names are matched without
 // regard to case, and listings are sorted so that every load is deterministic.
 
-#include "store/file_system.h"
-#include "store/result.h"
+#include "base/file_system.h"
+#include "base/result.h"
 
 #include <cstdint>
 #include <optional>

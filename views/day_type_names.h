@@ -6,7 +6,7 @@
 // to every schedule (and calendar) it creates. The rename utility leaves all
 // texts empty.
 
-#include "store/bytes.h"
+#include "base/bytes.h"
 
 #include <array>
 #include <cstddef>

@@ -1,6 +1,6 @@
-#include "store/project.h"
+#include "records/project.h"
 
-#include "store/codepage.h"
+#include "base/codepage.h"
 
 #include <algorithm>
 #include <climits>

@@ -2,7 +2,7 @@
 
 // The suite's text table and its log sink.
 
-#include "store/bytes.h"
+#include "base/bytes.h"
 
 #include <cstdint>
 #include <functional>

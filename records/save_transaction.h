@@ -39,10 +39,10 @@
 // work folder and its files take the project folder's group and group
 // permissions, so that every member of the group can save after another.
 
-#include "store/file_system.h"
-#include "store/project.h"
-#include "store/result.h"
-#include "store/texts.h"
+#include "base/file_system.h"
+#include "records/project.h"
+#include "base/result.h"
+#include "base/texts.h"
 
 #include <functional>
 #include <memory>

@@ -2,15 +2,11 @@
 
 // Turning typed and stored texts into values.
 
-#include "store/bytes.h"
+#include "base/bytes.h"
 
 #include <cstdint>
 
 namespace vel {
-
-// A time as the operator types it ("8:30", "0830", "9", "8,5") in minutes of
-// the day, bounded to 0..1440. Anything unreadable counts as 0.
-std::int16_t TimeTextToMinutes(const AnsiText& text);
 
 // Field `index` (from 0) of a text whose fields are split by `separator`. An
 // empty separator on entry is replaced by Tab or ";" when the text holds one,
