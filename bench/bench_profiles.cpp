@@ -7,7 +7,7 @@
 
 #include "bench/largest_schedule.h"
 #include "base/file_system.h"
-#include "store/profiles/route_profile_store.h"
+#include "project/route_profile_store.h"
 
 #include <cstdio>
 #include <string>

@@ -2,7 +2,7 @@
 
 #include "bench_project.h"
 
-#include "app/main/rename_commands.h"
+#include "project/rename_commands.h"
 
 #include <benchmark/benchmark.h>
 

@@ -5,7 +5,7 @@
 #include "bench_project.h"
 
 #include "records/save_transaction.h"
-#include "store/profiles/suite.h"
+#include "project/suite.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 // Profile files with their schedule: decoding never fails unsafely, and a
 // profile that decodes whole is written back byte for byte.
 
-#include "store/profiles/route_profile_store.h"
+#include "project/route_profile_store.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 #include "app/main/command_line.h"
 
-#include "app/main/project_check.h"
-#include "app/main/rename_commands.h"
+#include "project/project_check.h"
+#include "project/rename_commands.h"
 #include "base/codepage.h"
 #include "records/save_transaction.h"
 #include "records/project.h"

@@ -1,8 +1,8 @@
 #include "app/main/main_window.h"
 
-#include "app/main/project_check.h"
+#include "project/project_check.h"
 #include "app/main/prompt.h"
-#include "app/main/rename_commands.h"
+#include "project/rename_commands.h"
 #include "base/codepage.h"
 
 #include <QApplication>

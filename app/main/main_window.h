@@ -14,8 +14,8 @@
 // receivers (or the other way round) is saved half only when the operator
 // chooses so.
 
-#include "app/main/rename_commands.h"
-#include "store/profiles/suite.h"
+#include "project/rename_commands.h"
+#include "project/suite.h"
 
 #include <QIcon>
 #include <QWidget>

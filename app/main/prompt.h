@@ -4,7 +4,7 @@
 // tests can answer them. The default asks through the input box and the
 // message box, both titled with the application's title.
 
-#include "app/main/rename_commands.h"
+#include "project/rename_commands.h"
 
 #include <QString>
 

@@ -16,7 +16,7 @@
 // The store's headers come before any Qt header: Qt defines "forever" as a
 // macro, a name the store uses.
 #include "base/file_system.h"
-#include "store/profiles/route_profile_store.h"
+#include "project/route_profile_store.h"
 
 #include "examples/VelCalendarView/calendar_edit.h"
 #include "examples/VelCalendarView/calendar_window.h"

@@ -9,7 +9,7 @@
 
 #include "examples/VelScheduleEditor/schedule_editor_window.h"
 #include "base/file_system.h"
-#include "store/profiles/route_profile_store.h"
+#include "project/route_profile_store.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

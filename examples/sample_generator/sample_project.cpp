@@ -1,9 +1,9 @@
 #include "examples/sample_generator/sample_project.h"
 
 #include "schedule/time_schedule.h"
-#include "store/profiles/route_profile_store.h"
+#include "project/route_profile_store.h"
 #include "records/project.h"
-#include "store/receiver_store.h"
+#include "project/receiver_store.h"
 #include "records/record.h"
 
 #include <array>

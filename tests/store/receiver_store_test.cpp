@@ -1,4 +1,4 @@
-#include "store/receiver_store.h"
+#include "project/receiver_store.h"
 
 #include "records/save_transaction.h"
 #include "test_util.h"

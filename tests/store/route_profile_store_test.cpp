@@ -1,4 +1,4 @@
-#include "store/profiles/route_profile_store.h"
+#include "project/route_profile_store.h"
 
 #include "records/save_transaction.h"
 #include "test_util.h"

@@ -3,7 +3,7 @@
 
 #include "records/save_transaction.h"
 
-#include "store/profiles/suite.h"
+#include "project/suite.h"
 #include "test_util.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "test_util.h"
 
-#include "store/profiles/route_profile_store.h"
-#include "store/receiver_store.h"
+#include "project/route_profile_store.h"
+#include "project/receiver_store.h"
 #include "records/save_transaction.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 // Projects on disk for the tests of the commands, the window and the
 // command line.
 
-#include "store/profiles/suite.h"
+#include "project/suite.h"
 #include "tests/store/test_util.h"
 
 #include <memory>

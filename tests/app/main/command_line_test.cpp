@@ -1,6 +1,6 @@
 #include "app/main/command_line.h"
 
-#include "app/main/rename_commands.h"
+#include "project/rename_commands.h"
 #include "app_test_util.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "app/main/main_window.h"
 
 #include "app/main/prompt.h"
-#include "app/main/rename_commands.h"
+#include "project/rename_commands.h"
 #include "app_test_util.h"
 #include "base/codepage.h"
 

@@ -4,7 +4,7 @@
 
 #include "app/main/command_line.h"
 #include "app/main/main_window.h"
-#include "app/main/project_check.h"
+#include "project/project_check.h"
 #include "app/main/prompt.h"
 #include "app_test_util.h"
 #include "records/save_transaction.h"

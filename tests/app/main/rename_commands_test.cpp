@@ -1,4 +1,4 @@
-#include "app/main/rename_commands.h"
+#include "project/rename_commands.h"
 
 #include "app_test_util.h"
 

@@ -1,6 +1,6 @@
 #include "examples/sample_generator/sample_project.h"
 
-#include "app/main/rename_commands.h"
+#include "project/rename_commands.h"
 #include "app_test_util.h"
 
 #include "base/codepage.h"

@@ -1,5 +1,5 @@
 #include "examples/VelScheduleEditor/schedule_editor_window.h"
-#include "store/profiles/route_profile_store.h"
+#include "project/route_profile_store.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "store/profiles/suite.h"
+#include "project/suite.h"
 
 #include "records/project.h"
 #include "records/save_transaction.h"

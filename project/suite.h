@@ -4,8 +4,8 @@
 // and route profile tables, and the services the stores use. One object per
 // program run; a test makes a fresh one.
 
-#include "store/profiles/route_profile_store.h"
-#include "store/receiver_store.h"
+#include "project/route_profile_store.h"
+#include "project/receiver_store.h"
 #include "base/server_command.h"
 #include "records/store_context.h"
 #include "base/texts.h"

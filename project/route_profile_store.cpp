@@ -1,4 +1,4 @@
-#include "store/profiles/route_profile_store.h"
+#include "project/route_profile_store.h"
 
 #include "base/codepage.h"
 #include "base/text_conversions.h"

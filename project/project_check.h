@@ -5,8 +5,8 @@
 // (references), and what a rename would change before it is saved (preview).
 // No widget and no Qt: the command line and the window both use these.
 
-#include "app/main/rename_commands.h"
-#include "store/profiles/suite.h"
+#include "project/rename_commands.h"
+#include "project/suite.h"
 
 #include <cstdint>
 #include <string>

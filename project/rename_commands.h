@@ -10,7 +10,7 @@
 // is refused before anything changes: a character outside the code page, a
 // NUL or any other control character, more than 32767 bytes.
 
-#include "store/profiles/suite.h"
+#include "project/suite.h"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "app/main/project_check.h"
+#include "project/project_check.h"
 
 #include "base/codepage.h"
 #include "records/save_transaction.h"
