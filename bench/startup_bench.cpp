@@ -4,8 +4,8 @@
 
 #include "bench_project.h"
 
-#include "app/main/main_window.h"
-#include "app/main/prompt.h"
+#include "gui/main_window.h"
+#include "gui/prompt.h"
 
 #include <benchmark/benchmark.h>
 

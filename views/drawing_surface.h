@@ -2,7 +2,7 @@
 
 // The surface a view draws on: the schedule editor (cTimeSchedule) and the
 // calendar month view (cCalendar) draw only through this interface. A host
-// window owns the real surface (app/views has the Qt one); tests use a
+// window owns the real surface (gui/ has the Qt one); tests use a
 // recording surface.
 //
 // Coordinates are surface pixels, x to the right and y downwards, (0, 0) at

@@ -13,14 +13,11 @@
 // display: status 0 saved, 1 not saved (the reason on standard error), 2 a
 // wrong command line.
 
-// The store's headers come before any Qt header: Qt defines "forever" as a
-// macro, a name the store uses.
 #include "base/file_system.h"
+#include "calendar/calendar_edit.h"
+#include "calendar/view_options.h"
+#include "gui/calendar_window.h"
 #include "project/route_profile_store.h"
-
-#include "examples/VelCalendarView/calendar_edit.h"
-#include "examples/VelCalendarView/calendar_window.h"
-#include "examples/VelCalendarView/view_options.h"
 
 #include <QApplication>
 

@@ -7,7 +7,7 @@
 // mouse operations; --screenshot saves the drawing surface, in surface
 // pixels, as a PNG and ends the program instead of showing the window.
 
-#include "examples/VelScheduleEditor/schedule_editor_window.h"
+#include "gui/schedule_editor_window.h"
 #include "base/file_system.h"
 #include "project/route_profile_store.h"
 

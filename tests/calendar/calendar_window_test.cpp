@@ -1,5 +1,5 @@
 #include "calendar/calendar_dates.h"
-#include "examples/VelCalendarView/calendar_window.h"
+#include "gui/calendar_window.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/main/command_line.h"
+#include "app/command_line.h"
 
 #include "project/rename_commands.h"
 #include "app_test_util.h"

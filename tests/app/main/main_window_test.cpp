@@ -1,6 +1,6 @@
-#include "app/main/main_window.h"
+#include "gui/main_window.h"
 
-#include "app/main/prompt.h"
+#include "gui/prompt.h"
 #include "project/rename_commands.h"
 #include "app_test_util.h"
 #include "base/codepage.h"

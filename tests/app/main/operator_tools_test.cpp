@@ -2,10 +2,10 @@
 // the project's location and the exit status of an unfinished save, through
 // the command line (in process with RunCommand, or the program itself).
 
-#include "app/main/command_line.h"
-#include "app/main/main_window.h"
+#include "app/command_line.h"
+#include "gui/main_window.h"
 #include "project/project_check.h"
-#include "app/main/prompt.h"
+#include "gui/prompt.h"
 #include "app_test_util.h"
 #include "records/save_transaction.h"
 

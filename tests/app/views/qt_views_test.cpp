@@ -1,5 +1,5 @@
-#include "app/views/qt_drawing_surface.h"
-#include "app/views/qt_host_bridge.h"
+#include "gui/qt_drawing_surface.h"
+#include "gui/qt_host_bridge.h"
 #include "schedule/time_schedule.h"
 #include "tests/app/views/test_hosts.h"
 

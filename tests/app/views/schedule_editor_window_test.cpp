@@ -1,4 +1,4 @@
-#include "examples/VelScheduleEditor/schedule_editor_window.h"
+#include "gui/schedule_editor_window.h"
 #include "project/route_profile_store.h"
 
 #include <gtest/gtest.h>

@@ -8,16 +8,13 @@
 // view operations. Like a suite host it fills the suite texts of the weekday
 // headings (611 to 617) and the short day-type names itself.
 
-// The core's headers come before any Qt header: Qt defines "forever" as a
-// macro, a name the store uses.
+#include "base/texts.h"
 #include "calendar/calendar.h"
 #include "calendar/holiday_tables.h"
-#include "views/day_type_names.h"
+#include "gui/qt_drawing_surface.h"
+#include "gui/qt_host_bridge.h"
 #include "schedule/time_schedule.h"
-#include "base/texts.h"
-
-#include "app/views/qt_drawing_surface.h"
-#include "app/views/qt_host_bridge.h"
+#include "views/day_type_names.h"
 
 #include <QImage>
 #include <QString>

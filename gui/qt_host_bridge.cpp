@@ -1,4 +1,4 @@
-#include "app/views/qt_host_bridge.h"
+#include "gui/qt_host_bridge.h"
 
 #include "base/codepage.h"
 

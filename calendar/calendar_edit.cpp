@@ -1,4 +1,4 @@
-#include "examples/VelCalendarView/calendar_edit.h"
+#include "calendar/calendar_edit.h"
 
 namespace vel {
 

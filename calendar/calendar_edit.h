@@ -5,7 +5,7 @@
 // --save.
 
 #include "calendar/calendar.h"
-#include "examples/VelCalendarView/view_options.h"
+#include "calendar/view_options.h"
 #include "base/file_system.h"
 #include "base/result.h"
 

@@ -6,8 +6,8 @@
 // scroll bar and the drawing surface) and passes its host container and its
 // surface on every call of the schedule's view operations.
 
-#include "app/views/qt_drawing_surface.h"
-#include "app/views/qt_host_bridge.h"
+#include "gui/qt_drawing_surface.h"
+#include "gui/qt_host_bridge.h"
 #include "views/day_type_names.h"
 #include "schedule/time_schedule.h"
 

@@ -1,4 +1,4 @@
-#include "view_options.h"
+#include "calendar/view_options.h"
 
 #include "calendar/calendar_dates.h"
 

@@ -2,8 +2,8 @@
 // project. Without a command it opens its window; with one it works on the
 // command line and needs no display.
 
-#include "app/main/command_line.h"
-#include "app/main/main_window.h"
+#include "app/command_line.h"
+#include "gui/main_window.h"
 
 #include <iostream>
 #include <string>

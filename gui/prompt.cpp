@@ -1,4 +1,4 @@
-#include "app/main/prompt.h"
+#include "gui/prompt.h"
 
 #include <QInputDialog>
 #include <QMessageBox>

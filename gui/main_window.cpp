@@ -1,7 +1,7 @@
-#include "app/main/main_window.h"
+#include "gui/main_window.h"
 
 #include "project/project_check.h"
-#include "app/main/prompt.h"
+#include "gui/prompt.h"
 #include "project/rename_commands.h"
 #include "base/codepage.h"
 

@@ -1,9 +1,7 @@
-// The store's headers come before any Qt header: Qt defines "forever" as a
-// macro, a name the store uses.
-#include "examples/VelCalendarView/calendar_window.h"
+#include "gui/calendar_window.h"
 
-#include "examples/VelCalendarView/calendar_edit.h"
-#include "examples/VelCalendarView/view_options.h"
+#include "calendar/calendar_edit.h"
+#include "calendar/view_options.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "app/views/qt_drawing_surface.h"
+#include "gui/qt_drawing_surface.h"
 
 #include "base/codepage.h"
 
