@@ -1,5 +1,4 @@
 #include "schedule/time_schedule.h"
-#include "schedule/time_text.h"
 
 #include "tests/schedule/schedule_test_support.h"
 
@@ -182,14 +181,6 @@ TEST_F(ScheduleView, PointToMinuteLimitsAndAxes)
         ASSERT_GE(*cTimeScheduleTestAccess::PointToMinute(s, host, 100, y, axis), 0);
         EXPECT_EQ(axis, want) << y;
     }
-}
-
-TEST(ScheduleTimeText, MinutesAsTwoDigitHoursAndMinutes)
-{
-    EXPECT_EQ(MinutesToTimeText(0), "00:00");
-    EXPECT_EQ(MinutesToTimeText(425), "07:05");
-    EXPECT_EQ(MinutesToTimeText(1440), "24:00");
-    EXPECT_EQ(MinutesToTimeText(1439), "23:59");
 }
 
 TEST_F(ScheduleView, PaintDrawsHourLinesSeparatorsAndTheAxes)

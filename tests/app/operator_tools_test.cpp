@@ -6,7 +6,7 @@
 #include "gui/main_window.h"
 #include "project/project_check.h"
 #include "gui/prompt.h"
-#include "app_test_util.h"
+#include "tests/support/test_project.h"
 #include "records/save_transaction.h"
 
 #include <QJsonArray>

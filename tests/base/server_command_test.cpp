@@ -1,6 +1,6 @@
 #include "base/server_command.h"
 
-#include "test_util.h"
+#include "tests/support/test_util.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "gui/qt_drawing_surface.h"
 #include "gui/qt_host_bridge.h"
 #include "schedule/time_schedule.h"
-#include "tests/app/views/test_hosts.h"
+#include "tests/gui/test_hosts.h"
 
 #include <gtest/gtest.h>
 

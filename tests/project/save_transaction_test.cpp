@@ -4,7 +4,7 @@
 #include "records/save_transaction.h"
 
 #include "project/suite.h"
-#include "test_util.h"
+#include "tests/support/test_util.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,4 @@
-#include "test_util.h"
-
-#include "project/route_profile_store.h"
-#include "project/receiver_store.h"
-#include "records/save_transaction.h"
+#include "tests/support/test_util.h"
 
 #include <gtest/gtest.h>
 
@@ -72,47 +68,6 @@ std::vector<std::string> Names(const std::string& folder)
     for (const auto& e : fs::directory_iterator(folder)) out.push_back(e.path().filename().string());
     std::sort(out.begin(), out.end());
     return out;
-}
-
-Status Recover(const std::string& projectPath)
-{
-    return RecoverSaves(RealFileSystem(), projectPath, {ProfileKind(), ReceiverKind()}, {});
-}
-
-void KillAtEveryOperation(const std::string& projectPath, const std::string& folder,
-                          const std::map<std::string, ByteBuffer>& before,
-                          const std::map<std::string, ByteBuffer>& after,
-                          const std::function<bool(FileSystem&)>& save, long minRuns)
-{
-    bool sawNew = false;
-    for (long k = 1;; ++k) {
-        ASSERT_LT(k, 1000) << "the save never ran to its end";
-        for (const auto& name : Names(folder)) fs::remove(fs::path(folder) / name);
-        for (const auto& [name, data] : before) WriteBytes(folder + "/" + name, data);
-        const pid_t pid = ::fork();
-        ASSERT_NE(pid, -1);
-        if (pid == 0) {
-            FaultInjectingFileSystem faulty(RealFileSystem());
-            faulty.OnOperation([k](long n, const std::string&) {
-                if (n == k) ::_exit(9);
-            });
-            ::_exit(save(faulty) ? 0 : 4);
-        }
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        ASSERT_TRUE(WIFEXITED(status));
-        const int code = WEXITSTATUS(status);
-        ASSERT_TRUE(code == 0 || code == 9) << "the save failed without being killed, at operation " << k;
-        ASSERT_TRUE(Recover(projectPath).ok());
-        const auto now = Snapshot(folder);
-        EXPECT_TRUE(now == before || now == after) << "killed at operation " << k;
-        sawNew = sawNew || now == after;
-        if (code == 0) {
-            EXPECT_GE(k, minRuns);
-            break;
-        }
-    }
-    EXPECT_TRUE(sawNew);
 }
 
 int RunAsNobody(const std::vector<unsigned>& groups, unsigned mask, const std::function<int()>& body)

@@ -1,7 +1,7 @@
 #include "app/command_line.h"
 
 #include "project/rename_commands.h"
-#include "app_test_util.h"
+#include "tests/support/test_project.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "examples/sample_generator/sample_project.h"
 
 #include "project/rename_commands.h"
-#include "app_test_util.h"
+#include "tests/support/test_project.h"
 
 #include "base/codepage.h"
 

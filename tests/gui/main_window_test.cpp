@@ -2,7 +2,7 @@
 
 #include "gui/prompt.h"
 #include "project/rename_commands.h"
-#include "app_test_util.h"
+#include "tests/support/test_project.h"
 #include "base/codepage.h"
 
 #include <QApplication>

@@ -1,6 +1,7 @@
 #pragma once
 
-// Temporary project folders and file helpers for the store tests.
+// Temporary folders, file and byte helpers, a recording log and server, and
+// child processes that die or run as another user, for the tests.
 
 #include "base/bytes.h"
 #include "base/file_system.h"
@@ -46,21 +47,6 @@ struct LogRecorder {
         return [this](const std::string& line) { lines.push_back(line); };
     }
 };
-
-// Finishes or throws away what interrupted saves left in the project, as
-// the program does at start-up.
-Status Recover(const std::string& projectPath);
-
-// Kills a child process at file operation k = 1, 2, ... of `save` (which runs
-// in the child, is handed the counting file system to save through, and
-// returns whether it wrote), until a save runs to its end. Before each run
-// `folder` is laid out as `before`; after each, what an interrupted save left
-// is finished by the recovery step, and the folder must hold exactly `before`
-// or exactly `after`. Expects at least `minRuns` runs and the new set seen.
-void KillAtEveryOperation(const std::string& projectPath, const std::string& folder,
-                          const std::map<std::string, ByteBuffer>& before,
-                          const std::map<std::string, ByteBuffer>& after,
-                          const std::function<bool(FileSystem&)>& save, long minRuns);
 
 // Runs `body` in a child process that has dropped to the user nobody,
 // member of the given groups, with the given umask; returns the child's exit

@@ -1,7 +1,7 @@
 #include "project/route_profile_store.h"
 
 #include "records/save_transaction.h"
-#include "test_util.h"
+#include "tests/support/test_project.h"
 
 #include <gtest/gtest.h>
 

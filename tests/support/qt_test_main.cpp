@@ -1,5 +1,5 @@
-// The tests of the main window need a QApplication; they run on the offscreen
-// platform unless another one is asked for.
+// The tests that need a QApplication (the windows, the Qt views) run on the
+// offscreen platform unless another one is asked for.
 
 #include <QApplication>
 #include <gtest/gtest.h>

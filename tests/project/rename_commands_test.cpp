@@ -1,6 +1,6 @@
 #include "project/rename_commands.h"
 
-#include "app_test_util.h"
+#include "tests/support/test_project.h"
 
 #include "records/save_transaction.h"
 
