@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -83,10 +84,10 @@ void PrintProfiles(const Suite& suite, bool json, std::ostream& out)
 {
     const RouteProfileStore& t = suite.ProfileTable;
     QJsonArray rows;
-    for (std::int16_t i = 0; i < t.NumberOfRouteProfiles; ++i) {
-        const RouteProfile& p = t.at(static_cast<std::size_t>(i));
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        const RouteProfile& p = t.at(i);
         if (json)
-            rows.append(QJsonObject{{"index", i},
+            rows.append(QJsonObject{{"index", static_cast<int>(i)},
                                     {"profileNumber", p.ProfileNumber()},
                                     {"enabled", p.Enabled() != 0},
                                     {"name", Unicode(p.Name())}});
@@ -101,10 +102,10 @@ void PrintReceivers(const Suite& suite, bool json, std::ostream& out)
 {
     const ReceiverStore& t = suite.ReceiverTable;
     QJsonArray rows;
-    for (std::int16_t i = 0; i < t.NumberOfReceivers; ++i) {
-        const Receiver& r = t.at(static_cast<std::size_t>(i));
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        const Receiver& r = t.at(i);
         if (json)
-            rows.append(QJsonObject{{"index", i}, {"enabled", r.Enabled() != 0}, {"name", Unicode(r.Name())}});
+            rows.append(QJsonObject{{"index", static_cast<int>(i)}, {"enabled", r.Enabled() != 0}, {"name", Unicode(r.Name())}});
         else
             out << i << '\t' << (r.Enabled() != 0 ? 1 : 0) << '\t' << Column(r.Name()) << '\n';
     }
@@ -182,15 +183,16 @@ int PrintReferences(const Suite& suite, const std::string& nameUtf8, bool json, 
     if (name) {
         refs = FindReferences(suite, *name);
         const AnsiText upper = UpperCaseAnsi(*name);
-        for (std::int16_t i = 0; i < suite.ReceiverTable.NumberOfReceivers && !known; ++i)
-            known = UpperCaseAnsi(suite.ReceiverTable.at(static_cast<std::size_t>(i)).Name()) == upper;
+        const auto& receivers = suite.ReceiverTable.Entries();
+        known = std::any_of(receivers.begin(), receivers.end(),
+                            [&](const ReceiverEntry& r) { return UpperCaseAnsi(r.record.Name()) == upper; });
     }
     if (!known)
         Complain(err, "no receiver is named \"" + nameUtf8 + "\"; the profiles' receiver lists were searched all the same");
 
     QJsonArray rows;
     for (const Reference& r : refs) {
-        const RouteProfile& p = suite.ProfileTable.at(static_cast<std::size_t>(r.slot));
+        const RouteProfile& p = suite.ProfileTable.at(r.slot);
         if (json)
             rows.append(QJsonObject{{"profileNumber", p.ProfileNumber()},
                                     {"profile", Unicode(p.Name())},
@@ -237,18 +239,18 @@ int Refusal(const RenameOutcome& outcome, std::ostream& err)
     return ExitRefused;
 }
 
-void PrintPreview(const Suite& suite, bool profile, std::int16_t slot, const RenamePreview& preview,
+void PrintPreview(const Suite& suite, bool profile, std::size_t index, const RenamePreview& preview,
                   std::ostream& out, std::ostream& err)
 {
     if (profile) {
-        const RouteProfile& p = suite.ProfileTable.at(static_cast<std::size_t>(slot));
+        const RouteProfile& p = suite.ProfileTable.at(index);
         out << "profile\t" << p.ProfileNumber() << '\t' << Column(preview.oldName) << '\t' << Column(p.Name())
             << '\n';
     } else {
         out << "receiver\t" << Column(preview.oldName) << '\t'
-            << Column(suite.ReceiverTable.at(static_cast<std::size_t>(slot)).Name()) << '\n';
+            << Column(suite.ReceiverTable.at(index).Name()) << '\n';
         for (const ListChange& c : preview.lists) {
-            const RouteProfile& p = suite.ProfileTable.at(static_cast<std::size_t>(c.slot));
+            const RouteProfile& p = suite.ProfileTable.at(c.slot);
             out << "list\t" << p.ProfileNumber() << '\t' << Column(p.Name()) << '\t' << c.list << '\t'
                 << Column(c.before) << '\t' << Column(c.after) << '\n';
         }
@@ -337,7 +339,7 @@ int RenameAndSave(Suite& suite, const Invocation& inv, std::ostream& out, std::o
     }
     if (outcome.itemsLeftAlone > 0) Complain(err, "note: " + DescribeItemsLeftAlone(outcome, inv.oldName));
     if (inv.dryRun) {
-        PrintPreview(suite, profile, slot, *preview, out, err);
+        PrintPreview(suite, profile, static_cast<std::size_t>(slot), *preview, out, err);
         return ExitDone;
     }
 

@@ -18,7 +18,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include <functional>
+#include <optional>
 #include <utility>
 
 namespace vel {
@@ -55,27 +55,40 @@ QMargins MarginsAround(const QRect& inner, const QSize& outer)
 
 QString Shown(const AnsiText& name) { return QString::fromStdString(Cp1252ToUtf8(name)); }
 
-// A list row. Rows sort by their text without regard to case (as the tables
-// sort), equal texts by tag.
+// The table index a row carries.
+std::size_t TagOf(const QTreeWidgetItem& row) { return static_cast<std::size_t>(row.data(0, Qt::UserRole).toInt()); }
+
+// A list row: an entry's name, its Enabled image and its table index as
+// its tag. Rows sort as the tables sort (CompareUpper), equal names by tag,
+// so the list shows the table's order and a renamed row moves to the place
+// the next sort of the table gives it.
 class NameItem final : public QTreeWidgetItem {
 public:
-    NameItem(const QString& text, const QIcon& icon, int imageNumber, int tag)
+    NameItem(const AnsiText& name, const QIcon& icon, int imageNumber, int tag)
     {
-        setText(0, text);
+        SetName(name);
         setIcon(0, icon);
         setData(0, ImageNumberRole, imageNumber);
         setData(0, Qt::UserRole, tag);
         setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
     }
 
+    void SetName(const AnsiText& name)
+    {
+        m_name = name;
+        setText(0, Shown(name));
+    }
+
     bool operator<(const QTreeWidgetItem& other) const override
     {
-        const int c = QString::compare(text(0), other.text(0), Qt::CaseInsensitive);
+        const auto& row = static_cast<const NameItem&>(other);
+        const int c = CompareUpper(m_name, row.m_name);
         if (c != 0) return c < 0;
-        const int t = QString::compare(text(0), other.text(0), Qt::CaseSensitive);
-        if (t != 0) return t < 0;
-        return data(0, Qt::UserRole).toInt() < other.data(0, Qt::UserRole).toInt();
+        return TagOf(*this) < TagOf(row);
     }
+
+private:
+    AnsiText m_name;
 };
 
 QTreeWidget* MakeList(QGroupBox* frame, const char* name, const QRect& frameGeometry, const QRect& geometry)
@@ -103,21 +116,46 @@ QTreeWidget* MakeList(QGroupBox* frame, const char* name, const QRect& frameGeom
     return list;
 }
 
-void Fill(QTreeWidget* list, const SmallImageList& images, std::int16_t count,
-          const std::function<std::pair<const AnsiText&, std::int16_t>(std::size_t)>& entry)
+template <class Entries>
+void Fill(QTreeWidget* list, const SmallImageList& images, const Entries& entries)
 {
     list->setSortingEnabled(false);
     list->clear();
     QList<QTreeWidgetItem*> rows;
-    rows.reserve(count);
-    for (std::int16_t i = 0; i < count; ++i) {
-        const auto [name, enabled] = entry(static_cast<std::size_t>(i));
-        const int image = enabled != 0 ? 1 : 2;
-        rows.append(new NameItem(Shown(name), images.Image(image), image, i));
+    rows.reserve(static_cast<qsizetype>(entries.size()));
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const auto& record = entries[i].record;
+        const int image = record.Enabled() != 0 ? 1 : 2;
+        rows.append(new NameItem(record.Name(), images.Image(image), image, static_cast<int>(i)));
     }
     list->addTopLevelItems(rows);
     list->setSortingEnabled(true);
     list->sortItems(0, Qt::AscendingOrder);
+}
+
+// A receiver's place among the receivers of exactly its name, which keep
+// their order when the table is sorted: it names the receiver across a sort.
+struct SameNamePlace {
+    AnsiText name;
+    std::size_t before = 0; // receivers of that name ahead of it
+};
+
+SameNamePlace PlaceOf(const ReceiverStore& table, std::size_t index)
+{
+    SameNamePlace place{table.at(index).Name(), 0};
+    for (std::size_t i = 0; i < index; ++i)
+        if (table.at(i).Name() == place.name) ++place.before;
+    return place;
+}
+
+std::optional<std::size_t> IndexOf(const ReceiverStore& table, const SameNamePlace& place)
+{
+    std::size_t seen = 0;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        if (table.at(i).Name() != place.name) continue;
+        if (seen++ == place.before) return i;
+    }
+    return std::nullopt;
 }
 
 // F2, Return and the keypad's Enter, without Ctrl, Alt, Shift or Meta.
@@ -246,21 +284,9 @@ void MainWindow::FitInto(const QRect& available)
     resize(size().boundedTo((available.size() - FrameAllowance).expandedTo(minimumSize())));
 }
 
-void MainWindow::FillProfiles()
-{
-    const RouteProfileStore& t = m_suite.ProfileTable;
-    Fill(m_listProfiles, m_images, t.NumberOfRouteProfiles, [&](std::size_t i) {
-        return std::pair<const AnsiText&, std::int16_t>(t.at(i).Name(), t.at(i).Enabled());
-    });
-}
+void MainWindow::FillProfiles() { Fill(m_listProfiles, m_images, m_suite.ProfileTable.Entries()); }
 
-void MainWindow::FillReceivers()
-{
-    const ReceiverStore& t = m_suite.ReceiverTable;
-    Fill(m_listReceivers, m_images, t.NumberOfReceivers, [&](std::size_t i) {
-        return std::pair<const AnsiText&, std::int16_t>(t.at(i).Name(), t.at(i).Enabled());
-    });
-}
+void MainWindow::FillReceivers() { Fill(m_listReceivers, m_images, m_suite.ReceiverTable.Entries()); }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
@@ -301,7 +327,7 @@ void MainWindow::RenameSelected(QTreeWidget* list, const char* prompt,
         return;
     }
     if (outcome->result == RenameResult::Renamed) {
-        row->setText(0, Shown(outcome->newName));
+        static_cast<NameItem*>(row)->SetName(outcome->newName);
         if (list == m_listProfiles) {
             m_profilesUnsaved = true;
         } else {
@@ -343,20 +369,21 @@ bool MainWindow::Save(SavedKind kind)
     const bool receivers = kind != SavedKind::Profiles;
     // A receivers save sorts the table again, so the rows are filled anew and
     // every tag names its own entry; the selected receiver stays selected.
-    const Receiver* selected = nullptr;
-    if (QTreeWidgetItem* row = receivers ? SelectedRow(m_listReceivers) : nullptr)
-        selected = m_suite.ReceiverTable.Receivers[static_cast<std::size_t>(row->data(0, Qt::UserRole).toInt())].get();
+    std::optional<SameNamePlace> selected;
+    if (const QTreeWidgetItem* row = receivers ? SelectedRow(m_listReceivers) : nullptr)
+        selected = PlaceOf(m_suite.ReceiverTable, TagOf(*row));
 
     const SaveReport report = kind == SavedKind::Profiles    ? SaveProfiles(m_suite)
                               : kind == SavedKind::Receivers ? SaveReceivers(m_suite)
                                                              : SaveReceiversAndProfiles(m_suite);
     if (receivers) FillReceivers();
-    for (int r = 0; selected != nullptr && r < m_listReceivers->topLevelItemCount(); ++r) {
-        QTreeWidgetItem* row = m_listReceivers->topLevelItem(r);
-        if (m_suite.ReceiverTable.Receivers[static_cast<std::size_t>(row->data(0, Qt::UserRole).toInt())].get() ==
-            selected) {
-            m_listReceivers->setCurrentItem(row);
-            break;
+    if (const auto index = selected ? IndexOf(m_suite.ReceiverTable, *selected) : std::nullopt) {
+        for (int r = 0; r < m_listReceivers->topLevelItemCount(); ++r) {
+            QTreeWidgetItem* row = m_listReceivers->topLevelItem(r);
+            if (TagOf(*row) == *index) {
+                m_listReceivers->setCurrentItem(row);
+                break;
+            }
         }
     }
     if (report.written) {

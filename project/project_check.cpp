@@ -17,8 +17,8 @@ std::string Quoted(const AnsiText& name) { return "\"" + Cp1252ToUtf8(name) + "\
 template <class Each>
 void ForEachListItem(const RouteProfileStore& profiles, Each each)
 {
-    for (std::int16_t slot = 0; slot < profiles.NumberOfRouteProfiles; ++slot) {
-        const RouteProfile& p = profiles.at(static_cast<std::size_t>(slot));
+    for (std::size_t slot = 0; slot < profiles.size(); ++slot) {
+        const RouteProfile& p = profiles.at(slot);
         const AnsiText* lists[] = {&p.ReceiverList1(), &p.ReceiverList2()};
         for (int l = 0; l < 2; ++l) {
             const auto items = SplitReceiverList(*lists[l]);
@@ -26,6 +26,32 @@ void ForEachListItem(const RouteProfileStore& profiles, Each each)
         }
     }
 }
+
+// Values grouped by a key, the keys in the order they were first seen.
+template <class Key, class Value>
+class Groups {
+public:
+    void Add(const Key& key, Value value)
+    {
+        auto [it, fresh] = m_byKey.try_emplace(key);
+        if (fresh) m_order.push_back(key);
+        it->second.push_back(std::move(value));
+    }
+    bool Has(const Key& key) const { return m_byKey.count(key) != 0; }
+    // Each key that more than one value bears, with those values.
+    template <class Each>
+    void ForEachShared(Each each) const
+    {
+        for (const Key& key : m_order) {
+            const std::vector<Value>& values = m_byKey.at(key);
+            if (values.size() > 1) each(key, values);
+        }
+    }
+
+private:
+    std::map<Key, std::vector<Value>> m_byKey;
+    std::vector<Key> m_order;
+};
 
 void FindUnfinishedSaves(const Suite& suite, const LoadReport& report, std::vector<Finding>& out)
 {
@@ -132,55 +158,37 @@ std::vector<Finding> CheckProject(const Suite& suite, const LoadReport& report)
     }
     FindUnfinishedSaves(suite, report, out);
 
-    const ReceiverStore& receivers = suite.ReceiverTable;
-    const RouteProfileStore& profiles = suite.ProfileTable;
-
     // Receiver names in upper case, each with the names bearing it.
-    std::map<AnsiText, std::vector<AnsiText>> byUpper;
-    std::vector<AnsiText> upperOrder;
-    for (std::int16_t i = 0; i < receivers.NumberOfReceivers; ++i) {
-        const AnsiText& name = receivers.at(static_cast<std::size_t>(i)).Name();
-        auto [it, fresh] = byUpper.try_emplace(UpperCaseAnsi(name));
-        if (fresh) upperOrder.push_back(it->first);
-        it->second.push_back(name);
-    }
+    Groups<AnsiText, AnsiText> receiversByUpper;
+    for (const ReceiverEntry& r : suite.ReceiverTable.Entries())
+        receiversByUpper.Add(UpperCaseAnsi(r.record.Name()), r.record.Name());
 
     // An empty item names nothing (a rename keeps it as it is), so it is no finding.
-    ForEachListItem(profiles, [&](std::int16_t, const RouteProfile& p, int list, int position, std::string_view item) {
-        if (item.empty() || byUpper.count(UpperCaseAnsi(item)) != 0) return;
-        out.push_back({Finding::Kind::NoReceiver, {}, {}, {p.ProfileNumber()}, {p.Name()}, list, position,
-                       AnsiText(item)});
+    ForEachListItem(suite.ProfileTable,
+                    [&](std::size_t, const RouteProfile& p, int list, int position, std::string_view item) {
+                        if (item.empty() || receiversByUpper.Has(UpperCaseAnsi(item))) return;
+                        out.push_back({Finding::Kind::NoReceiver, {}, {}, {p.ProfileNumber()}, {p.Name()}, list,
+                                       position, AnsiText(item)});
+                    });
+
+    receiversByUpper.ForEachShared([&](const AnsiText&, const std::vector<AnsiText>& names) {
+        out.push_back({Finding::Kind::ReceiversSameName, {}, {}, {}, names, 0, 0, {}});
     });
 
-    for (const AnsiText& upper : upperOrder) {
-        const auto& names = byUpper[upper];
-        if (names.size() > 1) out.push_back({Finding::Kind::ReceiversSameName, {}, {}, {}, names, 0, 0, {}});
-    }
-
-    std::map<AnsiText, std::vector<std::int16_t>> byName;
-    std::vector<AnsiText> nameOrder;
-    std::map<std::int16_t, std::vector<AnsiText>> byNumber;
-    std::vector<std::int16_t> numberOrder;
-    for (std::int16_t i = 0; i < profiles.NumberOfRouteProfiles; ++i) {
-        const RouteProfile& p = profiles.at(static_cast<std::size_t>(i));
-        auto [n, freshName] = byName.try_emplace(p.Name());
-        if (freshName) nameOrder.push_back(p.Name());
-        n->second.push_back(p.ProfileNumber());
+    Groups<AnsiText, std::int16_t> profilesByName;
+    Groups<std::int16_t, AnsiText> profilesByNumber;
+    for (const RouteProfileEntry& e : suite.ProfileTable.Entries()) {
+        const RouteProfile& p = e.record;
+        profilesByName.Add(p.Name(), p.ProfileNumber());
         // 0 and below are no numbers: a save draws a fresh one.
-        if (p.ProfileNumber() <= 0) continue;
-        auto [m, freshNumber] = byNumber.try_emplace(p.ProfileNumber());
-        if (freshNumber) numberOrder.push_back(p.ProfileNumber());
-        m->second.push_back(p.Name());
+        if (p.ProfileNumber() > 0) profilesByNumber.Add(p.ProfileNumber(), p.Name());
     }
-    for (const AnsiText& name : nameOrder) {
-        const auto& numbers = byName[name];
-        if (numbers.size() > 1) out.push_back({Finding::Kind::ProfilesSameName, {}, {}, numbers, {name}, 0, 0, {}});
-    }
-    for (const std::int16_t number : numberOrder) {
-        const auto& names = byNumber[number];
-        if (names.size() > 1)
-            out.push_back({Finding::Kind::ProfilesSameNumber, {}, {}, {number}, names, 0, 0, {}});
-    }
+    profilesByName.ForEachShared([&](const AnsiText& name, const std::vector<std::int16_t>& numbers) {
+        out.push_back({Finding::Kind::ProfilesSameName, {}, {}, numbers, {name}, 0, 0, {}});
+    });
+    profilesByNumber.ForEachShared([&](std::int16_t number, const std::vector<AnsiText>& names) {
+        out.push_back({Finding::Kind::ProfilesSameNumber, {}, {}, {number}, names, 0, 0, {}});
+    });
     return out;
 }
 
@@ -225,7 +233,7 @@ std::vector<Reference> FindReferences(const Suite& suite, const AnsiText& receiv
     const AnsiText upper = UpperCaseAnsi(receiverName);
     if (upper.empty()) return out;
     ForEachListItem(suite.ProfileTable,
-                    [&](std::int16_t slot, const RouteProfile&, int list, int position, std::string_view item) {
+                    [&](std::size_t slot, const RouteProfile&, int list, int position, std::string_view item) {
                         if (UpperCaseAnsi(item) == upper) out.push_back({slot, list, position, AnsiText(item)});
                     });
     return out;
@@ -233,11 +241,10 @@ std::vector<Reference> FindReferences(const Suite& suite, const AnsiText& receiv
 
 Result<RenamePreview> PreviewProfileRename(Suite& suite, std::int16_t slot, std::string_view newNameUtf8)
 {
-    RouteProfileStore& table = suite.ProfileTable;
-    if (slot < 0 || slot >= table.NumberOfRouteProfiles)
-        return IndexOutOfRange("RouteProfiles", slot, 0, table.NumberOfRouteProfiles - 1);
+    auto index = TableIndex("RouteProfiles", slot, suite.ProfileTable.size());
+    if (!index) return index.error();
     RenamePreview preview;
-    preview.oldName = table.at(static_cast<std::size_t>(slot)).Name();
+    preview.oldName = suite.ProfileTable.at(*index).Name();
     auto outcome = RenameProfile(suite, slot, newNameUtf8);
     if (!outcome) return outcome.error();
     preview.outcome = std::move(*outcome);
@@ -246,16 +253,15 @@ Result<RenamePreview> PreviewProfileRename(Suite& suite, std::int16_t slot, std:
 
 Result<RenamePreview> PreviewReceiverRename(Suite& suite, std::int16_t slot, std::string_view newNameUtf8)
 {
-    ReceiverStore& table = suite.ReceiverTable;
-    if (slot < 0 || slot >= table.NumberOfReceivers)
-        return IndexOutOfRange("Receivers", slot, 0, table.NumberOfReceivers - 1);
+    auto index = TableIndex("Receivers", slot, suite.ReceiverTable.size());
+    if (!index) return index.error();
     RenamePreview preview;
-    preview.oldName = table.at(static_cast<std::size_t>(slot)).Name();
+    preview.oldName = suite.ReceiverTable.at(*index).Name();
 
-    RouteProfileStore& profiles = suite.ProfileTable;
+    const RouteProfileStore& profiles = suite.ProfileTable;
     std::vector<ListChange> before;
-    for (std::int16_t j = 0; j < profiles.NumberOfRouteProfiles; ++j) {
-        const RouteProfile& p = profiles.at(static_cast<std::size_t>(j));
+    for (std::size_t j = 0; j < profiles.size(); ++j) {
+        const RouteProfile& p = profiles.at(j);
         before.push_back({j, 1, p.ReceiverList1(), {}});
         before.push_back({j, 2, p.ReceiverList2(), {}});
     }
@@ -264,7 +270,7 @@ Result<RenamePreview> PreviewReceiverRename(Suite& suite, std::int16_t slot, std
     preview.outcome = std::move(*outcome);
     if (preview.outcome.result != RenameResult::Renamed) return preview;
     for (ListChange& c : before) {
-        const RouteProfile& p = profiles.at(static_cast<std::size_t>(c.slot));
+        const RouteProfile& p = profiles.at(c.slot);
         const AnsiText& now = c.list == 1 ? p.ReceiverList1() : p.ReceiverList2();
         if (now == c.before) continue;
         c.after = now;

@@ -64,7 +64,7 @@ std::string DescribeStartUp(const Suite& suite, const LoadReport& report);
 
 // A profile list item that names a receiver.
 struct Reference {
-    std::int16_t slot = 0; // the profile's table slot
+    std::size_t slot = 0;  // the profile's table slot
     int list = 0;          // 1 or 2
     int position = 0;      // from 1
     AnsiText item;         // as written in the list
@@ -76,7 +76,7 @@ std::vector<Reference> FindReferences(const Suite& suite, const AnsiText& receiv
 
 // A profile list a receiver rename changes.
 struct ListChange {
-    std::int16_t slot = 0;
+    std::size_t slot = 0;
     int list = 0;
     AnsiText before;
     AnsiText after;

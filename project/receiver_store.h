@@ -1,18 +1,17 @@
 #pragma once
 
 // The receivers of the project: one file per receiver,
-// Receivers/Receiver_NNNN.dat, held in a fixed table sorted by name. The file
+// Receivers/Receiver_NNNN.dat, held in a table sorted by name. The file
 // number is only a position: a save writes the table as 0000 upward.
 
+#include "project/kind_store.h"
 #include "records/project.h"
 #include "records/record.h"
-#include "records/save_transaction.h"
-#include "records/store_context.h"
 
-#include <array>
 #include <cstdint>
-#include <memory>
-#include <set>
+#include <span>
+#include <string>
+#include <vector>
 
 namespace vel {
 
@@ -58,12 +57,39 @@ RecordLayout ReceiverV3Layout();
 // The receiver files: Receivers/Receiver_NNNN.dat, reloaded with "RR".
 const KindSpec& ReceiverKind();
 
-class ReceiverStore {
+// Decodes one receiver file (either version) into a version-4 receiver. An
+// unknown version is a BadFormat error whose message is the version; a file
+// that does not hold one whole record is an error naming the file and byte
+// offset.
+struct DecodedReceiver {
+    Receiver receiver;
+    std::int16_t version = 0;
+};
+Result<DecodedReceiver> DecodeReceiverFile(std::span<const std::uint8_t> data, const std::string& source);
+
+// The bytes of a version-4 receiver file.
+Result<ByteBuffer> EncodeReceiverFile(const Receiver& receiver, const std::string& target);
+
+// A receiver of the table.
+struct ReceiverEntry {
+    Receiver record;
+};
+
+// The receivers as a kind of record file (see KindStore): version 3 is read
+// and converted, the file number is only a position, the table is sorted
+// again before every save.
+struct ReceiverFiles {
+    using Record = Receiver;
+    using Entry = ReceiverEntry;
+    static constexpr bool SortedAtSave = true;
+    static const KindRules& Rules();
+    static Result<Entry> Decode(std::span<const std::uint8_t> file, const std::string& source);
+    static Result<ByteBuffer> Encode(const Entry& entry, const Receiver& record, const std::string& target);
+    static void TakeNumber(Receiver& /*record*/, std::int16_t /*number*/) {}
+};
+
+class ReceiverStore final : public KindStore<ReceiverFiles> {
 public:
-    static constexpr std::int16_t Capacity = 300;
-
-    ReceiverStore();
-
     // Replaces the table with the receivers on disk, sorted by name. Files
     // that cannot be used are passed over, logged and listed in the report.
     std::int16_t ReadAllReceivers(const StoreContext& ctx, LoadReport* report = nullptr);
@@ -73,46 +99,12 @@ public:
     // every file could be written.
     SaveReport SaveAllReceivers(const StoreContext& ctx);
 
-    // Stable sort of the slots in use by upper-cased name.
-    void SortReceivers();
+    std::int16_t NumberOfReceivers() const { return static_cast<std::int16_t>(size()); }
 
-    // The table as the files a save writes (numbered from 0000 in table
-    // order), each checked to read back as the receiver it came from. Sorts
-    // the table first.
-    Result<std::vector<NamedFile>> EncodeAll();
-
-    // The folder as last loaded or saved, to tell changes by other tools.
-    KindSnapshot& Loaded() { return m_loaded; }
-    // The files of that folder whose content the table holds.
-    const std::set<std::string>& Carried() const { return m_carried; }
-    // After a save of the whole table: every file on disk holds a receiver.
-    void SavedAll();
-
-    std::array<std::unique_ptr<Receiver>, Capacity> Receivers;
-    std::int16_t NumberOfReceivers = 0;
-
-    Receiver& at(std::size_t slot) { return *Receivers[slot]; }
-    const Receiver& at(std::size_t slot) const { return *Receivers[slot]; }
-
-private:
-    KindSnapshot m_loaded;
-    std::set<std::string> m_carried;
+protected:
+    // 0000 upward in table order.
+    Result<std::vector<std::int16_t>> FileNumbers(const StoreContext& ctx,
+                                                  const std::vector<std::string>& existing) override;
 };
-
-// Decodes one receiver file (either version) into a version-4 receiver and
-// returns the file's version. An unknown version is an error of code
-// BadFormat whose message is the version. On failure `receiver` holds what
-// was read so far.
-Result<std::int16_t> DecodeReceiverInto(std::span<const std::uint8_t> data, const std::string& source,
-                                        Receiver& receiver);
-// The same into a new receiver.
-struct DecodedReceiver {
-    Receiver receiver;
-    std::int16_t version = 0;
-};
-Result<DecodedReceiver> DecodeReceiverFile(std::span<const std::uint8_t> data, const std::string& source);
-
-// The bytes of a version-4 receiver file.
-Result<ByteBuffer> EncodeReceiverFile(const Receiver& receiver, const std::string& target);
 
 } // namespace vel

@@ -42,22 +42,25 @@ bool RefuseNewName(std::string_view newNameUtf8, RenameOutcome& outcome)
     return false;
 }
 
-template <class Store, class Entry>
-bool UpperNameTaken(const Store& table, std::int16_t count, std::int16_t slot, const AnsiText& upper, Entry entry)
+// Whether an entry of the table other than entry `except` satisfies `pred`.
+template <class Table, class Pred>
+bool AnyOtherEntry(const Table& table, std::size_t except, Pred pred)
 {
-    for (std::int16_t i = 0; i < count; ++i) {
-        if (i != slot && entry(table, i) == upper) return true;
-    }
+    for (std::size_t i = 0; i < table.size(); ++i)
+        if (i != except && pred(table.at(i))) return true;
     return false;
 }
 
-template <class Store, class Entry>
-bool NameTaken(const Store& table, std::int16_t count, std::int16_t slot, const AnsiText& name, Entry entry)
+// The slots of the entries named `nameUtf8` exactly.
+template <class Table>
+std::vector<std::int16_t> FindByName(const Table& table, std::string_view nameUtf8)
 {
-    for (std::int16_t i = 0; i < count; ++i) {
-        if (i != slot && entry(table, i).Name() == name) return true;
-    }
-    return false;
+    std::vector<std::int16_t> found;
+    auto name = Utf8ToCp1252(nameUtf8);
+    if (!name) return found;
+    for (std::size_t i = 0; i < table.size(); ++i)
+        if (table.at(i).Name() == *name) found.push_back(static_cast<std::int16_t>(i));
+    return found;
 }
 
 } // namespace
@@ -110,28 +113,33 @@ AnsiText RebuildReceiverList(const AnsiText& list, const AnsiText& oldName, cons
     return result;
 }
 
+Result<std::size_t> TableIndex(const char* table, std::int16_t slot, std::size_t size)
+{
+    if (slot < 0 || static_cast<std::size_t>(slot) >= size)
+        return IndexOutOfRange(table, slot, 0, static_cast<long long>(size) - 1);
+    return static_cast<std::size_t>(slot);
+}
+
 Result<RenameOutcome> RenameProfile(Suite& suite, std::int16_t slot, std::string_view newNameUtf8)
 {
     RouteProfileStore& table = suite.ProfileTable;
-    const std::int16_t count = table.NumberOfRouteProfiles;
-    if (slot < 0 || slot >= count) return IndexOutOfRange("RouteProfiles", slot, 0, count - 1);
+    auto index = TableIndex("RouteProfiles", slot, table.size());
+    if (!index) return index.error();
+    RouteProfile& profile = table.at(*index);
 
     RenameOutcome outcome;
     if (RefuseNewName(newNameUtf8, outcome)) return outcome;
-    if (outcome.newName == table.at(static_cast<std::size_t>(slot)).Name()) {
+    if (outcome.newName == profile.Name()) {
         outcome.result = RenameResult::SameName;
         return outcome;
     }
-    auto entry = [](const RouteProfileStore& t, std::int16_t i) -> const RouteProfile& {
-        return t.at(static_cast<std::size_t>(i));
-    };
-    if (NameTaken(table, count, slot, outcome.newName, entry)) {
+    if (AnyOtherEntry(table, *index, [&](const RouteProfile& p) { return p.Name() == outcome.newName; })) {
         outcome.result = RenameResult::Duplicate;
         outcome.message = DuplicateProfileMessage;
         outcome.newName.clear();
         return outcome;
     }
-    table.at(static_cast<std::size_t>(slot)).Name() = outcome.newName;
+    profile.Name() = outcome.newName;
     outcome.result = RenameResult::Renamed;
     return outcome;
 }
@@ -139,27 +147,23 @@ Result<RenameOutcome> RenameProfile(Suite& suite, std::int16_t slot, std::string
 Result<RenameOutcome> RenameReceiver(Suite& suite, std::int16_t slot, std::string_view newNameUtf8)
 {
     ReceiverStore& table = suite.ReceiverTable;
-    const std::int16_t count = table.NumberOfReceivers;
-    if (slot < 0 || slot >= count) return IndexOutOfRange("Receivers", slot, 0, count - 1);
+    auto index = TableIndex("Receivers", slot, table.size());
+    if (!index) return index.error();
 
     RenameOutcome outcome;
     if (RefuseNewName(newNameUtf8, outcome)) return outcome;
-    const AnsiText oldName = table.at(static_cast<std::size_t>(slot)).Name();
+    const AnsiText oldName = table.at(*index).Name();
     if (outcome.newName == oldName) {
         outcome.result = RenameResult::SameName;
         return outcome;
     }
     // Profiles name their receivers without regard to case, so a name that
     // differs from another receiver's only in case would be one name to them.
-    const AnsiText newUpper = UpperCaseAnsi(outcome.newName);
-    const AnsiText oldUpper = UpperCaseAnsi(oldName);
-    bool oldHasTwin = false;
-    auto entry = [&](const ReceiverStore& t, std::int16_t i) -> AnsiText {
-        return UpperCaseAnsi(t.at(static_cast<std::size_t>(i)).Name());
+    auto bearsUpper = [&table, &index](const AnsiText& upper) {
+        return AnyOtherEntry(table, *index, [&](const Receiver& r) { return UpperCaseAnsi(r.Name()) == upper; });
     };
-    for (std::int16_t i = 0; i < count; ++i)
-        if (i != slot && entry(table, i) == oldUpper) oldHasTwin = true;
-    if (UpperNameTaken(table, count, slot, newUpper, entry)) {
+    const bool oldHasTwin = bearsUpper(UpperCaseAnsi(oldName));
+    if (bearsUpper(UpperCaseAnsi(outcome.newName))) {
         outcome.result = RenameResult::Duplicate;
         outcome.message = DuplicateReceiverMessage;
         outcome.newName.clear();
@@ -173,9 +177,9 @@ Result<RenameOutcome> RenameReceiver(Suite& suite, std::int16_t slot, std::strin
         AnsiText list2;
     };
     std::vector<Rebuilt> rebuilt;
-    rebuilt.reserve(static_cast<std::size_t>(profiles.NumberOfRouteProfiles));
-    for (std::int16_t j = 0; j < profiles.NumberOfRouteProfiles; ++j) {
-        const RouteProfile& p = profiles.at(static_cast<std::size_t>(j));
+    rebuilt.reserve(profiles.size());
+    for (const RouteProfileEntry& e : profiles.Entries()) {
+        const RouteProfile& p = e.record;
         Rebuilt r{RebuildReceiverList(p.ReceiverList1(), oldName, outcome.newName, oldHasTwin, &outcome.itemsLeftAlone),
                   RebuildReceiverList(p.ReceiverList2(), oldName, outcome.newName, oldHasTwin, &outcome.itemsLeftAlone)};
         if (r.list1.size() > MaxTextBytes || r.list2.size() > MaxTextBytes) {
@@ -190,10 +194,10 @@ Result<RenameOutcome> RenameReceiver(Suite& suite, std::int16_t slot, std::strin
         rebuilt.push_back(std::move(r));
     }
 
-    table.at(static_cast<std::size_t>(slot)).Name() = outcome.newName;
-    for (std::int16_t j = 0; j < profiles.NumberOfRouteProfiles; ++j) {
-        RouteProfile& p = profiles.at(static_cast<std::size_t>(j));
-        Rebuilt& r = rebuilt[static_cast<std::size_t>(j)];
+    table.at(*index).Name() = outcome.newName;
+    for (std::size_t j = 0; j < profiles.size(); ++j) {
+        RouteProfile& p = profiles.at(j);
+        Rebuilt& r = rebuilt[j];
         if (p.ReceiverList1() != r.list1) ++outcome.listsChanged;
         if (p.ReceiverList2() != r.list2) ++outcome.listsChanged;
         p.ReceiverList1() = std::move(r.list1);
@@ -205,24 +209,12 @@ Result<RenameOutcome> RenameReceiver(Suite& suite, std::int16_t slot, std::strin
 
 std::vector<std::int16_t> FindProfilesByName(const Suite& suite, std::string_view nameUtf8)
 {
-    std::vector<std::int16_t> found;
-    auto name = Utf8ToCp1252(nameUtf8);
-    if (!name) return found;
-    for (std::int16_t i = 0; i < suite.ProfileTable.NumberOfRouteProfiles; ++i) {
-        if (suite.ProfileTable.at(static_cast<std::size_t>(i)).Name() == *name) found.push_back(i);
-    }
-    return found;
+    return FindByName(suite.ProfileTable, nameUtf8);
 }
 
 std::vector<std::int16_t> FindReceiversByName(const Suite& suite, std::string_view nameUtf8)
 {
-    std::vector<std::int16_t> found;
-    auto name = Utf8ToCp1252(nameUtf8);
-    if (!name) return found;
-    for (std::int16_t i = 0; i < suite.ReceiverTable.NumberOfReceivers; ++i) {
-        if (suite.ReceiverTable.at(static_cast<std::size_t>(i)).Name() == *name) found.push_back(i);
-    }
-    return found;
+    return FindByName(suite.ReceiverTable, nameUtf8);
 }
 
 SaveReport SaveProfiles(Suite& suite) { return suite.ProfileTable.SaveAllRouteProfiles(suite.Context); }

@@ -54,6 +54,10 @@ Result<AnsiText> PrepareNewName(std::string_view utf8);
 // Why an already encoded name cannot be stored, or nothing when it can.
 Status CheckStorableName(const AnsiText& name);
 
+// The index of table slot `slot`: an IndexOutOfRange error (naming `table`)
+// for a slot outside 0..size-1.
+Result<std::size_t> TableIndex(const char* table, std::int16_t slot, std::size_t size);
+
 // Renames the route profile in table slot `slot`. A slot outside
 // 0..NumberOfRouteProfiles-1 is an IndexOutOfRange error.
 Result<RenameOutcome> RenameProfile(Suite& suite, std::int16_t slot, std::string_view newNameUtf8);

@@ -4,16 +4,17 @@
 // Profiles/Profile_NNNN.dat, named by the profile's own ProfileNumber, each
 // holding the profile record followed by its weekly time schedule.
 
-#include "schedule/time_schedule.h"
+#include "project/kind_store.h"
 #include "records/project.h"
 #include "records/record.h"
-#include "records/store_context.h"
+#include "schedule/time_schedule.h"
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <set>
+#include <span>
+#include <string>
+#include <vector>
 
 namespace vel {
 
@@ -39,33 +40,38 @@ RecordLayout RouteProfileLayout();
 // The route profile files: Profiles/Profile_NNNN.dat, reloaded with "RP:-1".
 const KindSpec& ProfileKind();
 
-// What decoding a profile file noticed. `truncated` is set when the file ended
-// inside the record or the schedule: the missing values are zero or empty then.
-struct ProfileReadNotes {
-    bool truncated = false;
-    std::string problem; // what was missing or left over, for the log
-};
-// Decodes a profile file into `profile` and `schedule`. An unknown version is
-// a BadFormat error whose message is the version.
-Result<ProfileReadNotes> DecodeProfileInto(std::span<const std::uint8_t> data, const std::string& source,
-                                           RouteProfile& profile, cTimeSchedule& schedule);
-
-// The same into a new profile and schedule.
+// Decodes a whole profile file: its record and its schedule. An unknown
+// version is a BadFormat error whose message is the version; a file that
+// ends inside the record or the schedule, or holds bytes after them, is an
+// error naming the file and byte offset.
 struct DecodedProfile {
     RouteProfile profile;
     std::unique_ptr<cTimeSchedule> schedule;
-    std::int16_t version = 0;
-    bool truncated = false;
-    std::string problem;
 };
 Result<DecodedProfile> DecodeProfileFile(std::span<const std::uint8_t> data, const std::string& source);
 Result<ByteBuffer> EncodeProfileFile(const RouteProfile& profile, const cTimeSchedule& schedule,
                                      const std::string& target);
 
-class RouteProfileStore {
-public:
-    static constexpr std::int16_t Capacity = 300;
+// A route profile of the table with its weekly time schedule.
+struct RouteProfileEntry {
+    RouteProfile record;
+    std::unique_ptr<cTimeSchedule> schedule = std::make_unique<cTimeSchedule>();
+};
 
+// The route profiles as a kind of record file (see KindStore): a profile's
+// file is named by its own ProfileNumber, which a save writes into the record.
+struct RouteProfileFiles {
+    using Record = RouteProfile;
+    using Entry = RouteProfileEntry;
+    static constexpr bool SortedAtSave = false;
+    static const KindRules& Rules();
+    static Result<Entry> Decode(std::span<const std::uint8_t> file, const std::string& source);
+    static Result<ByteBuffer> Encode(const Entry& entry, const RouteProfile& record, const std::string& target);
+    static void TakeNumber(RouteProfile& record, std::int16_t number) { record.SetProfileNumber(number); }
+};
+
+class RouteProfileStore final : public KindStore<RouteProfileFiles> {
+public:
     RouteProfileStore();
 
     // Replaces the table with the profiles on disk, each with its schedule,
@@ -74,46 +80,27 @@ public:
     std::int16_t ReadAllRouteProfiles(const StoreContext& ctx, LoadReport* report = nullptr);
 
     // Replaces every profile file with the table, each under its own
-    // ProfileNumber (drawing a free number where it is 0); then posts "RP:-1".
-    // Nothing on disk changes unless every profile could be written.
+    // ProfileNumber (drawing a free number where it has none usable); then
+    // posts "RP:-1". Nothing on disk changes unless every profile could be
+    // written.
     SaveReport SaveAllRouteProfiles(const StoreContext& ctx);
 
-    // The table as the files a save writes, each under its entry's number,
-    // and checked to read back as the profile it came from. An entry without
-    // a usable number (0, negative, or the file of an earlier entry) gets a
-    // drawn one that names no file in `existing` and no other entry's file;
-    // `numbers` holds every entry's number for TakeNumbers after the save.
-    struct EncodedProfiles {
-        std::vector<NamedFile> files;
-        std::vector<std::int16_t> numbers;
-    };
-    Result<EncodedProfiles> EncodeAll(const StoreContext& ctx, const std::vector<std::string>& existing);
-    // Gives every entry the number its file was saved under.
-    void TakeNumbers(const std::vector<std::int16_t>& numbers);
-
-    // The folder as last loaded or saved, to tell changes by other tools.
-    KindSnapshot& Loaded() { return m_loaded; }
-    // The files of that folder whose content the table holds.
-    const std::set<std::string>& Carried() const { return m_carried; }
-    // After a save of the whole table: every file on disk holds a profile.
-    void SavedAll();
-
-    std::array<std::unique_ptr<RouteProfile>, Capacity> RouteProfiles;
-    std::int16_t NumberOfRouteProfiles = 0;
-    std::array<std::unique_ptr<cTimeSchedule>, Capacity> RouteProfileSchedules;
-
-    RouteProfile& at(std::size_t slot) { return *RouteProfiles[slot]; }
-    const RouteProfile& at(std::size_t slot) const { return *RouteProfiles[slot]; }
+    std::int16_t NumberOfRouteProfiles() const { return static_cast<std::int16_t>(size()); }
+    // The schedule of entry i.
+    cTimeSchedule& Schedule(std::size_t i) { return *Entries()[i].schedule; }
+    const cTimeSchedule& Schedule(std::size_t i) const { return *Entries()[i].schedule; }
 
     // The program's pseudo-random sequence, uniform in [0, 1). Replaceable
     // by tests.
     std::function<double()> Random;
 
-private:
-    void SortRouteProfiles();
-
-    KindSnapshot m_loaded;
-    std::set<std::string> m_carried;
+protected:
+    // Each entry's own ProfileNumber, unless it has none (0), one that cannot
+    // name a file that loads again (negative), or the file of an earlier
+    // entry; then a drawn number that names no file in `existing` and no
+    // other entry's file.
+    Result<std::vector<std::int16_t>> FileNumbers(const StoreContext& ctx,
+                                                  const std::vector<std::string>& existing) override;
 };
 
 } // namespace vel

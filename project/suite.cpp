@@ -5,7 +5,7 @@
 
 namespace vel {
 
-Suite::Suite(std::string projectPath, FileSystem* fs, ServerCommand* server)
+Suite::Suite(const std::string& projectPath, FileSystem* fs, ServerCommand* server)
 {
     if (server == nullptr) {
         m_ownServer = std::make_unique<Veltra2Library>();
@@ -44,11 +44,8 @@ SaveReport Suite::Restore(const std::string& kind, const std::string& backup)
         report.error = MakeError(ErrorCode::InvalidArgument, "there is no kind of record file named '" + kind + "'");
         return report;
     }
-    KindToSave save{receivers ? ReceiverKind() : ProfileKind(),
-                    receivers ? &ReceiverTable.Loaded() : &ProfileTable.Loaded(),
-                    receivers ? &ReceiverTable.Carried() : &ProfileTable.Carried()};
     return RunSave(
-        Context, {save},
+        Context, {receivers ? ReceiverTable.ToSave() : ProfileTable.ToSave()},
         [&](SaveTransaction& transaction) -> Result<std::vector<std::vector<NamedFile>>> {
             auto files = transaction.BackupFiles(0, backup);
             if (!files) return files.error();
@@ -56,35 +53,33 @@ SaveReport Suite::Restore(const std::string& kind, const std::string& backup)
         },
         [&] {
             // The table follows the files it put back.
-            LoadReport reloaded;
             if (receivers)
-                ReceiverTable.ReadAllReceivers(Context, &reloaded);
+                ReceiverTable.ReadAllReceivers(Context);
             else
-                ProfileTable.ReadAllRouteProfiles(Context, &reloaded);
+                ProfileTable.ReadAllRouteProfiles(Context);
         });
 }
 
 SaveReport Suite::SaveBoth()
 {
-    // The receiver table is sorted whether or not the save goes on.
-    ReceiverTable.SortReceivers();
-    std::vector<std::int16_t> numbers;
+    ReceiverTable.PrepareSave();
+    ProfileTable.PrepareSave();
+    std::vector<std::int16_t> receiverNumbers;
+    std::vector<std::int16_t> profileNumbers;
     return RunSave(
-        Context,
-        {{ReceiverKind(), &ReceiverTable.Loaded(), &ReceiverTable.Carried()},
-         {ProfileKind(), &ProfileTable.Loaded(), &ProfileTable.Carried()}},
+        Context, {ReceiverTable.ToSave(), ProfileTable.ToSave()},
         [&](SaveTransaction& transaction) -> Result<std::vector<std::vector<NamedFile>>> {
-            auto receivers = ReceiverTable.EncodeAll();
+            auto receivers = ReceiverTable.Encode(Context, transaction.ExistingNames(0));
             if (!receivers) return receivers.error();
-            auto profiles = ProfileTable.EncodeAll(Context, transaction.ExistingNames(1));
+            auto profiles = ProfileTable.Encode(Context, transaction.ExistingNames(1));
             if (!profiles) return profiles.error();
-            numbers = std::move(profiles->numbers);
-            return Sets(std::move(*receivers), std::move(profiles->files));
+            receiverNumbers = std::move(receivers->numbers);
+            profileNumbers = std::move(profiles->numbers);
+            return Sets(std::move(receivers->files), std::move(profiles->files));
         },
         [&] {
-            ProfileTable.TakeNumbers(numbers);
-            ReceiverTable.SavedAll();
-            ProfileTable.SavedAll();
+            ReceiverTable.Saved(receiverNumbers);
+            ProfileTable.Saved(profileNumbers);
         });
 }
 

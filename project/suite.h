@@ -2,13 +2,15 @@
 
 // Everything the program holds for one project: the text table, the receiver
 // and route profile tables, and the services the stores use. One object per
-// program run; a test makes a fresh one.
+// program run; a test makes a fresh one. The context's services point into
+// the object (its text table, its own server library), so it is neither
+// copied nor moved.
 
-#include "project/route_profile_store.h"
-#include "project/receiver_store.h"
 #include "base/server_command.h"
-#include "records/store_context.h"
 #include "base/texts.h"
+#include "project/receiver_store.h"
+#include "project/route_profile_store.h"
+#include "records/store_context.h"
 
 #include <memory>
 #include <string>
@@ -17,9 +19,15 @@ namespace vel {
 
 class Suite {
 public:
-    // projectPath: the project directory (holding Profiles/ and Receivers/).
-    explicit Suite(std::string projectPath, FileSystem* fs = &RealFileSystem(),
+    // projectPath: the project directory (holding Profiles/ and Receivers/),
+    // made absolute (against the working folder now) and ending in "/" here,
+    // once; everything else takes the context's ProjectPath as it is.
+    explicit Suite(const std::string& projectPath, FileSystem* fs = &RealFileSystem(),
                    ServerCommand* server = nullptr);
+    Suite(const Suite&) = delete;
+    Suite& operator=(const Suite&) = delete;
+    Suite(Suite&&) = delete;
+    Suite& operator=(Suite&&) = delete;
 
     // Finishes an interrupted save, then loads the receivers, then the profiles.
     LoadReport LoadAll();

@@ -69,7 +69,6 @@ int main(int argc, char** argv)
         if (!bytes) return Fail(bytes.error().message);
         auto decoded = vel::DecodeProfileFile(*bytes, options.profileFile);
         if (!decoded) return Fail(decoded.error().message);
-        if (decoded->truncated) std::fprintf(stderr, "VelCalendarView: %s\n", decoded->problem.c_str());
         window.SetSchedule(std::move(decoded->schedule));
     }
     window.SetShowTimeAxis(options.showTimeAxis);

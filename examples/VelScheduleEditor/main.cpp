@@ -69,8 +69,6 @@ int main(int argc, char** argv)
         if (!bytes) return Fail(QString::fromStdString(bytes.error().message));
         auto decoded = vel::DecodeProfileFile(*bytes, path.toStdString());
         if (!decoded) return Fail(QString::fromStdString(decoded.error().message));
-        if (decoded->truncated)
-            std::fprintf(stderr, "VelScheduleEditor: %s\n", decoded->problem.c_str());
         // The editor draws with the window's names.
         std::unique_ptr<vel::cTimeSchedule> schedule = std::move(decoded->schedule);
         schedule->UseNames(std::make_shared<vel::DayTypeNameTable>(window.Schedule().Names()));

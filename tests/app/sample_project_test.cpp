@@ -36,15 +36,15 @@ TEST(SampleProject, LoadsEveryFileWithSchedules)
     auto suite = project.Open(false);
     const LoadReport report = suite->LoadAll();
     EXPECT_TRUE(report.complete());
-    ASSERT_EQ(suite->ProfileTable.NumberOfRouteProfiles, 8);
-    ASSERT_EQ(suite->ReceiverTable.NumberOfReceivers, 6);
+    ASSERT_EQ(suite->ProfileTable.size(), 8u);
+    ASSERT_EQ(suite->ReceiverTable.size(), 6u);
     ASSERT_EQ(project.log.lines.size(), 1U);
     EXPECT_NE(project.log.lines[0].find("'Receiver_0005.dat' (3 -> 4)"), std::string::npos);
 
     std::set<std::size_t> periodCounts;
     int disabled = 0;
     for (std::size_t i = 0; i < 8; ++i) {
-        const cTimeSchedule& s = *suite->ProfileTable.RouteProfileSchedules[i];
+        const cTimeSchedule& s = suite->ProfileTable.Schedule(i);
         EXPECT_GT(s.TotalPeriods(), 0U) << suite->ProfileTable.at(i).Name();
         periodCounts.insert(s.TotalPeriods());
         if (suite->ProfileTable.at(i).Enabled() == 0) ++disabled;

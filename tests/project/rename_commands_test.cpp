@@ -23,10 +23,8 @@ std::string Nul(std::initializer_list<std::string> items)
 
 const RouteProfile& ProfileNamed(const Suite& s, const AnsiText& name)
 {
-    for (std::int16_t i = 0; i < s.ProfileTable.NumberOfRouteProfiles; ++i) {
-        if (s.ProfileTable.at(static_cast<std::size_t>(i)).Name() == name)
-            return s.ProfileTable.at(static_cast<std::size_t>(i));
-    }
+    for (const RouteProfileEntry& e : s.ProfileTable.Entries())
+        if (e.record.Name() == name) return e.record;
     throw std::runtime_error("no profile " + name);
 }
 
@@ -43,7 +41,7 @@ protected:
         project.AddProfile(1, "Alpha");
         project.AddProfile(2, "Beta");
         suite = project.Open();
-        ASSERT_EQ(suite->ProfileTable.NumberOfRouteProfiles, 2);
+        ASSERT_EQ(suite->ProfileTable.size(), 2u);
         beta = SlotOf(FindProfilesByName(*suite, "Beta"));
     }
     std::string NameAt(std::int16_t slot) { return suite->ProfileTable.at(static_cast<std::size_t>(slot)).Name(); }

@@ -79,8 +79,7 @@ protected:
     std::vector<std::string> names() const
     {
         std::vector<std::string> out;
-        for (std::int16_t i = 0; i < store.NumberOfRouteProfiles; ++i)
-            out.push_back(store.at(static_cast<std::size_t>(i)).Name());
+        for (const RouteProfileEntry& e : store.Entries()) out.push_back(e.record.Name());
         return out;
     }
     // Random numbers that land on the given profile numbers.
@@ -116,9 +115,8 @@ TEST_F(RouteProfileStoreTest, LoadSaveReproducesEveryFileByteForByte)
     const auto before = test::Snapshot(folder());
     ASSERT_EQ(store.ReadAllRouteProfiles(ctx), 3);
     EXPECT_EQ(names(), (std::vector<std::string>{"Alpha", "alpha2", "beta"}));
-    ASSERT_NE(store.RouteProfileSchedules[2], nullptr);
-    EXPECT_EQ(store.RouteProfileSchedules[2]->m_UseCalendar, -1);
-    EXPECT_EQ(store.RouteProfileSchedules[2]->m_DayTypeActive[3], 7);
+        EXPECT_EQ(store.Schedule(2).m_UseCalendar, -1);
+    EXPECT_EQ(store.Schedule(2).m_DayTypeActive[3], 7);
 
     const SaveReport saved = store.SaveAllRouteProfiles(ctx);
     ASSERT_TRUE(saved.ok()) << saved.error.message;
@@ -146,6 +144,22 @@ TEST_F(RouteProfileStoreTest, FilesThatAreNotProfilesArePassedOver)
     EXPECT_EQ(test::Snapshot(saved.backupFolder).size(), 4u);
 }
 
+// A file that cannot be read is no file of version 0: it gets the store's
+// own line, of the same form as for a receiver, and not the suite's line of
+// an unknown version.
+TEST_F(RouteProfileStoreTest, UnreadableFilesAreLoggedAsPassedOverNotAsAVersion)
+{
+    put("Profile_0001.dat", ProfileFile(1, "One"));
+    ASSERT_EQ(::symlink(file("Profile_0001.dat").c_str(), file("Profile_0002.dat").c_str()), 0);
+    LoadReport report;
+    ASSERT_EQ(store.ReadAllRouteProfiles(ctx, &report), 1);
+    ASSERT_EQ(report.passedOver.size(), 1u);
+    EXPECT_EQ(report.passedOver[0].file, "Profile_0002.dat");
+    ASSERT_EQ(log.lines.size(), 1u);
+    EXPECT_EQ(log.lines[0],
+              "Route profile file 'Profiles/Profile_0002.dat' passed over: " + report.passedOver[0].reason);
+}
+
 TEST_F(RouteProfileStoreTest, EqualNamesKeepListingOrder)
 {
     put("Profile_0002.dat", ProfileFile(2, "abc", 1));
@@ -154,7 +168,7 @@ TEST_F(RouteProfileStoreTest, EqualNamesKeepListingOrder)
     EXPECT_EQ(names(), (std::vector<std::string>{"ABC", "abc"}));
     // The schedule moves with its profile.
     ByteWriter w;
-    ASSERT_TRUE(store.RouteProfileSchedules[1]->SaveToDisk(w).ok());
+    ASSERT_TRUE(store.Schedule(1).SaveToDisk(w).ok());
     EXPECT_EQ(w.buffer(), Schedule(1));
 }
 
@@ -193,23 +207,46 @@ TEST_F(RouteProfileStoreTest, DuplicateNumbersNeverShareAFile)
     EXPECT_NE(log.lines[1].find("'Third' has the invalid number -3"), std::string::npos) << log.lines[1];
 }
 
-TEST_F(RouteProfileStoreTest, TruncatedFilesAreCountedWithZeros)
+// A file that ends inside its record or its schedule, or holds bytes after
+// them, is passed over, never loaded half (a save would write what is
+// missing back as zeros), and the next save keeps it where pruning never
+// reaches.
+TEST_F(RouteProfileStoreTest, DamagedFilesArePassedOverAndKept)
 {
     const ByteBuffer whole = ProfileFile(21, "Cut", 5);
-    put("Profile_0021.dat", ByteBuffer(whole.begin(), whole.end() - 7));       // inside the schedule
-    put("Profile_0022.dat", ByteBuffer(whole.begin(), whole.begin() + 30));    // inside the record
+    put("Profile_0021.dat", ByteBuffer(whole.begin(), whole.end() - 7));    // inside the schedule
+    put("Profile_0022.dat", ByteBuffer(whole.begin(), whole.begin() + 30)); // inside the record
+    put("Profile_0023.dat", Concat({ProfileFile(23, "Long", 6), Bytes({1, 2, 3})}));
+    put("Profile_0024.dat", ProfileFile(24, "Good", 7));
     LoadReport report;
-    ASSERT_EQ(store.ReadAllRouteProfiles(ctx, &report), 2);
-    EXPECT_TRUE(report.complete());
-    ASSERT_EQ(log.lines.size(), 2u);
-    EXPECT_NE(log.lines[0].find("Profile_0021.dat"), std::string::npos);
-    EXPECT_NE(log.lines[1].find("Profile_0022.dat"), std::string::npos);
-    const cTimeSchedule& cutInRecord = *store.RouteProfileSchedules[1];
-    EXPECT_EQ(cutInRecord.TotalPeriods(), 0u);
-    EXPECT_EQ(cutInRecord.m_DayTypeActive[0], 0);
-    EXPECT_EQ(store.at(1).ReceiverList2(), "");
-    EXPECT_EQ(cutInRecord.m_UseCalendar, 0);
-    EXPECT_EQ(store.RouteProfileSchedules[0]->m_UseCalendar, 0);
+    ASSERT_EQ(store.ReadAllRouteProfiles(ctx, &report), 1);
+    EXPECT_EQ(store.at(0).Name(), "Good");
+
+    ASSERT_EQ(report.passedOver.size(), 3u);
+    EXPECT_EQ(report.passedOver[0].file, "Profile_0021.dat");
+    EXPECT_EQ(report.passedOver[0].reason,
+              "Profiles/Profile_0021.dat: byte offset 535: the file ends inside the time schedule (day type 22)");
+    EXPECT_EQ(report.passedOver[1].reason,
+              "Profiles/Profile_0022.dat: byte offset 23: text length 12 runs past the end of the file (5 bytes left)");
+    EXPECT_NE(report.passedOver[2].reason.find("3 bytes follow the schedule"), std::string::npos)
+        << report.passedOver[2].reason;
+    ASSERT_EQ(log.lines.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(log.lines[i], "Route profile file 'Profiles/" + report.passedOver[i].file +
+                                    "' passed over: " + report.passedOver[i].reason);
+
+    const auto before = test::Snapshot(folder());
+    const SaveReport saved = store.SaveAllRouteProfiles(ctx);
+    ASSERT_TRUE(saved.ok()) << saved.error.message;
+    EXPECT_EQ(test::Names(folder()), (std::vector<std::string>{"Profile_0024.dat"}));
+    EXPECT_EQ(test::ReadBytes(file("Profile_0024.dat")), ProfileFile(24, "Good", 7));
+    EXPECT_TRUE(test::Snapshot(saved.backupFolder) == before);
+    const std::string passedOver = dir.path() + "/Project/.velnamechange/passed-over";
+    const auto kept = test::Names(passedOver);
+    ASSERT_EQ(kept.size(), 1u);
+    auto damaged = before;
+    damaged.erase("Profile_0024.dat");
+    EXPECT_TRUE(test::Snapshot(passedOver + "/" + kept[0]) == damaged);
 }
 
 TEST_F(RouteProfileStoreTest, OnlyThreeHundredLoad)
@@ -236,7 +273,7 @@ TEST_F(RouteProfileStoreTest, AProfileThatCannotBeWrittenChangesNothing)
     put("Profile_0002.dat", ProfileFile(2, "Two"));
     const auto before = test::Snapshot(folder());
     ASSERT_EQ(store.ReadAllRouteProfiles(ctx), 2);
-    for (int i = 0; i < 32768; ++i) ASSERT_TRUE(store.RouteProfileSchedules[1]->AppendPeriod(4, 1, 2).ok());
+    for (int i = 0; i < 32768; ++i) ASSERT_TRUE(store.Schedule(1).AppendPeriod(4, 1, 2).ok());
     SaveReport r = store.SaveAllRouteProfiles(ctx);
     EXPECT_FALSE(r.written);
     EXPECT_NE(r.error.message.find("'Two' (Profile_0002.dat)"), std::string::npos) << r.error.message;

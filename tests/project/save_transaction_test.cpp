@@ -45,9 +45,8 @@ protected:
     // Renames receiver "alpha" to "gamma" and saves the receivers.
     SaveReport RenameAndSave(Suite& suite)
     {
-        for (std::int16_t i = 0; i < suite.ReceiverTable.NumberOfReceivers; ++i)
-            if (suite.ReceiverTable.at(static_cast<std::size_t>(i)).Name() == "alpha")
-                suite.ReceiverTable.at(static_cast<std::size_t>(i)).Name() = "gamma";
+        for (ReceiverEntry& e : suite.ReceiverTable.Entries())
+            if (e.record.Name() == "alpha") e.record.Name() = "gamma";
         return suite.ReceiverTable.SaveAllReceivers(suite.Context);
     }
     bool ToldSomething(const std::string& part) const
@@ -121,7 +120,7 @@ TEST_F(SaveTransactionTest, LinksInTheWorkFolderAreNeverFollowed)
         const auto kindBefore = test::Snapshot(folder());
 
         auto suite = Open();
-        EXPECT_EQ(suite->ReceiverTable.NumberOfReceivers, 2);
+        EXPECT_EQ(suite->ReceiverTable.size(), 2u);
         EXPECT_EQ(test::Snapshot(outside, true), outsideBefore) << "loading followed the link";
         const SaveReport r = RenameAndSave(*suite);
         EXPECT_EQ(test::Snapshot(outside, true), outsideBefore) << "saving followed the link";
@@ -343,7 +342,7 @@ TEST_F(SaveTransactionTest, EveryMemberOfTheGroupCanSaveAfterAnother)
         suite.Context.log = {};
         suite.Context.notice = {};
         (void)suite.LoadAll();
-        if (suite.ReceiverTable.NumberOfReceivers != 2) return 2;
+        if (suite.ReceiverTable.size() != 2) return 2;
         suite.ReceiverTable.at(0).Name() = "delta";
         const SaveReport r = suite.ReceiverTable.SaveAllReceivers(suite.Context);
         if (!r.ok()) {
@@ -373,7 +372,7 @@ TEST_F(SaveTransactionTest, PipesAndOversizedFilesArePassedOver)
         fsys::resize_file(folder() + "/Receiver_0009.dat", 2ull * 1024 * 1024 * 1024);
     }
     auto suite = Open();
-    EXPECT_EQ(suite->ReceiverTable.NumberOfReceivers, 2);
+    EXPECT_EQ(suite->ReceiverTable.size(), 2u);
     ASSERT_EQ(report.passedOver.size(), 2u);
     EXPECT_EQ(report.passedOver[0].file, "Receiver_0008.dat");
     EXPECT_NE(report.passedOver[0].reason.find("named pipe"), std::string::npos) << report.passedOver[0].reason;
@@ -414,7 +413,7 @@ TEST_F(SaveTransactionTest, TheLargestLegalReceiverLoads)
     tooLarge[0] = 4;
     put("Receiver_0002.dat", tooLarge);
     auto suite = Open();
-    EXPECT_EQ(suite->ReceiverTable.NumberOfReceivers, 3);
+    EXPECT_EQ(suite->ReceiverTable.size(), 3u);
     ASSERT_EQ(report.passedOver.size(), 1u);
     EXPECT_EQ(report.passedOver[0].file, "Receiver_0002.dat");
     EXPECT_LT(largest.size(), ReceiverKind().maxFileBytes);
