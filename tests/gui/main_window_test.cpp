@@ -316,6 +316,48 @@ TEST_F(MainWindowTest, RowsAreSortedWithIconsAndTags)
     EXPECT_TRUE(profiles()->selectedItems().isEmpty());
 }
 
+// The rows stand in the tables' order, the order list-profiles prints: the
+// tables compare the upper-cased names, so "ax" comes before "_x", which a
+// comparison that folds to lower case would put first.
+TEST_F(MainWindowTest, RowsStandInTheTablesOrder)
+{
+    const std::vector<AnsiText> names = {"_x", "Zed", "\xE9t\xE9", "ax", "ETE", "ete"};
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        project.AddProfile(static_cast<std::int16_t>(i + 1), names[i]);
+        project.AddReceiver(static_cast<std::int16_t>(i + 1), names[i]);
+    }
+    Open();
+    const QStringList expected = {"ax", "ETE", "ete", "Zed", "_x", "\u00E9t\u00E9"};
+    for (QTreeWidget* list : {profiles(), receivers()}) {
+        EXPECT_EQ(Rows(list), expected);
+        for (int r = 0; r < list->topLevelItemCount(); ++r) EXPECT_EQ(Tag(list->topLevelItem(r)), r);
+    }
+
+    // A renamed row moves to the place the next sort of the table gives it.
+    Rename(profiles(), "Zed", "_a");
+    EXPECT_EQ(Rows(profiles()), (QStringList{"ax", "ETE", "ete", "_a", "_x", "\u00E9t\u00E9"}));
+}
+
+// A save sorts the receivers again; the selected row stays on its receiver
+// also among receivers of the same name.
+TEST_F(MainWindowTest, TheSelectedReceiverStaysSelectedAmongTwins)
+{
+    project.AddReceiver(1, "Zed");
+    project.AddReceiver(2, "Zed");
+    project.AddReceiver(3, "Mike");
+    Open();
+    Rename(receivers(), "Mike", "Zulu");
+    QTreeWidgetItem* second = receivers()->topLevelItem(1);
+    ASSERT_EQ(second->text(0), "Zed");
+    const std::int16_t id = suite->ReceiverTable.at(static_cast<std::size_t>(Tag(second))).Id();
+    receivers()->setCurrentItem(second);
+    window->SaveReceiversButton()->click();
+    ASSERT_EQ(receivers()->selectedItems().size(), 1);
+    const QTreeWidgetItem* selected = receivers()->selectedItems().front();
+    EXPECT_EQ(suite->ReceiverTable.at(static_cast<std::size_t>(Tag(selected))).Id(), id);
+    EXPECT_EQ(receivers()->indexOfTopLevelItem(const_cast<QTreeWidgetItem*>(selected)), 1);
+}
+
 TEST_F(MainWindowTest, DoubleClickRenamesThroughThePrompt)
 {
     project.AddProfile(1, "Alpha");
