@@ -20,6 +20,8 @@
 
 namespace vel {
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr const char* Program = "VelNameChange";
@@ -87,15 +89,15 @@ void PrintProfiles(const Suite& suite, bool json, std::ostream& out)
     for (std::size_t i = 0; i < t.size(); ++i) {
         const RouteProfile& p = t.at(i);
         if (json)
-            rows.append(QJsonObject{{"index", static_cast<int>(i)},
-                                    {"profileNumber", p.ProfileNumber()},
-                                    {"enabled", p.Enabled() != 0},
-                                    {"name", Unicode(p.Name())}});
+            rows.append(QJsonObject{{u"index"_s, static_cast<int>(i)},
+                                    {u"profileNumber"_s, p.ProfileNumber()},
+                                    {u"enabled"_s, p.Enabled() != 0},
+                                    {u"name"_s, Unicode(p.Name())}});
         else
             out << i << '\t' << p.ProfileNumber() << '\t' << (p.Enabled() != 0 ? 1 : 0) << '\t' << Column(p.Name())
                 << '\n';
     }
-    if (json) PrintJson(out, QJsonObject{{"profiles", rows}});
+    if (json) PrintJson(out, QJsonObject{{u"profiles"_s, rows}});
 }
 
 void PrintReceivers(const Suite& suite, bool json, std::ostream& out)
@@ -105,11 +107,13 @@ void PrintReceivers(const Suite& suite, bool json, std::ostream& out)
     for (std::size_t i = 0; i < t.size(); ++i) {
         const Receiver& r = t.at(i);
         if (json)
-            rows.append(QJsonObject{{"index", static_cast<int>(i)}, {"enabled", r.Enabled() != 0}, {"name", Unicode(r.Name())}});
+            rows.append(QJsonObject{{u"index"_s, static_cast<int>(i)},
+                                    {u"enabled"_s, r.Enabled() != 0},
+                                    {u"name"_s, Unicode(r.Name())}});
         else
             out << i << '\t' << (r.Enabled() != 0 ? 1 : 0) << '\t' << Column(r.Name()) << '\n';
     }
-    if (json) PrintJson(out, QJsonObject{{"receivers", rows}});
+    if (json) PrintJson(out, QJsonObject{{u"receivers"_s, rows}});
 }
 
 QJsonArray NameArray(const std::vector<AnsiText>& names)
@@ -131,37 +135,37 @@ int PrintFindings(const std::vector<Finding>& findings, bool json, std::ostream&
     QJsonArray rows;
     for (const Finding& f : findings) {
         const char* name = FindingName(f.kind);
-        QJsonObject o{{"finding", name}};
+        QJsonObject o{{u"finding"_s, QString::fromLatin1(name)}};
         std::string line = name;
         switch (f.kind) {
         case Finding::Kind::PassedOver:
         case Finding::Kind::UnfinishedSave:
-            o.insert("file", Utf8(f.file));
-            o.insert("reason", Utf8(f.reason));
+            o.insert(u"file"_s, Utf8(f.file));
+            o.insert(u"reason"_s, Utf8(f.reason));
             line += '\t' + TextColumn(f.file) + '\t' + TextColumn(f.reason);
             break;
         case Finding::Kind::NoReceiver:
-            o.insert("profileNumber", f.numbers.at(0));
-            o.insert("profile", Unicode(f.names.at(0)));
-            o.insert("list", f.list);
-            o.insert("position", f.position);
-            o.insert("item", Unicode(f.item));
+            o.insert(u"profileNumber"_s, f.numbers.at(0));
+            o.insert(u"profile"_s, Unicode(f.names.at(0)));
+            o.insert(u"list"_s, f.list);
+            o.insert(u"position"_s, f.position);
+            o.insert(u"item"_s, Unicode(f.item));
             line += '\t' + std::to_string(f.numbers[0]) + '\t' + Column(f.names[0]) + '\t' + std::to_string(f.list) +
                     '\t' + std::to_string(f.position) + '\t' + Column(f.item);
             break;
         case Finding::Kind::ReceiversSameName:
-            o.insert("names", NameArray(f.names));
+            o.insert(u"names"_s, NameArray(f.names));
             for (const AnsiText& n : f.names) line += '\t' + Column(n);
             break;
         case Finding::Kind::ProfilesSameName:
-            o.insert("name", Unicode(f.names.at(0)));
-            o.insert("profileNumbers", NumberArray(f.numbers));
+            o.insert(u"name"_s, Unicode(f.names.at(0)));
+            o.insert(u"profileNumbers"_s, NumberArray(f.numbers));
             line += '\t' + Column(f.names[0]);
             for (const std::int16_t n : f.numbers) line += '\t' + std::to_string(n);
             break;
         case Finding::Kind::ProfilesSameNumber:
-            o.insert("profileNumber", f.numbers.at(0));
-            o.insert("names", NameArray(f.names));
+            o.insert(u"profileNumber"_s, f.numbers.at(0));
+            o.insert(u"names"_s, NameArray(f.names));
             line += '\t' + std::to_string(f.numbers.at(0));
             for (const AnsiText& n : f.names) line += '\t' + Column(n);
             break;
@@ -171,7 +175,7 @@ int PrintFindings(const std::vector<Finding>& findings, bool json, std::ostream&
         else
             out << line << '\n';
     }
-    if (json) PrintJson(out, QJsonObject{{"findings", rows}});
+    if (json) PrintJson(out, QJsonObject{{u"findings"_s, rows}});
     return findings.empty() ? ExitDone : ExitFound;
 }
 
@@ -194,16 +198,16 @@ int PrintReferences(const Suite& suite, const std::string& nameUtf8, bool json, 
     for (const Reference& r : refs) {
         const RouteProfile& p = suite.ProfileTable.at(r.slot);
         if (json)
-            rows.append(QJsonObject{{"profileNumber", p.ProfileNumber()},
-                                    {"profile", Unicode(p.Name())},
-                                    {"list", r.list},
-                                    {"position", r.position},
-                                    {"item", Unicode(r.item)}});
+            rows.append(QJsonObject{{u"profileNumber"_s, p.ProfileNumber()},
+                                    {u"profile"_s, Unicode(p.Name())},
+                                    {u"list"_s, r.list},
+                                    {u"position"_s, r.position},
+                                    {u"item"_s, Unicode(r.item)}});
         else
             out << p.ProfileNumber() << '\t' << Column(p.Name()) << '\t' << r.list << '\t' << r.position << '\t'
                 << Column(r.item) << '\n';
     }
-    if (json) PrintJson(out, QJsonObject{{"receiver", Utf8(nameUtf8)}, {"references", rows}});
+    if (json) PrintJson(out, QJsonObject{{u"receiver"_s, Utf8(nameUtf8)}, {u"references"_s, rows}});
     return ExitDone;
 }
 
@@ -276,11 +280,11 @@ int PrintBackups(const Suite& suite, bool json, std::ostream& out, std::ostream&
     if (json) {
         QJsonArray rows;
         for (const BackupInfo& b : *backups)
-            rows.append(QJsonObject{{"kind", Utf8(word(b.kind))},
-                                    {"time", Utf8(b.time)},
-                                    {"files", static_cast<qint64>(b.files)},
-                                    {"name", Utf8(b.name)}});
-        PrintJson(out, QJsonObject{{"backups", rows}});
+            rows.append(QJsonObject{{u"kind"_s, Utf8(word(b.kind))},
+                                    {u"time"_s, Utf8(b.time)},
+                                    {u"files"_s, static_cast<qint64>(b.files)},
+                                    {u"name"_s, Utf8(b.name)}});
+        PrintJson(out, QJsonObject{{u"backups"_s, rows}});
         return ExitDone;
     }
     for (const BackupInfo& b : *backups)
@@ -482,7 +486,7 @@ Invocation ParseCommandLine(const std::vector<std::string>& args)
 {
     QCommandLineParser parser;
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
-    const QCommandLineOption help(QStringList{"h", "help"});
+    const QCommandLineOption help(QStringList{u"h"_s, u"help"_s});
     const QCommandLineOption version(QStringLiteral("version"));
     const QCommandLineOption project(QStringLiteral("project"), QString(), QStringLiteral("DIR"));
     const QCommandLineOption dryRun(QStringLiteral("dry-run"));

@@ -1,6 +1,6 @@
 // A receiver rename carried into the receiver lists of 300 route profiles.
 
-#include "bench_project.h"
+#include "bench/bench_project.h"
 
 #include "project/rename_commands.h"
 

@@ -2,7 +2,7 @@
 // beside its floor: the same bytes read, or written with the same durability
 // (every file flushed, the folder flushed), by a minimal loop.
 
-#include "bench_project.h"
+#include "bench/bench_project.h"
 
 #include "records/save_transaction.h"
 #include "project/suite.h"

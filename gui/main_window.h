@@ -70,7 +70,7 @@ public:
     QPushButton* SaveReceiversButton() const { return m_saveReceivers; }
     const SmallImageList& Images() const { return m_images; }
 
-public slots:
+public Q_SLOTS:
     // The double-click, F2 and Enter handlers: rename the selected row's entry.
     void RenameSelectedProfile();
     void RenameSelectedReceiver();

@@ -266,21 +266,21 @@ void QtDrawingSurface::resizeEvent(QResizeEvent* event)
 void QtDrawingSurface::mousePressEvent(QMouseEvent* event)
 {
     const QPointF at = event->position();
-    emit MousePressed(ButtonNumber(event->button()), ShiftState(event->modifiers()), static_cast<float>(at.x()),
+    Q_EMIT MousePressed(ButtonNumber(event->button()), ShiftState(event->modifiers()), static_cast<float>(at.x()),
                       static_cast<float>(at.y()));
 }
 
 void QtDrawingSurface::mouseMoveEvent(QMouseEvent* event)
 {
     const QPointF at = event->position();
-    emit MouseMoved(ButtonNumber(event->buttons()), ShiftState(event->modifiers()), static_cast<float>(at.x()),
+    Q_EMIT MouseMoved(ButtonNumber(event->buttons()), ShiftState(event->modifiers()), static_cast<float>(at.x()),
                     static_cast<float>(at.y()));
 }
 
 void QtDrawingSurface::mouseReleaseEvent(QMouseEvent* event)
 {
     const QPointF at = event->position();
-    emit MouseReleased(ButtonNumber(event->button()), ShiftState(event->modifiers()), static_cast<float>(at.x()),
+    Q_EMIT MouseReleased(ButtonNumber(event->button()), ShiftState(event->modifiers()), static_cast<float>(at.x()),
                        static_cast<float>(at.y()));
 }
 

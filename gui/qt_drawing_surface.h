@@ -77,7 +77,7 @@ public:
     // The live surface with that device context, or nullptr.
     static QtDrawingSurface* FromDeviceContext(std::int32_t deviceContext);
 
-signals:
+Q_SIGNALS:
     void MousePressed(int button, int shift, float x, float y);
     void MouseMoved(int button, int shift, float x, float y);
     void MouseReleased(int button, int shift, float x, float y);

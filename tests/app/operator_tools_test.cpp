@@ -23,6 +23,9 @@
 #include <sys/wait.h>
 
 namespace vel {
+
+using namespace Qt::StringLiterals;
+
 namespace {
 
 using test::TempDir;
@@ -119,15 +122,15 @@ TEST_F(ProblemProject, CheckAsJsonAndReferences)
 {
     const Outcome check = Vel(project, {"--format", "json", "check"});
     EXPECT_EQ(check.status, 1);
-    const QJsonArray findings = Json(check.out)["findings"].toArray();
+    const QJsonArray findings = Json(check.out)[u"findings"_s].toArray();
     ASSERT_EQ(findings.size(), 6);
     const QJsonObject dangling = findings[1].toObject();
-    EXPECT_EQ(dangling["finding"].toString(), "no-receiver");
-    EXPECT_EQ(dangling["profile"].toString(), "Day");
-    EXPECT_EQ(dangling["list"].toInt(), 1);
-    EXPECT_EQ(dangling["position"].toInt(), 2);
-    EXPECT_EQ(dangling["item"].toString(), "Pagr");
-    EXPECT_EQ(findings[3].toObject()["names"].toArray(), (QJsonArray{"Siren", "SIREN"}));
+    EXPECT_EQ(dangling[u"finding"_s].toString(), u"no-receiver"_s);
+    EXPECT_EQ(dangling[u"profile"_s].toString(), u"Day"_s);
+    EXPECT_EQ(dangling[u"list"_s].toInt(), 1);
+    EXPECT_EQ(dangling[u"position"_s].toInt(), 2);
+    EXPECT_EQ(dangling[u"item"_s].toString(), u"Pagr"_s);
+    EXPECT_EQ(findings[3].toObject()[u"names"_s].toArray(), (QJsonArray{u"Siren"_s, u"SIREN"_s}));
 
     const Outcome refs = Vel(project, {"references", "siren"});
     EXPECT_EQ(refs.status, 0) << refs.err;
@@ -135,10 +138,10 @@ TEST_F(ProblemProject, CheckAsJsonAndReferences)
 
     const Outcome json = Vel(project, {"--format", "json", "references", "PAGER"});
     const QJsonObject o = Json(json.out);
-    EXPECT_EQ(o["receiver"].toString(), "PAGER");
-    ASSERT_EQ(o["references"].toArray().size(), 1);
-    EXPECT_EQ(o["references"].toArray()[0].toObject()["item"].toString(), "pager");
-    EXPECT_EQ(o["references"].toArray()[0].toObject()["profileNumber"].toInt(), 1);
+    EXPECT_EQ(o[u"receiver"_s].toString(), u"PAGER"_s);
+    ASSERT_EQ(o[u"references"_s].toArray().size(), 1);
+    EXPECT_EQ(o[u"references"_s].toArray()[0].toObject()[u"item"_s].toString(), u"pager"_s);
+    EXPECT_EQ(o[u"references"_s].toArray()[0].toObject()[u"profileNumber"_s].toInt(), 1);
 
     // A name no receiver bears: said, and the lists are searched all the same.
     const Outcome gone = Vel(project, {"references", "gone"});
@@ -202,7 +205,7 @@ TEST(NamesInOutput, ControlCharactersAreEscaped)
     EXPECT_EQ(check.out, "no-receiver\t1\tP\\x0D\t1\t2\tNobody\\x01\n");
     // JSON carries the names as they are.
     const Outcome json = Vel(project, {"--format", "json", "list-receivers"});
-    EXPECT_EQ(Json(json.out)["receivers"].toArray()[0].toObject()["name"].toString(),
+    EXPECT_EQ(Json(json.out)[u"receivers"_s].toArray()[0].toObject()[u"name"_s].toString(),
               QString::fromUtf8("Tab\tLine\nBack\\slash\xC2\x81\x7F"));
 }
 
@@ -216,11 +219,11 @@ TEST_F(SampleCopy, ProfilesAsJson)
 {
     const Outcome profiles = Vel(project, {"--format", "json", "list-profiles"});
     ASSERT_EQ(profiles.status, 0);
-    const QJsonArray rows = Json(profiles.out)["profiles"].toArray();
+    const QJsonArray rows = Json(profiles.out)[u"profiles"_s].toArray();
     ASSERT_EQ(rows.size(), 8);
-    EXPECT_EQ(rows[0].toObject()["name"].toString(), QString::fromUtf8("Caf\xC3\xA9 Hours"));
-    EXPECT_EQ(rows[0].toObject()["profileNumber"].toInt(), 101);
-    EXPECT_EQ(rows[4].toObject()["enabled"].toBool(), false);
+    EXPECT_EQ(rows[0].toObject()[u"name"_s].toString(), QString::fromUtf8("Caf\xC3\xA9 Hours"));
+    EXPECT_EQ(rows[0].toObject()[u"profileNumber"_s].toInt(), 101);
+    EXPECT_EQ(rows[4].toObject()[u"enabled"_s].toBool(), false);
 }
 
 TEST_F(SampleCopy, PlainMessagesAndTheSuiteLogOnlyWhenVerbose)
@@ -445,10 +448,10 @@ TEST(Backups, AreListedAndOneIsPutBack)
     EXPECT_EQ(m[1], "receivers");
     EXPECT_EQ(m[2], "2");
     const std::string backup = m[3];
-    const QJsonArray rows = Json(Vel(project, {"--format", "json", "backups"}).out)["backups"].toArray();
+    const QJsonArray rows = Json(Vel(project, {"--format", "json", "backups"}).out)[u"backups"_s].toArray();
     ASSERT_EQ(rows.size(), 2);
-    EXPECT_EQ(rows[1].toObject()["name"].toString().toStdString(), backup);
-    EXPECT_EQ(rows[1].toObject()["files"].toInt(), 2);
+    EXPECT_EQ(rows[1].toObject()[u"name"_s].toString().toStdString(), backup);
+    EXPECT_EQ(rows[1].toObject()[u"files"_s].toInt(), 2);
 
     project.server.commands.clear();
     const Outcome restored = Vel(project, {"restore", "receivers", backup});

@@ -73,10 +73,10 @@ TEST(CalendarWindow, PaintingWithTheMouseOnTheRealSurface)
     EXPECT_EQ(At(s.Picture(), 240, 35), C(back));
 
     w.window.DayTypeCombo().setCurrentIndex(9); // "Special day 2": stores 9, icon 2
-    emit s.MousePressed(1, 0, 250, 30);
-    emit s.MouseMoved(1, 0, 290, 30);  // Sunday the 6th
-    emit s.MouseReleased(1, 0, 290, 30);
-    emit s.MouseMoved(0, 0, 90, 30);   // the 1st, no button
+    Q_EMIT s.MousePressed(1, 0, 250, 30);
+    Q_EMIT s.MouseMoved(1, 0, 290, 30);  // Sunday the 6th
+    Q_EMIT s.MouseReleased(1, 0, 290, 30);
+    Q_EMIT s.MouseMoved(0, 0, 90, 30);   // the 1st, no button
     const std::int32_t fifth = static_cast<std::int32_t>(DayIndexOf(2026, 12, 5));
     EXPECT_EQ(*w.window.Calendar().GetDayType(fifth), 9);
     EXPECT_EQ(*w.window.Calendar().GetDayType(fifth + 1), 9);
@@ -89,7 +89,7 @@ TEST(CalendarWindow, PaintingWithTheMouseOnTheRealSurface)
     EXPECT_EQ(At(s.Picture(), 260, 22), At(icon, 0, 0));
 
     // The tooltip of the 6th names its day type (combo item 10).
-    emit s.MouseMoved(0, 0, 290, 30);
+    Q_EMIT s.MouseMoved(0, 0, 290, 30);
     EXPECT_EQ(s.ToolTipText(), "Special day 2");
 }
 

@@ -22,6 +22,9 @@
 #include <deque>
 
 namespace vel {
+
+using namespace Qt::StringLiterals;
+
 namespace {
 
 using test::TestProject;
@@ -147,30 +150,30 @@ TEST_F(MainWindowTest, ControlsSitAtTheirDesignPositions)
     Open();
     EXPECT_EQ(window->size(), QSize(510, 754));
 
-    auto* frame0 = window->findChild<QGroupBox*>("Frame_0");
-    auto* frame1 = window->findChild<QGroupBox*>("Frame_1");
+    auto* frame0 = window->findChild<QGroupBox*>(u"Frame_0"_s);
+    auto* frame1 = window->findChild<QGroupBox*>(u"Frame_1"_s);
     ASSERT_NE(frame0, nullptr);
     ASSERT_NE(frame1, nullptr);
-    EXPECT_EQ(frame0->title(), "&Route Profiles");
-    EXPECT_EQ(frame1->title(), "R&eceivers");
+    EXPECT_EQ(frame0->title(), u"&Route Profiles"_s);
+    EXPECT_EQ(frame1->title(), u"R&eceivers"_s);
     EXPECT_EQ(frame0->geometry(), QRect(0, 0, 505, 379));
     EXPECT_EQ(frame1->geometry(), QRect(0, 380, 505, 339));
-    EXPECT_EQ(profiles()->objectName(), "ListView_Profiles");
+    EXPECT_EQ(profiles()->objectName(), u"ListView_Profiles"_s);
     EXPECT_EQ(profiles()->parentWidget(), frame0);
     EXPECT_EQ(profiles()->geometry(), QRect(8, 18, 485, 351));
-    EXPECT_EQ(receivers()->objectName(), "ListView_Receivers");
+    EXPECT_EQ(receivers()->objectName(), u"ListView_Receivers"_s);
     EXPECT_EQ(receivers()->parentWidget(), frame1);
     EXPECT_EQ(receivers()->geometry(), QRect(8, 22, 485, 305));
-    EXPECT_EQ(window->SaveProfilesButton()->objectName(), "Command_SaveProfiles");
-    EXPECT_EQ(window->SaveProfilesButton()->text(), "Save Profiles");
+    EXPECT_EQ(window->SaveProfilesButton()->objectName(), u"Command_SaveProfiles"_s);
+    EXPECT_EQ(window->SaveProfilesButton()->text(), u"Save Profiles"_s);
     EXPECT_EQ(window->SaveProfilesButton()->geometry(), QRect(20, 724, 105, 21));
-    EXPECT_EQ(window->SaveReceiversButton()->objectName(), "Command_SaveReceivers");
-    EXPECT_EQ(window->SaveReceiversButton()->text(), "Save Receivers");
+    EXPECT_EQ(window->SaveReceiversButton()->objectName(), u"Command_SaveReceivers"_s);
+    EXPECT_EQ(window->SaveReceiversButton()->text(), u"Save Receivers"_s);
     EXPECT_EQ(window->SaveReceiversButton()->geometry(), QRect(136, 724, 105, 21));
 
     for (QTreeWidget* list : {profiles(), receivers()}) {
         EXPECT_EQ(list->columnCount(), 1);
-        EXPECT_EQ(list->headerItem()->text(0), "Name");
+        EXPECT_EQ(list->headerItem()->text(0), u"Name"_s);
         EXPECT_FALSE(list->header()->isHidden());
         EXPECT_EQ(list->iconSize(), QSize(13, 13));
     }
@@ -180,7 +183,7 @@ TEST_F(MainWindowTest, ControlsSitAtTheirDesignPositions)
     // Shown, the one column fills each list.
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    EXPECT_EQ(ShownTitle(), "Veltra Name change utility");
+    EXPECT_EQ(ShownTitle(), u"Veltra Name change utility"_s);
     EXPECT_EQ(window->size(), QSize(510, 754));
     EXPECT_EQ(receivers()->geometry(), QRect(8, 22, 485, 305));
     for (QTreeWidget* list : {profiles(), receivers()}) ExpectNameColumnFills(list);
@@ -193,8 +196,8 @@ TEST_F(MainWindowTest, ListsTakeTheRoomAndButtonsStayAtTheBottom)
     Open();
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    auto* frame0 = window->findChild<QGroupBox*>("Frame_0");
-    auto* frame1 = window->findChild<QGroupBox*>("Frame_1");
+    auto* frame0 = window->findChild<QGroupBox*>(u"Frame_0"_s);
+    auto* frame1 = window->findChild<QGroupBox*>(u"Frame_1"_s);
 
     // Larger: the lists take the width and share the added height; the
     // buttons keep their size and their place at the bottom left.
@@ -291,8 +294,8 @@ TEST_F(MainWindowTest, RowsAreSortedWithIconsAndTags)
     Open();
     ASSERT_TRUE(report.complete());
 
-    EXPECT_EQ(Rows(profiles()), (QStringList{"Alpha", "alpha2", "beta"}));
-    EXPECT_EQ(Rows(receivers()), (QStringList{"Siren", "Zed"}));
+    EXPECT_EQ(Rows(profiles()), (QStringList{u"Alpha"_s, u"alpha2"_s, u"beta"_s}));
+    EXPECT_EQ(Rows(receivers()), (QStringList{u"Siren"_s, u"Zed"_s}));
     ExpectTagsInStep(profiles(), [&](int s) { return ProfileName(s); });
     ExpectTagsInStep(receivers(), [&](int s) { return ReceiverName(s); });
 
@@ -306,13 +309,13 @@ TEST_F(MainWindowTest, RowsAreSortedWithIconsAndTags)
 
     auto image = [](QTreeWidgetItem* row) { return row->data(0, ImageNumberRole).toInt(); };
     auto key = [](QTreeWidgetItem* row) { return row->icon(0).cacheKey(); };
-    EXPECT_EQ(image(RowNamed(profiles(), "Alpha")), 1);
-    EXPECT_EQ(image(RowNamed(profiles(), "alpha2")), 1); // any nonzero value
-    EXPECT_EQ(image(RowNamed(profiles(), "beta")), 2);
-    EXPECT_EQ(image(RowNamed(receivers(), "Siren")), 1);
-    EXPECT_EQ(image(RowNamed(receivers(), "Zed")), 2);
-    EXPECT_EQ(key(RowNamed(profiles(), "Alpha")), window->Images().Image(1).cacheKey());
-    EXPECT_EQ(key(RowNamed(profiles(), "beta")), window->Images().Image(2).cacheKey());
+    EXPECT_EQ(image(RowNamed(profiles(), u"Alpha"_s)), 1);
+    EXPECT_EQ(image(RowNamed(profiles(), u"alpha2"_s)), 1); // any nonzero value
+    EXPECT_EQ(image(RowNamed(profiles(), u"beta"_s)), 2);
+    EXPECT_EQ(image(RowNamed(receivers(), u"Siren"_s)), 1);
+    EXPECT_EQ(image(RowNamed(receivers(), u"Zed"_s)), 2);
+    EXPECT_EQ(key(RowNamed(profiles(), u"Alpha"_s)), window->Images().Image(1).cacheKey());
+    EXPECT_EQ(key(RowNamed(profiles(), u"beta"_s)), window->Images().Image(2).cacheKey());
     EXPECT_TRUE(profiles()->selectedItems().isEmpty());
 }
 
@@ -327,15 +330,15 @@ TEST_F(MainWindowTest, RowsStandInTheTablesOrder)
         project.AddReceiver(static_cast<std::int16_t>(i + 1), names[i]);
     }
     Open();
-    const QStringList expected = {"ax", "ETE", "ete", "Zed", "_x", "\u00E9t\u00E9"};
+    const QStringList expected = {u"ax"_s, u"ETE"_s, u"ete"_s, u"Zed"_s, u"_x"_s, u"\u00E9t\u00E9"_s};
     for (QTreeWidget* list : {profiles(), receivers()}) {
         EXPECT_EQ(Rows(list), expected);
         for (int r = 0; r < list->topLevelItemCount(); ++r) EXPECT_EQ(Tag(list->topLevelItem(r)), r);
     }
 
     // A renamed row moves to the place the next sort of the table gives it.
-    Rename(profiles(), "Zed", "_a");
-    EXPECT_EQ(Rows(profiles()), (QStringList{"ax", "ETE", "ete", "_a", "_x", "\u00E9t\u00E9"}));
+    Rename(profiles(), u"Zed"_s, u"_a"_s);
+    EXPECT_EQ(Rows(profiles()), (QStringList{u"ax"_s, u"ETE"_s, u"ete"_s, u"_a"_s, u"_x"_s, u"\u00E9t\u00E9"_s}));
 }
 
 // A save sorts the receivers again; the selected row stays on its receiver
@@ -346,9 +349,9 @@ TEST_F(MainWindowTest, TheSelectedReceiverStaysSelectedAmongTwins)
     project.AddReceiver(2, "Zed");
     project.AddReceiver(3, "Mike");
     Open();
-    Rename(receivers(), "Mike", "Zulu");
+    Rename(receivers(), u"Mike"_s, u"Zulu"_s);
     QTreeWidgetItem* second = receivers()->topLevelItem(1);
-    ASSERT_EQ(second->text(0), "Zed");
+    ASSERT_EQ(second->text(0), u"Zed"_s);
     const std::int16_t id = suite->ReceiverTable.at(static_cast<std::size_t>(Tag(second))).Id();
     receivers()->setCurrentItem(second);
     window->SaveReceiversButton()->click();
@@ -368,39 +371,39 @@ TEST_F(MainWindowTest, DoubleClickRenamesThroughThePrompt)
     Open();
     window->show();
 
-    prompt.answers = {" Delta "};
-    DoubleClick(profiles(), RowNamed(profiles(), "Beta"));
+    prompt.answers = {u" Delta "_s};
+    DoubleClick(profiles(), RowNamed(profiles(), u"Beta"_s));
     ASSERT_EQ(prompt.asked.size(), 1U);
-    EXPECT_EQ(prompt.asked[0].first, "New Profile Name:");
-    EXPECT_EQ(prompt.asked[0].second, "Beta");
-    EXPECT_EQ(Rows(profiles()), (QStringList{"Alpha", "Delta", "Gamma"}));
+    EXPECT_EQ(prompt.asked[0].first, u"New Profile Name:"_s);
+    EXPECT_EQ(prompt.asked[0].second, u"Beta"_s);
+    EXPECT_EQ(Rows(profiles()), (QStringList{u"Alpha"_s, u"Delta"_s, u"Gamma"_s}));
     ExpectTagsInStep(profiles(), [&](int s) { return ProfileName(s); });
     EXPECT_TRUE(prompt.told.empty());
 
-    prompt.answers = {"Alpha"};
-    DoubleClick(profiles(), RowNamed(profiles(), "Delta"));
+    prompt.answers = {u"Alpha"_s};
+    DoubleClick(profiles(), RowNamed(profiles(), u"Delta"_s));
     ASSERT_EQ(prompt.told.size(), 1U);
-    EXPECT_EQ(prompt.told[0], "A Route Profile with this name already exists.");
-    EXPECT_NE(RowNamed(profiles(), "Delta"), nullptr);
+    EXPECT_EQ(prompt.told[0], u"A Route Profile with this name already exists."_s);
+    EXPECT_NE(RowNamed(profiles(), u"Delta"_s), nullptr);
 
-    prompt.answers = {"Horn"};
-    DoubleClick(receivers(), RowNamed(receivers(), "Siren"));
-    EXPECT_EQ(prompt.asked.back().first, "New Receiver Name:");
-    EXPECT_EQ(prompt.asked.back().second, "Siren");
-    EXPECT_EQ(Rows(receivers()), (QStringList{"Horn", "Pager"}));
+    prompt.answers = {u"Horn"_s};
+    DoubleClick(receivers(), RowNamed(receivers(), u"Siren"_s));
+    EXPECT_EQ(prompt.asked.back().first, u"New Receiver Name:"_s);
+    EXPECT_EQ(prompt.asked.back().second, u"Siren"_s);
+    EXPECT_EQ(Rows(receivers()), (QStringList{u"Horn"_s, u"Pager"_s}));
     const RouteProfile& gamma = suite->ProfileTable.at(static_cast<std::size_t>(
-        Tag(RowNamed(profiles(), "Gamma"))));
+        Tag(RowNamed(profiles(), u"Gamma"_s))));
     EXPECT_EQ(gamma.ReceiverList1(), Nul({"Horn", "Pager"}));
     EXPECT_EQ(gamma.ReceiverList2(), Nul({"Horn"}));
 
     // Cancel (empty answer) and an unstorable name change nothing; the latter says why.
-    prompt.answers = {""};
-    DoubleClick(receivers(), RowNamed(receivers(), "Pager"));
+    prompt.answers = {u""_s};
+    DoubleClick(receivers(), RowNamed(receivers(), u"Pager"_s));
     prompt.answers = {QString::fromUtf8("Pager \xCE\xA9")};
-    DoubleClick(receivers(), RowNamed(receivers(), "Pager"));
-    EXPECT_EQ(Rows(receivers()), (QStringList{"Horn", "Pager"}));
+    DoubleClick(receivers(), RowNamed(receivers(), u"Pager"_s));
+    EXPECT_EQ(Rows(receivers()), (QStringList{u"Horn"_s, u"Pager"_s}));
     ASSERT_EQ(prompt.told.size(), 2U);
-    EXPECT_TRUE(prompt.told[1].contains("cannot be stored")) << prompt.told[1].toStdString();
+    EXPECT_TRUE(prompt.told[1].contains(u"cannot be stored"_s)) << prompt.told[1].toStdString();
 }
 
 TEST_F(MainWindowTest, DoubleClickWithoutSelectionOrRowsDoesNothing)
@@ -418,9 +421,9 @@ TEST_F(MainWindowTest, DoubleClickWithoutSelectionOrRowsDoesNothing)
     EXPECT_TRUE(prompt.asked.empty());
     // A double-click below the last row renames the selected row.
     profiles()->setCurrentItem(profiles()->topLevelItem(0));
-    prompt.answers = {"Beta"};
+    prompt.answers = {u"Beta"_s};
     QTest::mouseDClick(profiles()->viewport(), Qt::LeftButton, {}, QPoint(20, profiles()->viewport()->height() - 4));
-    EXPECT_EQ(Rows(profiles()), (QStringList{"Beta"}));
+    EXPECT_EQ(Rows(profiles()), (QStringList{u"Beta"_s}));
 }
 
 TEST_F(MainWindowTest, F2AndEnterRenameTheSelectedRow)
@@ -449,31 +452,31 @@ TEST_F(MainWindowTest, F2AndEnterRenameTheSelectedRow)
     press(profiles(), Qt::Key_F2);
     EXPECT_TRUE(prompt.asked.empty());
 
-    profiles()->setCurrentItem(RowNamed(profiles(), "Beta"));
-    prompt.answers = {"Delta"};
+    profiles()->setCurrentItem(RowNamed(profiles(), u"Beta"_s));
+    prompt.answers = {u"Delta"_s};
     press(profiles(), Qt::Key_F2);
     ASSERT_EQ(prompt.asked.size(), 1U);
-    EXPECT_EQ(prompt.asked[0], std::make_pair(QString("New Profile Name:"), QString("Beta")));
-    EXPECT_EQ(Rows(profiles()), (QStringList{"Alpha", "Delta"}));
+    EXPECT_EQ(prompt.asked[0], std::make_pair(QString(u"New Profile Name:"_s), QString(u"Beta"_s)));
+    EXPECT_EQ(Rows(profiles()), (QStringList{u"Alpha"_s, u"Delta"_s}));
 
-    prompt.answers = {"Epsilon"};
+    prompt.answers = {u"Epsilon"_s};
     press(profiles(), Qt::Key_Return);
     ASSERT_EQ(prompt.asked.size(), 2U);
-    EXPECT_EQ(prompt.asked[1].second, "Delta");
-    EXPECT_EQ(Rows(profiles()), (QStringList{"Alpha", "Epsilon"}));
+    EXPECT_EQ(prompt.asked[1].second, u"Delta"_s);
+    EXPECT_EQ(Rows(profiles()), (QStringList{u"Alpha"_s, u"Epsilon"_s}));
     ExpectTagsInStep(profiles(), [&](int s) { return ProfileName(s); });
 
     // The keypad's Enter on the receiver list, with the same rules: a duplicate is refused.
-    receivers()->setCurrentItem(RowNamed(receivers(), "Siren"));
-    prompt.answers = {"Horn", "Pager"};
+    receivers()->setCurrentItem(RowNamed(receivers(), u"Siren"_s));
+    prompt.answers = {u"Horn"_s, u"Pager"_s};
     press(receivers(), Qt::Key_Enter, Qt::KeypadModifier);
-    EXPECT_EQ(prompt.asked.back(), std::make_pair(QString("New Receiver Name:"), QString("Siren")));
-    EXPECT_EQ(Rows(receivers()), (QStringList{"Horn", "Pager"}));
+    EXPECT_EQ(prompt.asked.back(), std::make_pair(QString(u"New Receiver Name:"_s), QString(u"Siren"_s)));
+    EXPECT_EQ(Rows(receivers()), (QStringList{u"Horn"_s, u"Pager"_s}));
     press(receivers(), Qt::Key_Enter, Qt::KeypadModifier);
     ASSERT_EQ(prompt.told.size(), 1U);
-    EXPECT_EQ(prompt.told[0], "A Receiver with this name already exists.");
+    EXPECT_EQ(prompt.told[0], u"A Receiver with this name already exists."_s);
     EXPECT_EQ(prompt.asked.size(), 4U);
-    EXPECT_EQ(Rows(receivers()), (QStringList{"Horn", "Pager"}));
+    EXPECT_EQ(Rows(receivers()), (QStringList{u"Horn"_s, u"Pager"_s}));
 
     // Enter with Ctrl or Alt, and other keys, start no rename.
     press(receivers(), Qt::Key_Return, Qt::ControlModifier);
@@ -492,21 +495,21 @@ TEST_F(MainWindowTest, SaveReceiversKeepsEveryTagOnItsOwnEntry)
     Open();
     window->show();
 
-    prompt.answers = {"Alpha"};
-    DoubleClick(receivers(), RowNamed(receivers(), "Zed"));
+    prompt.answers = {u"Alpha"_s};
+    DoubleClick(receivers(), RowNamed(receivers(), u"Zed"_s));
     EXPECT_EQ(ReceiverName(2), "Alpha"); // still in its old slot
     window->SaveReceiversButton()->click();
     EXPECT_TRUE(prompt.told.empty()) << prompt.told.front().toStdString();
     EXPECT_EQ(ReceiverName(0), "Alpha"); // sorted again by the save
-    EXPECT_EQ(Rows(receivers()), (QStringList{"Alpha", "Bravo", "Charlie"}));
+    EXPECT_EQ(Rows(receivers()), (QStringList{u"Alpha"_s, u"Bravo"_s, u"Charlie"_s}));
     ExpectTagsInStep(receivers(), [&](int s) { return ReceiverName(s); });
     ASSERT_FALSE(receivers()->selectedItems().isEmpty());
-    EXPECT_EQ(receivers()->selectedItems().front()->text(0), "Alpha");
+    EXPECT_EQ(receivers()->selectedItems().front()->text(0), u"Alpha"_s);
 
     // The next rename changes the entry of the row, not the one that used to sit in its slot.
-    prompt.answers = {"Delta"};
-    DoubleClick(receivers(), RowNamed(receivers(), "Bravo"));
-    EXPECT_EQ(Rows(receivers()), (QStringList{"Alpha", "Charlie", "Delta"}));
+    prompt.answers = {u"Delta"_s};
+    DoubleClick(receivers(), RowNamed(receivers(), u"Bravo"_s));
+    EXPECT_EQ(Rows(receivers()), (QStringList{u"Alpha"_s, u"Charlie"_s, u"Delta"_s}));
     ExpectTagsInStep(receivers(), [&](int s) { return ReceiverName(s); });
     EXPECT_EQ(ReceiverName(0), "Alpha");
     EXPECT_EQ(ReceiverName(1), "Delta");
@@ -522,8 +525,8 @@ TEST_F(MainWindowTest, FailedReceiverSaveStillKeepsTagsInStep)
     report = window->StartUp();
     window->show();
 
-    prompt.answers = {"Alpha"};
-    DoubleClick(receivers(), RowNamed(receivers(), "Zed"));
+    prompt.answers = {u"Alpha"_s};
+    DoubleClick(receivers(), RowNamed(receivers(), u"Zed"_s));
     faulty.Reset();
     faulty.FailAt(1, true);
     window->SaveReceiversButton()->click(); // sorts the table, then fails
@@ -546,18 +549,18 @@ TEST_F(MainWindowTest, SaveProblemsAreTold)
     faulty.FailAt(1, true);
     window->SaveProfilesButton()->click();
     ASSERT_EQ(prompt.told.size(), 1U);
-    EXPECT_TRUE(prompt.told[0].startsWith("The route profiles were not saved; nothing on disk has changed. Reason: "))
+    EXPECT_TRUE(prompt.told[0].startsWith(u"The route profiles were not saved; nothing on disk has changed. Reason: "_s))
         << prompt.told[0].toStdString();
     window->SaveReceiversButton()->click();
     ASSERT_EQ(prompt.told.size(), 2U);
-    EXPECT_TRUE(prompt.told[1].startsWith("The receivers were not saved; nothing on disk has changed."));
+    EXPECT_TRUE(prompt.told[1].startsWith(u"The receivers were not saved; nothing on disk has changed."_s));
     EXPECT_EQ(test::Snapshot(project.path()), before);
 
     faulty.Reset();
     project.server.fail = true;
     window->SaveProfilesButton()->click();
     ASSERT_EQ(prompt.told.size(), 3U);
-    EXPECT_TRUE(prompt.told[2].startsWith("The route profiles are saved, but the alarm server was not told to reload"))
+    EXPECT_TRUE(prompt.told[2].startsWith(u"The route profiles are saved, but the alarm server was not told to reload"_s))
         << prompt.told[2].toStdString();
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
@@ -593,10 +596,10 @@ TEST_F(MainWindowTest, IncompleteLoadIsToldOnceNamingTheFiles)
     test::WriteBytes(project / "Receivers/Receiver_0003.dat", test::Bytes({7, 0, 0, 0}));
     Open();
     EXPECT_FALSE(report.complete());
-    EXPECT_EQ(Rows(receivers()), (QStringList{"Siren"}));
+    EXPECT_EQ(Rows(receivers()), (QStringList{u"Siren"_s}));
     window->ReportIncompleteLoad(report);
     ASSERT_EQ(prompt.told.size(), 1U);
-    EXPECT_TRUE(prompt.told[0].contains("Receiver_0003.dat")) << prompt.told[0].toStdString();
+    EXPECT_TRUE(prompt.told[0].contains(u"Receiver_0003.dat"_s)) << prompt.told[0].toStdString();
 
     TestProject clean;
     clean.AddReceiver(1, "Siren");
@@ -636,22 +639,22 @@ TEST_F(MainWindowTest, TitleMarksUnsavedChangesPerTable)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
 
     // Renames that change nothing mark nothing.
-    Rename(profiles(), "Alpha", " Alpha ");
-    Rename(receivers(), "Siren", "Siren");
-    EXPECT_EQ(ShownTitle(), "Veltra Name change utility");
+    Rename(profiles(), u"Alpha"_s, u" Alpha "_s);
+    Rename(receivers(), u"Siren"_s, u"Siren"_s);
+    EXPECT_EQ(ShownTitle(), u"Veltra Name change utility"_s);
 
     // The marker stays until every marked table is saved; a profile rename
     // beside a receiver rename that changed no list asks nothing.
-    Rename(receivers(), "Siren", "Horn");
-    Rename(profiles(), "Alpha", "Beta");
-    EXPECT_EQ(ShownTitle(), "Veltra Name change utility*");
+    Rename(receivers(), u"Siren"_s, u"Horn"_s);
+    Rename(profiles(), u"Alpha"_s, u"Beta"_s);
+    EXPECT_EQ(ShownTitle(), u"Veltra Name change utility*"_s);
     window->SaveProfilesButton()->click();
     EXPECT_TRUE(window->isWindowModified());
     // Saved, though the server could not be told: the marker goes.
     project.server.fail = true;
     window->SaveReceiversButton()->click();
     EXPECT_EQ(prompt.told.size(), 1U);
-    EXPECT_EQ(ShownTitle(), "Veltra Name change utility");
+    EXPECT_EQ(ShownTitle(), u"Veltra Name change utility"_s);
     EXPECT_TRUE(prompt.tiedAsked.empty());
 }
 
@@ -668,7 +671,7 @@ TEST_F(MainWindowTest, ClosingAsksToSaveDiscardOrCancel)
 
     const auto before = test::Snapshot(project.path());
     window->show();
-    Rename(receivers(), "Pager", "Beeper"); // and the profile's list
+    Rename(receivers(), u"Pager"_s, u"Beeper"_s); // and the profile's list
     EXPECT_FALSE(window->close());
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(prompt.closeAsked, std::vector<SavedKind>{SavedKind::Both});
@@ -683,7 +686,7 @@ TEST_F(MainWindowTest, ClosingAsksToSaveDiscardOrCancel)
     faulty.FailAt(1, true);
     EXPECT_FALSE(window->close());
     ASSERT_EQ(prompt.told.size(), 1U);
-    EXPECT_TRUE(prompt.told[0].startsWith("The receivers and route profiles were not saved"))
+    EXPECT_TRUE(prompt.told[0].startsWith(u"The receivers and route profiles were not saved"_s))
         << prompt.told[0].toStdString();
     EXPECT_TRUE(window->isWindowModified());
     EXPECT_EQ(test::Snapshot(project.path()), before);
@@ -707,8 +710,8 @@ TEST_F(MainWindowTest, SavingHalfAReceiverRenameIsOffered)
     Open(&watched);
     const auto before = test::Snapshot(project.path());
 
-    Rename(receivers(), "Zed", "Beeper");
-    Rename(receivers(), "Pager", "Bell");
+    Rename(receivers(), u"Zed"_s, u"Beeper"_s);
+    Rename(receivers(), u"Pager"_s, u"Bell"_s);
     window->SaveReceiversButton()->click();
     window->SaveProfilesButton()->click();
     EXPECT_EQ(prompt.tiedAsked, (std::vector<SavedKind>{SavedKind::Receivers, SavedKind::Profiles}));
@@ -720,11 +723,11 @@ TEST_F(MainWindowTest, SavingHalfAReceiverRenameIsOffered)
     EXPECT_TRUE(oneCommit);
     EXPECT_EQ(project.server.commands, (std::vector<std::string>{"RR\t0", "RP:-1\t0"}));
     EXPECT_FALSE(window->isWindowModified());
-    EXPECT_EQ(Rows(receivers()), (QStringList{"Beeper", "Bell"}));
+    EXPECT_EQ(Rows(receivers()), (QStringList{u"Beeper"_s, u"Bell"_s}));
     ExpectTagsInStep(receivers(), [&](int s) { return ReceiverName(s); });
 
     // This table alone: the profiles stay as they are, and marked.
-    Rename(receivers(), "Bell", "Gong");
+    Rename(receivers(), u"Bell"_s, u"Gong"_s);
     prompt.tiedAnswer = TiedSaveAnswer::ThisAlone;
     project.server.commands.clear();
     const auto profilesBefore = test::Snapshot(project / "Profiles");
@@ -745,17 +748,17 @@ TEST(DialogPromptTest, RealInputBoxAndMessageBox)
             auto* box = qobject_cast<QInputDialog*>(w);
             if (box == nullptr || !box->isVisible()) continue;
             sawInput = true;
-            EXPECT_EQ(box->windowTitle(), "VelNameChange");
-            EXPECT_EQ(box->labelText(), "New Profile Name:");
-            EXPECT_EQ(box->textValue(), "Beta");
+            EXPECT_EQ(box->windowTitle(), u"VelNameChange"_s);
+            EXPECT_EQ(box->labelText(), u"New Profile Name:"_s);
+            EXPECT_EQ(box->textValue(), u"Beta"_s);
             auto* edit = box->findChild<QLineEdit*>();
             ASSERT_NE(edit, nullptr);
             edit->selectAll();
-            QTest::keyClicks(edit, " Omega ");
+            QTest::keyClicks(edit, u" Omega "_s);
             QTest::keyClick(edit, Qt::Key_Return);
         }
     });
-    EXPECT_EQ(prompt.AskText("New Profile Name:", "Beta"), " Omega ");
+    EXPECT_EQ(prompt.AskText(u"New Profile Name:"_s, u"Beta"_s), u" Omega "_s);
     EXPECT_TRUE(sawInput);
 
     QTimer::singleShot(0, [] {
@@ -764,7 +767,7 @@ TEST(DialogPromptTest, RealInputBoxAndMessageBox)
             if (box != nullptr && box->isVisible()) box->reject();
         }
     });
-    EXPECT_EQ(prompt.AskText("New Receiver Name:", "Siren"), "");
+    EXPECT_EQ(prompt.AskText(u"New Receiver Name:"_s, u"Siren"_s), u""_s);
 
     bool sawMessage = false;
     QTimer::singleShot(0, [&] {
@@ -772,14 +775,14 @@ TEST(DialogPromptTest, RealInputBoxAndMessageBox)
             auto* box = qobject_cast<QMessageBox*>(w);
             if (box == nullptr || !box->isVisible()) continue;
             sawMessage = true;
-            EXPECT_EQ(box->windowTitle(), "VelNameChange");
-            EXPECT_EQ(box->text(), "A Receiver with this name already exists.");
+            EXPECT_EQ(box->windowTitle(), u"VelNameChange"_s);
+            EXPECT_EQ(box->text(), u"A Receiver with this name already exists."_s);
             EXPECT_EQ(box->icon(), QMessageBox::Information);
             EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
             box->button(QMessageBox::Ok)->click();
         }
     });
-    prompt.Tell("A Receiver with this name already exists.");
+    prompt.Tell(u"A Receiver with this name already exists."_s);
     EXPECT_TRUE(sawMessage);
 }
 
@@ -798,20 +801,20 @@ TEST(DialogPromptTest, RealQuestionsOnClosingAndOnSavingHalfARename)
         });
     };
     answer([](QMessageBox& box) {
-        EXPECT_EQ(box.windowTitle(), "VelNameChange");
-        EXPECT_EQ(box.text() + " " + box.informativeText(),
-                  "The receivers and route profiles have unsaved changes. Save them before closing?");
+        EXPECT_EQ(box.windowTitle(), u"VelNameChange"_s);
+        EXPECT_EQ(box.text() + u" "_s + box.informativeText(),
+                  u"The receivers and route profiles have unsaved changes. Save them before closing?"_s);
         EXPECT_EQ(box.standardButtons(), QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
         QTest::keyClick(&box, Qt::Key_Return); // the default
     });
     EXPECT_EQ(prompt.AskUnsavedOnClose(SavedKind::Both), CloseAnswer::Save);
 
     answer([](QMessageBox& box) {
-        EXPECT_TRUE(box.text().startsWith("The route profiles hold changes from renaming receivers that are not"));
+        EXPECT_TRUE(box.text().startsWith(u"The route profiles hold changes from renaming receivers that are not"_s));
         EXPECT_EQ(box.buttons().size(), 3);
-        EXPECT_EQ(box.defaultButton() != nullptr ? box.defaultButton()->text() : "", "Save Both");
+        EXPECT_EQ(box.defaultButton() != nullptr ? box.defaultButton()->text() : u""_s, u"Save Both"_s);
         for (QAbstractButton* b : box.buttons())
-            if (b->text() == "Save Receivers Only") b->click();
+            if (b->text() == u"Save Receivers Only"_s) b->click();
     });
     EXPECT_EQ(prompt.AskSaveTied(SavedKind::Receivers), TiedSaveAnswer::ThisAlone);
     answer([](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); });

@@ -11,6 +11,9 @@
 #include <memory>
 
 namespace vel {
+
+using namespace Qt::StringLiterals;
+
 namespace {
 
 using test::BridgeTestHost;
@@ -43,11 +46,11 @@ TEST(QtHostBridge, CallsMembersByNameWithConvertedValues)
     auto none = bridge.Call("Set_Menu_TimeSchedulePopup_Paste_Enabled", std::span<HostValue>(&on, 1));
     ASSERT_TRUE(none.ok());
     EXPECT_TRUE(std::holds_alternative<std::monostate>(*none));
-    EXPECT_EQ(host.log.back(), "paste on");
+    EXPECT_EQ(host.log.back(), u"paste on"_s);
     // A whole number where the host takes a flag.
     HostValue zero{std::int32_t{0}};
     ASSERT_TRUE(bridge.Call("Set_Menu_TimeSchedulePopup_Paste_Enabled", std::span<HostValue>(&zero, 1)).ok());
-    EXPECT_EQ(host.log.back(), "paste off");
+    EXPECT_EQ(host.log.back(), u"paste off"_s);
 }
 
 TEST(QtHostBridge, ReferenceParametersComeBackInTheirOwnKind)
@@ -56,13 +59,13 @@ TEST(QtHostBridge, ReferenceParametersComeBackInTheirOwnKind)
     QtHostBridge bridge(&host);
     HostValue flag{std::int16_t{-1}};
     ASSERT_TRUE(bridge.Call("Set_Menu_TimeSchedulePopup_Grouped_Checked", std::span<HostValue>(&flag, 1)).ok());
-    EXPECT_EQ(host.log.back(), "grouped -1");
+    EXPECT_EQ(host.log.back(), u"grouped -1"_s);
     EXPECT_EQ(flag, (HostValue{std::int16_t{1}}));
 
     HostValue four[4] = {HostValue{std::int32_t{2}}, HostValue{std::int32_t{9}}, HostValue{std::int32_t{10}},
                          HostValue{std::int32_t{53}}};
     ASSERT_TRUE(bridge.Call("Draw_ImageList_ListImages", four).ok());
-    EXPECT_EQ(host.log.back(), "icon4 2 9 10 53");
+    EXPECT_EQ(host.log.back(), u"icon4 2 9 10 53"_s);
     EXPECT_EQ(four[3], (HostValue{std::int32_t{54}}));
     EXPECT_EQ(four[2], (HostValue{std::int32_t{10}})); // by value: unchanged
 }
@@ -74,7 +77,7 @@ TEST(QtHostBridge, OverloadsAreChosenByArgumentCount)
     HostValue five[5] = {HostValue{std::int16_t{2}}, HostValue{std::int32_t{9}}, HostValue{60.5},
                          HostValue{std::int32_t{22}}, HostValue{std::int32_t{1}}};
     ASSERT_TRUE(bridge.Call("Draw_ImageList_ListImages", five).ok());
-    EXPECT_EQ(host.log.back(), "icon5 2 9 60.5 22 1");
+    EXPECT_EQ(host.log.back(), u"icon5 2 9 60.5 22 1"_s);
 }
 
 TEST(QtHostBridge, AnInvalidVariantIsNone)

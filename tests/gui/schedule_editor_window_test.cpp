@@ -14,6 +14,9 @@
 #include <QTemporaryDir>
 
 namespace vel {
+
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QRgb At(const QImage& image, int x, int y)
@@ -59,16 +62,16 @@ TEST(ScheduleEditorWindow, PressShowsThePeriodTextsAndTypedTextsApply)
     ASSERT_TRUE(w.Press(115, 10).ok());
     auto edits = w.findChildren<QLineEdit*>();
     ASSERT_EQ(edits.size(), 3);
-    EXPECT_EQ(edits[0]->text(), "07:00");
-    EXPECT_EQ(edits[1]->text(), "16:00");
-    EXPECT_EQ(edits[2]->text(), "07:05");
+    EXPECT_EQ(edits[0]->text(), u"07:00"_s);
+    EXPECT_EQ(edits[1]->text(), u"16:00"_s);
+    EXPECT_EQ(edits[2]->text(), u"07:05"_s);
     EXPECT_EQ(At(w.Surface().Picture(), 150, 4), C(Rgb{0, 176, 0})); // selected
 
     edits[0]->setText(QStringLiteral("18:00"));
     edits[1]->setText(QStringLiteral("8"));
-    emit edits[1]->editingFinished();
-    EXPECT_EQ(edits[0]->text(), "08:00");
-    EXPECT_EQ(edits[1]->text(), "18:00");
+    Q_EMIT edits[1]->editingFinished();
+    EXPECT_EQ(edits[0]->text(), u"08:00"_s);
+    EXPECT_EQ(edits[1]->text(), u"18:00"_s);
     auto monday = w.Schedule().Periods(0);
     ASSERT_EQ(monday->size(), 1u);
     EXPECT_EQ((*monday)[0]->m_StartMinute, 480);
@@ -88,9 +91,9 @@ TEST(ScheduleEditorWindow, RightPressPreparesTheMenuAndItsCommandsEdit)
     QAction* monFri = nullptr;
     QAction* allDay = nullptr;
     for (QAction* a : menu->actions()) {
-        if (a->text() == "Paste") paste = a;
-        if (a->text() == "Group Mon-Fri") monFri = a;
-        if (a->text() == "00-24") allDay = a;
+        if (a->text() == u"Paste"_s) paste = a;
+        if (a->text() == u"Group Mon-Fri"_s) monFri = a;
+        if (a->text() == u"00-24"_s) allDay = a;
     }
     ASSERT_TRUE(paste && monFri && allDay);
     EXPECT_FALSE(paste->isEnabled());
