@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <ranges>
 #include <map>
 #include <optional>
 #include <set>
@@ -377,12 +378,8 @@ Result<FileInfo> StatIn(FileSystem& fs, const Folder& dir, const std::string& na
 // Moves every staged file into place and removes the old names the new set
 // does not use. Each step can be repeated: a file already moved is not staged
 // any more, a name already removed is gone.
-Status PutInPlace(WorkArea& area, const KindMarker& m)
+Status PutInPlace(FileSystem& fs, const KindFolders& f, const KindMarker& m)
 {
-    FileSystem& fs = *area.fs;
-    auto opened = OpenKindFolders(area, m);
-    if (!opened) return opened.error();
-    KindFolders& f = *opened;
     // Every new file must be somewhere, staged or in place, before anything
     // is touched; otherwise the marker does not describe what is on disk.
     for (const auto& name : m.newNames) {
@@ -420,12 +417,8 @@ Status PutInPlace(WorkArea& area, const KindMarker& m)
 
 // Undoes a partial PutInPlace: new files go back to staging, old files come
 // back from the backup, which keeps them (they may yet be needed).
-Status TakeBack(WorkArea& area, const KindMarker& m)
+Status TakeBack(FileSystem& fs, const KindFolders& f, const KindMarker& m)
 {
-    FileSystem& fs = *area.fs;
-    auto opened = OpenKindFolders(area, m);
-    if (!opened) return opened.error();
-    KindFolders& f = *opened;
     for (const auto& name : m.newNames) {
         auto staged = StatIn(fs, f.staging, name);
         if (!staged) return staged.error();
@@ -444,6 +437,20 @@ Status TakeBack(WorkArea& area, const KindMarker& m)
             VEL_TRY(fs.LinkAt(f.backup.handle(), name, f.folder.handle(), name));
     }
     return fs.SyncFolder(f.folder.handle());
+}
+
+// Runs `step` (PutInPlace or TakeBack) on the folders of each kind of
+// `kinds`, in their order, up to the first failure.
+template <class Kinds>
+Status OnKindFolders(WorkArea& area, const Kinds& kinds,
+                     Status (*step)(FileSystem&, const KindFolders&, const KindMarker&))
+{
+    for (const KindMarker& m : kinds) {
+        auto folders = OpenKindFolders(area, m);
+        if (!folders) return folders.error();
+        VEL_TRY(step(*area.fs, *folders, m));
+    }
+    return Status::Ok();
 }
 
 // Removes the oldest backups of a kind but the newest `keep` (never fewer
@@ -537,7 +544,7 @@ Status FinishMarker(WorkArea& area, const std::string& name, const std::vector<K
         return Status::Ok();
     }
 
-    for (const KindMarker& k : *marker) VEL_TRY(PutInPlace(area, k));
+    VEL_TRY(OnKindFolders(area, *marker, PutInPlace));
     const std::vector<Status> posted = PostAll(*marker, known, hooks);
     VEL_TRY(fs.RemoveAt(area.work.handle(), name));
     VEL_TRY(fs.SyncFolder(area.work.handle()));
@@ -777,227 +784,311 @@ FileAttributes NewFileAttributes(const std::map<std::string, FileInfo>& existing
     return a;
 }
 
-} // namespace
+// A folder of the work area that a commit makes on first use: backup/ or
+// passed-over/.
+struct WorkRoot {
+    const char* name;
+    Folder folder;
+};
 
-Result<std::vector<KindSaved>> SaveTransaction::Commit(std::vector<std::vector<NamedFile>> newSets)
+Result<const Folder*> OpenWorkRoot(WorkArea& area, WorkRoot& root)
 {
-    State& s = *m_state;
-    FileSystem& fs = *s.area.fs;
-    if (newSets.size() != s.kinds.size())
-        return MakeError(ErrorCode::InvalidArgument, "a save got " + std::to_string(newSets.size()) +
-                                                         " sets for " + std::to_string(s.kinds.size()) + " kinds");
-    std::vector<std::vector<NamedFile>*> setOf(s.kinds.size(), nullptr);
-    for (std::size_t i = 0; i < s.kinds.size(); ++i) setOf[i] = &newSets[i];
-    std::vector<std::string> kindNames;
-    for (const State::Kind& k : s.kinds) kindNames.push_back(k.save.spec.kind);
-    const std::string markerName = MarkerName(kindNames);
+    if (!root.folder.isOpen()) {
+        auto opened = OpenFolderAt(*area.fs, area.work, root.name, true, area.folderAttributes);
+        if (!opened) return opened.error();
+        root.folder = std::move(*opened);
+    }
+    return &root.folder;
+}
 
-    Marker marker;
-    std::vector<Folder> stagings(s.kinds.size());
-    std::vector<std::string> backups(s.kinds.size());
-    std::vector<std::string> kept(s.kinds.size()); // below passed-over
-    Folder backupRoot;
-    Folder keptRoot;
+// A new folder below a work root, named after the kind and the time:
+// "<Kind>-YYYYMMDD-HHMMSS", or with "-2", "-3" ... when that is taken.
+struct NewFolder {
+    std::string name;
+    Folder folder;
+};
 
-    // Removes what the save made in the work folder, when it is undone.
-    auto clearAway = [&] {
-        for (std::size_t i = 0; i < s.kinds.size(); ++i) {
-            stagings[i].Close();
-            (void)RemoveStaging(s.area, s.kinds[i].save.spec.kind);
-            if (!backups[i].empty() && backupRoot.isOpen())
-                (void)RemoveWorkFolder(fs, backupRoot, backups[i],
-                                       InWork(std::string(BackupFolderName) + "/" + backups[i]), Holds::AnyFiles);
-            if (!kept[i].empty() && keptRoot.isOpen())
-                (void)RemoveWorkFolder(fs, keptRoot, kept[i],
-                                       InWork(std::string(PassedOverFolderName) + "/" + kept[i]), Holds::AnyFiles);
-        }
-    };
+Result<NewFolder> MakeTimedFolder(WorkArea& area, WorkRoot& root, const std::string& kind)
+{
+    auto parent = OpenWorkRoot(area, root);
+    if (!parent) return parent.error();
+    auto name = FreeName(*area.fs, **parent, kind + "-" + Timestamp());
+    if (!name) return name.error();
+    auto folder = OpenFolderAt(*area.fs, **parent, *name, true, area.folderAttributes);
+    if (!folder) return folder.error();
+    return NewFolder{std::move(*name), std::move(*folder)};
+}
 
-    // Nothing has changed yet: every problem so far is a plain refusal.
-    for (std::size_t i = 0; i < s.kinds.size(); ++i) {
-        const State::Kind& k = s.kinds[i];
-        if (!k.folderName && !setOf[i]->empty())
-            return MakeError(ErrorCode::Io, k.refused.empty()
-                                                ? "the folder '" + s.area.projectPath + k.save.spec.kind + "' does not exist"
-                                                : "the " + k.save.spec.what + " cannot be saved: " + k.refused);
-        if (!k.folderName) continue;
-        const std::set<std::string> existing(k.existing.begin(), k.existing.end());
-        for (const auto& [name, data] : *setOf[i]) {
-            if (existing.count(name) != 0) continue;
-            auto info = fs.StatAt(k.folder.handle(), name);
-            if (!info) return info.error();
-            if (info->exists())
-                return MakeError(ErrorCode::NotPlainFile, "'" + k.save.spec.kind + "/" + name + "' is " +
-                                                              (info->isFolder() ? "a folder" : "not a plain file") +
-                                                              "; move it out of the way and save again");
-        }
+// One commit of a transaction, step by step. It remembers what it made in
+// the work folder (staging folders, a backup and a passed-over folder per
+// kind), so that an undone commit clears it all away again.
+class CommitRun {
+public:
+    CommitRun(SaveTransaction::State& state, std::vector<std::vector<NamedFile>>& newSets)
+        : m_s(state), m_fs(*state.area.fs), m_sets(newSets), m_stagings(state.kinds.size()),
+          m_backups(state.kinds.size()), m_kept(state.kinds.size())
+    {
+        std::vector<std::string> kinds;
+        for (const auto& k : m_s.kinds) kinds.push_back(k.save.spec.kind);
+        m_markerName = MarkerName(kinds);
     }
 
-    auto undo = [&](const Error& why) -> Error {
-        // A marker that reached its place must go first: while it exists, the
-        // next start would complete the save from the staged files.
-        auto info = fs.StatAt(s.area.work.handle(), markerName);
-        const bool markerGone = info.ok() && (!info->exists() || fs.RemoveAt(s.area.work.handle(), markerName).ok());
-        if (!markerGone)
-            return MakeError(ErrorCode::Unfinished, why.message + "; its commit marker could not be removed");
-        clearAway();
-        return why;
-    };
+    // Refusals, before anything changes: a kind without a folder cannot take
+    // files, and a new name must not be taken by a folder or an entry that
+    // is no plain file.
+    Status CheckNewNames() const
+    {
+        for (std::size_t i = 0; i < m_s.kinds.size(); ++i) {
+            const auto& k = m_s.kinds[i];
+            if (!k.folderName && !m_sets[i].empty())
+                return MakeError(ErrorCode::Io, k.refused.empty()
+                                                    ? "the folder '" + JoinPath(m_s.area.projectPath, k.save.spec.kind) +
+                                                          "' does not exist"
+                                                    : "the " + k.save.spec.what + " cannot be saved: " + k.refused);
+            if (!k.folderName) continue;
+            const std::set<std::string> existing(k.existing.begin(), k.existing.end());
+            for (const auto& [name, data] : m_sets[i]) {
+                if (existing.count(name) != 0) continue;
+                auto info = m_fs.StatAt(k.folder.handle(), name);
+                if (!info) return info.error();
+                if (info->exists())
+                    return MakeError(ErrorCode::NotPlainFile, "'" + k.save.spec.kind + "/" + name + "' is " +
+                                                                  (info->isFolder() ? "a folder" : "not a plain file") +
+                                                                  "; move it out of the way and save again");
+            }
+        }
+        return Status::Ok();
+    }
 
-    auto prepare = [&]() -> Status {
-        for (std::size_t i = 0; i < s.kinds.size(); ++i) {
-            State::Kind& k = s.kinds[i];
+    // Everything before the commit point, for every kind that has a folder:
+    // the new set staged, the old set kept, the files the new set does not
+    // carry on kept where pruning never reaches; the work folder flushed.
+    Status Prepare()
+    {
+        for (std::size_t i = 0; i < m_s.kinds.size(); ++i) {
+            auto& k = m_s.kinds[i];
+            if (!k.folderName) continue;
             KindMarker m;
             m.kind = k.save.spec.kind;
-            if (!k.folderName) continue;
             m.folder = *k.folderName;
-            auto folderInfo = fs.StatFolder(k.folder.handle());
-            if (!folderInfo) return folderInfo.error();
-
-            // 1. The new set, complete and flushed, in the staging folder.
-            const std::string stagingName = m.kind + StagingSuffix;
-            VEL_TRY(RemoveStaging(s.area, m.kind));
-            auto staging = OpenFolderAt(fs, s.area.work, stagingName, true, s.area.folderAttributes);
-            if (!staging) return staging.error();
-            stagings[i] = std::move(*staging);
-            for (const auto& [name, data] : *setOf[i]) {
-                VEL_TRY(fs.CreateAt(stagings[i].handle(), name, data,
-                                    NewFileAttributes(k.existingInfo, *folderInfo, name)));
-                m.newNames.push_back(name);
-            }
-            VEL_TRY(fs.SyncFolder(stagings[i].handle()));
-
-            // 2. The old set, kept.
+            VEL_TRY(Stage(i, m));
             if (!k.existing.empty()) {
-                if (!backupRoot.isOpen()) {
-                    auto root = OpenFolderAt(fs, s.area.work, BackupFolderName, true, s.area.folderAttributes);
-                    if (!root) return root.error();
-                    backupRoot = std::move(*root);
-                }
-                auto name = FreeName(fs, backupRoot, m.kind + "-" + Timestamp());
-                if (!name) return name.error();
-                auto backup = OpenFolderAt(fs, backupRoot, *name, true, s.area.folderAttributes);
+                auto backup = KeepOldSet(i, m);
                 if (!backup) return backup.error();
-                backups[i] = *name;
-                m.backup = *name;
-                for (const std::string& old : k.existing) {
-                    m.oldNames.push_back(old);
-                    if (fs.LinkAt(k.folder.handle(), old, backup->handle(), old)) continue;
-                    // The system may refuse a link (another user's file, a file
-                    // system without them): a plain file is copied, anything
-                    // else is moved into the backup when the new set goes in.
-                    const FileInfo& info = k.existingInfo[old];
-                    if (info.isRegular())
-                        VEL_TRY(fs.CopyAt(k.folder.handle(), old, backup->handle(), old, AttributesOf(info)));
-                    else
-                        m.moved.push_back(old);
-                }
-                VEL_TRY(fs.SyncFolder(backup->handle()));
-                VEL_TRY(fs.SyncFolder(backupRoot.handle()));
-
-                // 3. Old files whose content the new set does not carry on
-                //    (files the load passed over) are kept once more, where
-                //    pruning never reaches them: their only copy is here.
-                std::vector<std::string> passed;
-                for (const std::string& old : k.existing)
-                    if (k.save.carried != nullptr && k.save.carried->count(old) == 0 && k.existingInfo[old].isRegular())
-                        passed.push_back(old);
-                if (!passed.empty()) {
-                    if (!keptRoot.isOpen()) {
-                        auto root = OpenFolderAt(fs, s.area.work, PassedOverFolderName, true, s.area.folderAttributes);
-                        if (!root) return root.error();
-                        keptRoot = std::move(*root);
-                    }
-                    auto keptName = FreeName(fs, keptRoot, m.kind + "-" + Timestamp());
-                    if (!keptName) return keptName.error();
-                    auto keptFolder = OpenFolderAt(fs, keptRoot, *keptName, true, s.area.folderAttributes);
-                    if (!keptFolder) return keptFolder.error();
-                    kept[i] = *keptName;
-                    for (const std::string& old : passed) {
-                        if (fs.LinkAt(backup->handle(), old, keptFolder->handle(), old)) continue;
-                        VEL_TRY(fs.CopyAt(backup->handle(), old, keptFolder->handle(), old,
-                                          AttributesOf(k.existingInfo[old])));
-                    }
-                    VEL_TRY(fs.SyncFolder(keptFolder->handle()));
-                    VEL_TRY(fs.SyncFolder(keptRoot.handle()));
-                }
+                VEL_TRY(KeepPassedOver(i, *backup));
             }
-            marker.push_back(std::move(m));
+            m_marker.push_back(std::move(m));
         }
-        return fs.SyncFolder(s.area.work.handle());
-    };
-
-    Status before = prepare();
-    // 3. The commit point.
-    if (before)
-        before = ReplaceFileAt(fs, s.area.work.handle(), markerName, EncodeMarker(marker), s.area.fileAttributes);
-    if (!before) return undo(before.error());
-
-    // 4. Into place.
-    Status applied;
-    for (const KindMarker& m : marker) {
-        applied = PutInPlace(s.area, m);
-        if (!applied) break;
-    }
-    if (!applied) {
-        Status undone;
-        for (auto m = marker.rbegin(); m != marker.rend() && undone; ++m) undone = TakeBack(s.area, *m);
-        if (undone) undone = fs.RemoveAt(s.area.work.handle(), markerName);
-        if (undone) {
-            (void)fs.SyncFolder(s.area.work.handle());
-            clearAway();
-            return applied.error();
-        }
-        return MakeError(ErrorCode::Unfinished, applied.error().message +
-                                                    "; the save could not be undone either (" +
-                                                    undone.error().message + ")");
+        return m_fs.SyncFolder(m_s.area.work.handle());
     }
 
-    // 5. The server hears of it before the marker goes.
-    Marker everyKind;
-    for (const State::Kind& k : s.kinds) {
-        KindMarker m;
-        m.kind = k.save.spec.kind;
-        everyKind.push_back(m);
+    // The commit point: from here on the next start finishes the save.
+    Status WriteMarker()
+    {
+        return ReplaceFileAt(m_fs, m_s.area.work.handle(), m_markerName, EncodeMarker(m_marker),
+                             m_s.area.fileAttributes);
     }
-    const std::vector<Status> posted = PostAll(everyKind, s.known, s.hooks);
+
+    // A failure before the commit point (or while writing the marker): the
+    // marker goes first, since while it exists the next start would complete
+    // the save; then what the commit made.
+    Error Undo(const Error& why)
+    {
+        auto info = m_fs.StatAt(m_s.area.work.handle(), m_markerName);
+        const bool markerGone =
+            info.ok() && (!info->exists() || m_fs.RemoveAt(m_s.area.work.handle(), m_markerName).ok());
+        if (!markerGone) return MakeError(ErrorCode::Unfinished, why.message + "; its commit marker could not be removed");
+        ClearAway();
+        return why;
+    }
+
+    Status PutAllInPlace() { return OnKindFolders(m_s.area, m_marker, PutInPlace); }
+
+    // A failure past the commit point: every kind taken back, in reverse
+    // order, and the marker removed; where that fails too the save is
+    // Unfinished, and the next start completes it.
+    Error TakeAllBack(const Error& why)
+    {
+        Status undone = OnKindFolders(m_s.area, m_marker | std::views::reverse, TakeBack);
+        if (undone) undone = m_fs.RemoveAt(m_s.area.work.handle(), m_markerName);
+        if (!undone)
+            return MakeError(ErrorCode::Unfinished,
+                             why.message + "; the save could not be undone either (" + undone.error().message + ")");
+        (void)m_fs.SyncFolder(m_s.area.work.handle());
+        ClearAway();
+        return why;
+    }
 
     // The new sets are in place. Clearing up can fail without undoing that: a
     // marker left behind is finished again, harmlessly, at the next start.
-    for (Folder& f : stagings) f.Close();
-    if (fs.RemoveAt(s.area.work.handle(), markerName)) {
-        (void)fs.SyncFolder(s.area.work.handle());
-        for (const State::Kind& k : s.kinds) (void)RemoveStaging(s.area, k.save.spec.kind);
-    }
-    // 6. Old backups go, the newest kept.
-    for (const State::Kind& k : s.kinds) {
-        Status pruned = PruneBackups(s.area, k.save.spec.kind, s.hooks.keepBackups);
-        if (!pruned)
-            Tell(s.hooks, "Old backups of the " + k.save.spec.what + " could not all be removed: " +
-                              pruned.error().message + ".");
+    void ClearUp()
+    {
+        for (Folder& f : m_stagings) f.Close();
+        if (!m_fs.RemoveAt(m_s.area.work.handle(), m_markerName)) return;
+        (void)m_fs.SyncFolder(m_s.area.work.handle());
+        for (const auto& k : m_s.kinds) (void)RemoveStaging(m_s.area, k.save.spec.kind);
     }
 
-    std::vector<KindSaved> out;
-    for (std::size_t i = 0; i < s.kinds.size(); ++i) {
-        State::Kind& k = s.kinds[i];
-        KindSaved saved;
-        saved.kind = k.save.spec.kind;
-        if (!backups[i].empty())
-            saved.backupFolder = JoinPath(WorkFolder(s.area.projectPath), std::string(BackupFolderName) + "/" + backups[i]);
-        saved.notify = posted[i];
-        out.push_back(std::move(saved));
-        if (k.save.loaded != nullptr) {
-            // The folder now holds exactly the new set: the snapshot is taken
-            // from the bytes just written, in listing order, rather than read back.
-            std::vector<NamedFile>& set = *setOf[i];
+    // Old backups go, the newest of each kind kept.
+    void Prune()
+    {
+        for (const auto& k : m_s.kinds) {
+            Status pruned = PruneBackups(m_s.area, k.save.spec.kind, m_s.hooks.keepBackups);
+            if (!pruned)
+                Tell(m_s.hooks, "Old backups of the " + k.save.spec.what + " could not all be removed: " +
+                                    pruned.error().message + ".");
+        }
+    }
+
+    // What became of each kind; the snapshots of the kinds that keep one are
+    // renewed from the bytes just written, in listing order, rather than
+    // read back: the folder holds exactly the new set now.
+    std::vector<KindSaved> Saved(const std::vector<Status>& posted)
+    {
+        std::vector<KindSaved> out;
+        for (std::size_t i = 0; i < m_s.kinds.size(); ++i) {
+            auto& k = m_s.kinds[i];
+            KindSaved saved;
+            saved.kind = k.save.spec.kind;
+            if (!m_backups[i].empty())
+                saved.backupFolder = JoinPath(WorkFolder(m_s.area.projectPath), InBackups(m_backups[i]));
+            saved.notify = posted[i];
+            out.push_back(std::move(saved));
+            if (k.save.loaded == nullptr) continue;
+            std::vector<NamedFile>& set = m_sets[i];
             std::sort(set.begin(), set.end(), [](const NamedFile& a, const NamedFile& b) { return a.first < b.first; });
             KindSnapshot renewed;
             renewed.taken = true;
             for (auto& [name, data] : set) renewed.Add(name, std::move(data));
             *k.save.loaded = std::move(renewed);
         }
+        return out;
     }
-    return out;
+
+private:
+    static std::string InBackups(const std::string& name) { return std::string(BackupFolderName) + "/" + name; }
+
+    // The new set of kind i, complete and flushed, in its staging folder.
+    Status Stage(std::size_t i, KindMarker& m)
+    {
+        auto& k = m_s.kinds[i];
+        auto folderInfo = m_fs.StatFolder(k.folder.handle());
+        if (!folderInfo) return folderInfo.error();
+        VEL_TRY(RemoveStaging(m_s.area, m.kind));
+        auto staging = OpenFolderAt(m_fs, m_s.area.work, m.kind + StagingSuffix, true, m_s.area.folderAttributes);
+        if (!staging) return staging.error();
+        m_stagings[i] = std::move(*staging);
+        for (const auto& [name, data] : m_sets[i]) {
+            VEL_TRY(m_fs.CreateAt(m_stagings[i].handle(), name, data,
+                                  NewFileAttributes(k.existingInfo, *folderInfo, name)));
+            m.newNames.push_back(name);
+        }
+        return m_fs.SyncFolder(m_stagings[i].handle());
+    }
+
+    // The old set of kind i, kept in a new backup folder: hard links, or
+    // copies where the system refuses a link (another user's file, a file
+    // system without them); anything but a plain file that cannot be linked
+    // is moved into the backup when the new set goes in.
+    Result<Folder> KeepOldSet(std::size_t i, KindMarker& m)
+    {
+        auto& k = m_s.kinds[i];
+        auto backup = MakeTimedFolder(m_s.area, m_backupRoot, m.kind);
+        if (!backup) return backup.error();
+        m_backups[i] = backup->name;
+        m.backup = backup->name;
+        for (const std::string& old : k.existing) {
+            m.oldNames.push_back(old);
+            if (m_fs.LinkAt(k.folder.handle(), old, backup->folder.handle(), old)) continue;
+            const FileInfo& info = k.existingInfo[old];
+            if (info.isRegular())
+                VEL_TRY(m_fs.CopyAt(k.folder.handle(), old, backup->folder.handle(), old, AttributesOf(info)));
+            else
+                m.moved.push_back(old);
+        }
+        VEL_TRY(m_fs.SyncFolder(backup->folder.handle()));
+        VEL_TRY(m_fs.SyncFolder(m_backupRoot.folder.handle()));
+        return std::move(backup->folder);
+    }
+
+    // Old plain files of kind i whose content the new set does not carry on
+    // (the files the load passed over) are kept once more, from the backup,
+    // where pruning never reaches them: their only copy is there.
+    Status KeepPassedOver(std::size_t i, const Folder& backup)
+    {
+        auto& k = m_s.kinds[i];
+        std::vector<std::string> passed;
+        for (const std::string& old : k.existing)
+            if (k.save.carried != nullptr && k.save.carried->count(old) == 0 && k.existingInfo[old].isRegular())
+                passed.push_back(old);
+        if (passed.empty()) return Status::Ok();
+        auto kept = MakeTimedFolder(m_s.area, m_keptRoot, k.save.spec.kind);
+        if (!kept) return kept.error();
+        m_kept[i] = kept->name;
+        for (const std::string& old : passed) {
+            if (m_fs.LinkAt(backup.handle(), old, kept->folder.handle(), old)) continue;
+            VEL_TRY(m_fs.CopyAt(backup.handle(), old, kept->folder.handle(), old, AttributesOf(k.existingInfo[old])));
+        }
+        VEL_TRY(m_fs.SyncFolder(kept->folder.handle()));
+        return m_fs.SyncFolder(m_keptRoot.folder.handle());
+    }
+
+    // Removes what the commit made in the work folder, when it is undone.
+    void ClearAway()
+    {
+        for (std::size_t i = 0; i < m_s.kinds.size(); ++i) {
+            m_stagings[i].Close();
+            (void)RemoveStaging(m_s.area, m_s.kinds[i].save.spec.kind);
+            if (!m_backups[i].empty() && m_backupRoot.folder.isOpen())
+                (void)RemoveWorkFolder(m_fs, m_backupRoot.folder, m_backups[i], InWork(InBackups(m_backups[i])),
+                                       Holds::AnyFiles);
+            if (!m_kept[i].empty() && m_keptRoot.folder.isOpen())
+                (void)RemoveWorkFolder(m_fs, m_keptRoot.folder, m_kept[i],
+                                       InWork(std::string(PassedOverFolderName) + "/" + m_kept[i]), Holds::AnyFiles);
+        }
+    }
+
+    SaveTransaction::State& m_s;
+    FileSystem& m_fs;
+    std::vector<std::vector<NamedFile>>& m_sets;
+    std::string m_markerName;
+    Marker m_marker;
+    std::vector<Folder> m_stagings;
+    std::vector<std::string> m_backups; // below backup/, per kind
+    std::vector<std::string> m_kept;    // below passed-over/, per kind
+    WorkRoot m_backupRoot{BackupFolderName, {}};
+    WorkRoot m_keptRoot{PassedOverFolderName, {}};
+};
+
+} // namespace
+
+Result<std::vector<KindSaved>> SaveTransaction::Commit(std::vector<std::vector<NamedFile>> newSets)
+{
+    State& s = *m_state;
+    if (newSets.size() != s.kinds.size())
+        return MakeError(ErrorCode::InvalidArgument, "a save got " + std::to_string(newSets.size()) +
+                                                         " sets for " + std::to_string(s.kinds.size()) + " kinds");
+    CommitRun run(s, newSets);
+    // Nothing has changed yet: every problem so far is a plain refusal.
+    VEL_TRY(run.CheckNewNames());
+
+    // The new sets staged and the old ones kept, then the commit point.
+    Status prepared = run.Prepare();
+    if (prepared) prepared = run.WriteMarker();
+    if (!prepared) return run.Undo(prepared.error());
+
+    // Past it: into place, or back where that fails.
+    Status placed = run.PutAllInPlace();
+    if (!placed) return run.TakeAllBack(placed.error());
+
+    // The server hears of it before the marker goes.
+    Marker everyKind;
+    for (const State::Kind& k : s.kinds) everyKind.push_back(KindMarker{k.save.spec.kind, {}, {}, {}, {}, {}});
+    const std::vector<Status> posted = PostAll(everyKind, s.known, s.hooks);
+
+    run.ClearUp();
+    run.Prune();
+    return run.Saved(posted);
 }
 
 Result<std::vector<NamedFile>> SaveTransaction::BackupFiles(std::size_t i, const std::string& name)
