@@ -52,9 +52,9 @@ std::int32_t NextDeviceContext()
 int ButtonNumber(Qt::MouseButtons buttons)
 {
     int n = 0;
-    if (buttons & Qt::LeftButton) n |= 1;
-    if (buttons & Qt::RightButton) n |= 2;
-    if (buttons & Qt::MiddleButton) n |= 4;
+    if (buttons & Qt::LeftButton) n |= vel::LeftButton;
+    if (buttons & Qt::RightButton) n |= vel::RightButton;
+    if (buttons & Qt::MiddleButton) n |= vel::MiddleButton;
     return n;
 }
 

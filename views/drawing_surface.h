@@ -68,6 +68,12 @@ enum class MousePointerShape : std::int16_t {
     SizeWestEast = 9, // west-east sizing arrow
 };
 
+// The buttons a host passes to the views' mouse operations, as the
+// platform numbers them (several held at once add up).
+inline constexpr std::int16_t LeftButton = 1;
+inline constexpr std::int16_t RightButton = 2;
+inline constexpr std::int16_t MiddleButton = 4;
+
 class DrawingSurface {
 public:
     virtual ~DrawingSurface() = default;

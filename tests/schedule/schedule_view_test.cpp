@@ -324,14 +324,14 @@ TEST_F(ScheduleView, PressNearAStartEdgeGrabsIt)
     Press(115, 10); // 07:05
     EXPECT_EQ(s.SelectedDayType(), 0);
     EXPECT_EQ(s.SelectedPeriod(), (*s.Periods(0))[0].get());
-    EXPECT_EQ(s.DragMode(), 1);
+    EXPECT_EQ(s.DragMode(), DragMode::StartEdge);
     EXPECT_EQ(s.DragAnchorMinute(), 420);
     EXPECT_EQ(s.DraggedPeriod(), (*s.Periods(0))[0].get());
     EXPECT_EQ(surface.MousePointer(), MousePointerShape::SizeWestEast);
     EXPECT_EQ(Text("Set_Text_Schedule_Period_Start"), "07:00");
     EXPECT_EQ(Text("Set_Text_Schedule_Period_Stop"), "16:00");
     Release(115, 10);
-    EXPECT_EQ(s.DragMode(), 0);
+    EXPECT_EQ(s.DragMode(), DragMode::None);
     EXPECT_EQ(surface.MousePointer(), MousePointerShape::Default);
 }
 
@@ -340,7 +340,7 @@ TEST_F(ScheduleView, PressInsideAPeriodAwayFromItsEdgesSelectsIt)
     Press(117, 35); // 07:15 on Tuesday
     EXPECT_EQ(s.SelectedDayType(), 1);
     EXPECT_EQ(s.SelectedPeriod(), (*s.Periods(1))[0].get());
-    EXPECT_EQ(s.DragMode(), 3);
+    EXPECT_EQ(s.DragMode(), DragMode::NewPeriod);
     EXPECT_EQ(s.DraggedPeriod(), nullptr);
     EXPECT_EQ(s.DragAnchorMinute(), 435);
     EXPECT_EQ(Text("Set_Text_Schedule_Period_Start"), "07:00");
@@ -352,7 +352,7 @@ TEST_F(ScheduleView, PressInsideAPeriodAwayFromItsEdgesSelectsIt)
 TEST_F(ScheduleView, PressNearAStopEdgeGrabsTheStop)
 {
     Press(X(955), 10);
-    EXPECT_EQ(s.DragMode(), 2);
+    EXPECT_EQ(s.DragMode(), DragMode::StopEdge);
     EXPECT_EQ(s.DragAnchorMinute(), 960);
 }
 
@@ -363,7 +363,7 @@ TEST_F(ScheduleView, DrawingANewPeriodInFreeTime)
     EXPECT_EQ(s.SelectedPeriod(), nullptr);
     EXPECT_EQ(Text("Set_Text_Schedule_Period_Start"), "");
     EXPECT_EQ(Text("Set_Text_Schedule_Period_Stop"), "");
-    EXPECT_EQ(s.DragMode(), 3);
+    EXPECT_EQ(s.DragMode(), DragMode::NewPeriod);
     Move(X(1205), 160); // 5 minutes: not yet
     EXPECT_TRUE(Minutes(s, 6).empty());
     Move(X(1210), 160);
@@ -374,7 +374,7 @@ TEST_F(ScheduleView, DrawingANewPeriodInFreeTime)
     EXPECT_EQ(Text("Set_Text_Schedule_Period_Stop"), "20:10");
     Move(X(1100), 160); // back across the press point
     EXPECT_EQ(Minutes(s, 6), (MinutePairs{{1100, 1200}}));
-    EXPECT_EQ(s.DragMode(), 3);
+    EXPECT_EQ(s.DragMode(), DragMode::NewPeriod);
     EXPECT_EQ(Text("Set_Text_Schedule_Period_Start"), "18:20");
     EXPECT_EQ(Text("Set_Text_Schedule_Period_Stop"), "20:00");
     // Outside the axes the drag does not follow.
@@ -389,15 +389,15 @@ TEST_F(ScheduleView, DrawingANewPeriodInFreeTime)
 TEST_F(ScheduleView, DraggingAStartEdgePastTheStopTurnsIntoAStopDrag)
 {
     Press(X(420), 10);
-    ASSERT_EQ(s.DragMode(), 1);
+    ASSERT_EQ(s.DragMode(), DragMode::StartEdge);
     Move(X(1000), 10);
     EXPECT_EQ(Minutes(s, 0), (MinutePairs{{960, 1000}}));
-    EXPECT_EQ(s.DragMode(), 2);
+    EXPECT_EQ(s.DragMode(), DragMode::StopEdge);
     Move(X(1100), 10); // the stop edge now follows
     EXPECT_EQ(Minutes(s, 0), (MinutePairs{{960, 1100}}));
     Move(X(900), 10); // and back across: a start drag again
     EXPECT_EQ(Minutes(s, 0), (MinutePairs{{900, 960}}));
-    EXPECT_EQ(s.DragMode(), 1);
+    EXPECT_EQ(s.DragMode(), DragMode::StartEdge);
     Release(X(900), 10);
     // Monday is grouped: the group follows on release.
     for (int d = 1; d <= 4; ++d) EXPECT_EQ(Minutes(s, d), (MinutePairs{{900, 960}})) << d;
@@ -437,7 +437,7 @@ TEST_F(ScheduleView, RightPressPreparesThePopupMenu)
 {
     Press(100, 60, 2); // Wednesday
     EXPECT_EQ(s.SelectedDayType(), 2);
-    EXPECT_EQ(s.DragMode(), 0);
+    EXPECT_EQ(s.DragMode(), DragMode::None);
     EXPECT_EQ(Int(host.CallsTo("Set_Menu_TimeSchedulePopup_Grouped_MonFri_Checked")[0].args[0]), -1);
     EXPECT_EQ(Int(host.CallsTo("Set_Menu_TimeSchedulePopup_Grouped_Checked")[0].args[0]), -1);
     EXPECT_EQ(host.CallsTo("Set_Menu_TimeSchedulePopup_Paste_Enabled")[0].args[0], HostValue{false});
