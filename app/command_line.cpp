@@ -16,7 +16,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ostream>
-#include <unistd.h>
 
 namespace vel {
 
@@ -363,25 +362,6 @@ int RenameAndSave(Suite& suite, const Invocation& inv, std::ostream& out, std::o
 
 // --- The project's location -----------------------------------------------
 
-std::string WorkingFolder()
-{
-    std::string buf(4096, '\0');
-    while (::getcwd(buf.data(), buf.size()) == nullptr) {
-        if (errno != ERANGE) return {};
-        buf.resize(buf.size() * 2);
-    }
-    return buf.c_str();
-}
-
-std::string Absolute(std::string path, const std::string& workingFolder)
-{
-    while (path.starts_with("./")) path.erase(0, 2);
-    if (path == ".") path.clear();
-    if (path.empty() || path.front() != '/') path = workingFolder + (workingFolder.ends_with('/') ? "" : "/") + path;
-    if (!path.ends_with('/')) path += '/';
-    return path;
-}
-
 std::string Trim(std::string_view s)
 {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -437,11 +417,11 @@ ConfigValue ReadConfigured(const std::string& key)
     return c;
 }
 
-ProjectChoice Named(const std::string& given, const std::string& from, const std::string& workingFolder)
+ProjectChoice Named(const std::string& given, const std::string& from)
 {
     ProjectChoice c;
     c.from = from;
-    c.path = Absolute(given, workingFolder);
+    c.path = given;
     const std::string note = from == "--project" ? "" : " (named by " + from + ")";
     auto folder = OpenFolder(RealFileSystem(), c.path);
     if (folder) return c;
@@ -627,8 +607,7 @@ std::string VersionText() { return std::string(Program) + " " + VEL_VERSION_TEXT
 
 ProjectChoice ChooseProject(const Invocation& invocation)
 {
-    const std::string here = WorkingFolder();
-    if (invocation.projectGiven) return Named(invocation.project, "--project", here);
+    if (invocation.projectGiven) return Named(invocation.project, "--project");
 
     ProjectChoice beside;
     beside.path = MakeProjectPath(ExecutableDirectory());
@@ -636,7 +615,7 @@ ProjectChoice ChooseProject(const Invocation& invocation)
     if (OpenFolder(RealFileSystem(), beside.path)) return beside;
 
     if (const char* env = std::getenv("VELNAMECHANGE_PROJECT"); env != nullptr && env[0] != '\0')
-        return Named(env, "VELNAMECHANGE_PROJECT", here);
+        return Named(env, "VELNAMECHANGE_PROJECT");
     const ConfigValue config = ReadConfigured("project");
     if (!config.error.empty()) {
         ProjectChoice c;
@@ -644,7 +623,7 @@ ProjectChoice ChooseProject(const Invocation& invocation)
         c.error = config.error;
         return c;
     }
-    if (!config.value.empty()) return Named(config.value, config.file, here);
+    if (!config.value.empty()) return Named(config.value, config.file);
     return beside;
 }
 

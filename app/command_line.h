@@ -58,10 +58,10 @@ std::string VersionText();
 // when that folder exists; else the folder named by VELNAMECHANGE_PROJECT;
 // else project= in $XDG_CONFIG_HOME/VelNameChange/VelNameChange.conf
 // (~/.config when XDG_CONFIG_HOME is unset); else Project beside the program,
-// which does not exist and so is an empty project. A relative path is made
-// absolute against the working folder once, here.
+// which does not exist and so is an empty project. A relative path is taken
+// from the working folder (the suite makes it absolute, once).
 struct ProjectChoice {
-    std::string path;  // absolute, ends with "/"
+    std::string path;  // as named
     std::string from;  // where it was named, for messages
     std::string error; // a named folder that is missing or no folder: a usage error
 };

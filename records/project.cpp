@@ -3,7 +3,9 @@
 #include "base/codepage.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <cstring>
 #include <unistd.h>
 
 namespace vel {
@@ -37,8 +39,12 @@ std::string NormalProjectPath(const std::string& path)
 {
     std::string out = path;
     if (out.empty() || out.front() != '/') {
-        char buf[PATH_MAX];
-        const std::string here = ::getcwd(buf, sizeof buf) != nullptr ? std::string(buf) : std::string(".");
+        while (out.starts_with("./")) out.erase(0, 2);
+        if (out == ".") out.clear();
+        std::string here(PATH_MAX, '\0');
+        while (::getcwd(here.data(), here.size()) == nullptr && errno == ERANGE) here.resize(here.size() * 2);
+        here.resize(std::strlen(here.c_str()));
+        if (here.empty()) here = ".";
         out = out.empty() ? here : JoinPath(here, out);
     }
     if (out.back() != '/') out += '/';

@@ -19,7 +19,8 @@ namespace vel {
 std::string MakeProjectPath(const std::string& applicationDirectory);
 
 // The project path as the program works with it: absolute (a relative path
-// is taken from the working folder now) and ending in "/".
+// is taken from the working folder now, without its leading "./") and ending
+// in "/". Suite makes it so, once; everything else takes it as it is.
 std::string NormalProjectPath(const std::string& path);
 
 // "Receiver_" + 7 -> "Receiver_0007.dat": the number padded with zeros, only

@@ -263,7 +263,7 @@ TEST(ParseCommandLine, ModesAndNames)
 
     p = ParseCommandLine({"--project", "/x/P"});
     EXPECT_EQ(p.mode, Invocation::Mode::Window);
-    EXPECT_EQ(ResolveProjectPath(p), "/x/P/");
+    EXPECT_EQ(ResolveProjectPath(p), "/x/P");
 
     p = ParseCommandLine({"--project", "/x/P/", "rename-receiver", "--help", "-new"});
     EXPECT_EQ(p.mode, Invocation::Mode::RenameReceiver);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace vel {
 namespace {
 
@@ -133,6 +135,18 @@ TEST(ProjectNames, NumberedFileNames)
     EXPECT_EQ(FileNumber("0007"), std::optional<std::int16_t>(7));
     EXPECT_EQ(FileNumber("00a7"), std::nullopt);
     EXPECT_EQ(FileNumber(" 7  "), std::nullopt);
+}
+
+// The one place that makes a project path absolute and ends it in "/".
+TEST(ProjectNames, NormalProjectPath)
+{
+    EXPECT_EQ(NormalProjectPath("/srv/veltra/Project"), "/srv/veltra/Project/");
+    EXPECT_EQ(NormalProjectPath("/srv/veltra/Project/"), "/srv/veltra/Project/");
+    const std::string here = std::filesystem::current_path().string();
+    EXPECT_EQ(NormalProjectPath("Project"), here + "/Project/");
+    EXPECT_EQ(NormalProjectPath("././Project"), here + "/Project/");
+    EXPECT_EQ(NormalProjectPath("."), here + "/");
+    EXPECT_EQ(NormalProjectPath(""), here + "/");
 }
 
 TEST(ProjectNames, KindFoldersAndFilesMatchWithoutCase)
