@@ -61,6 +61,13 @@ std::string EscapeControls(std::string_view utf8, bool backslash)
     return out;
 }
 
+// ASCII letters in lower case ("Profiles" -> "profiles").
+std::string Lower(std::string text)
+{
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
 // A stored name (or list) as one column of a line.
 std::string Column(std::string_view ansi) { return EscapeControls(Cp1252ToUtf8(ansi), true); }
 std::string TextColumn(std::string_view utf8) { return EscapeControls(utf8, true); }
@@ -81,38 +88,63 @@ void PrintJson(std::ostream& out, const QJsonObject& object)
 
 // --- Listings -------------------------------------------------------------
 
+// One column of a listing's row: its key and value in JSON, its text in a
+// tab-separated line.
+struct Field {
+    QString key;
+    QJsonValue json;
+    std::string text;
+};
+using Row = std::vector<Field>;
+
+Field NameField(const QString& key, std::string_view ansi) { return {key, Unicode(ansi), Column(ansi)}; }
+Field TextField(const QString& key, const std::string& utf8) { return {key, Utf8(utf8), TextColumn(utf8)}; }
+Field NumberField(const QString& key, long long n) { return {key, static_cast<qint64>(n), std::to_string(n)}; }
+Field FlagField(const QString& key, bool on) { return {key, on, on ? "1" : "0"}; }
+
+// The rows as lines of tab-separated columns, or as the JSON array `key` of
+// `document`.
+void PrintRows(const std::vector<Row>& rows, bool json, std::ostream& out, const QString& key,
+               QJsonObject document = {})
+{
+    if (json) {
+        QJsonArray array;
+        for (const Row& row : rows) {
+            QJsonObject o;
+            for (const Field& f : row) o.insert(f.key, f.json);
+            array.append(o);
+        }
+        document.insert(key, array);
+        PrintJson(out, document);
+        return;
+    }
+    for (const Row& row : rows) {
+        for (std::size_t i = 0; i < row.size(); ++i) out << (i != 0 ? "\t" : "") << row[i].text;
+        out << '\n';
+    }
+}
+
 void PrintProfiles(const Suite& suite, bool json, std::ostream& out)
 {
-    const RouteProfileStore& t = suite.ProfileTable;
-    QJsonArray rows;
-    for (std::size_t i = 0; i < t.size(); ++i) {
-        const RouteProfile& p = t.at(i);
-        if (json)
-            rows.append(QJsonObject{{u"index"_s, static_cast<int>(i)},
-                                    {u"profileNumber"_s, p.ProfileNumber()},
-                                    {u"enabled"_s, p.Enabled() != 0},
-                                    {u"name"_s, Unicode(p.Name())}});
-        else
-            out << i << '\t' << p.ProfileNumber() << '\t' << (p.Enabled() != 0 ? 1 : 0) << '\t' << Column(p.Name())
-                << '\n';
+    std::vector<Row> rows;
+    for (std::size_t i = 0; i < suite.ProfileTable.size(); ++i) {
+        const RouteProfile& p = suite.ProfileTable.at(i);
+        rows.push_back({NumberField(u"index"_s, static_cast<long long>(i)),
+                        NumberField(u"profileNumber"_s, p.ProfileNumber()), FlagField(u"enabled"_s, p.Enabled() != 0),
+                        NameField(u"name"_s, p.Name())});
     }
-    if (json) PrintJson(out, QJsonObject{{u"profiles"_s, rows}});
+    PrintRows(rows, json, out, u"profiles"_s);
 }
 
 void PrintReceivers(const Suite& suite, bool json, std::ostream& out)
 {
-    const ReceiverStore& t = suite.ReceiverTable;
-    QJsonArray rows;
-    for (std::size_t i = 0; i < t.size(); ++i) {
-        const Receiver& r = t.at(i);
-        if (json)
-            rows.append(QJsonObject{{u"index"_s, static_cast<int>(i)},
-                                    {u"enabled"_s, r.Enabled() != 0},
-                                    {u"name"_s, Unicode(r.Name())}});
-        else
-            out << i << '\t' << (r.Enabled() != 0 ? 1 : 0) << '\t' << Column(r.Name()) << '\n';
+    std::vector<Row> rows;
+    for (std::size_t i = 0; i < suite.ReceiverTable.size(); ++i) {
+        const Receiver& r = suite.ReceiverTable.at(i);
+        rows.push_back({NumberField(u"index"_s, static_cast<long long>(i)), FlagField(u"enabled"_s, r.Enabled() != 0),
+                        NameField(u"name"_s, r.Name())});
     }
-    if (json) PrintJson(out, QJsonObject{{u"receivers"_s, rows}});
+    PrintRows(rows, json, out, u"receivers"_s);
 }
 
 QJsonArray NameArray(const std::vector<AnsiText>& names)
@@ -193,20 +225,14 @@ int PrintReferences(const Suite& suite, const std::string& nameUtf8, bool json, 
     if (!known)
         Complain(err, "no receiver is named \"" + nameUtf8 + "\"; the profiles' receiver lists were searched all the same");
 
-    QJsonArray rows;
+    std::vector<Row> rows;
     for (const Reference& r : refs) {
         const RouteProfile& p = suite.ProfileTable.at(r.slot);
-        if (json)
-            rows.append(QJsonObject{{u"profileNumber"_s, p.ProfileNumber()},
-                                    {u"profile"_s, Unicode(p.Name())},
-                                    {u"list"_s, r.list},
-                                    {u"position"_s, r.position},
-                                    {u"item"_s, Unicode(r.item)}});
-        else
-            out << p.ProfileNumber() << '\t' << Column(p.Name()) << '\t' << r.list << '\t' << r.position << '\t'
-                << Column(r.item) << '\n';
+        rows.push_back({NumberField(u"profileNumber"_s, p.ProfileNumber()), NameField(u"profile"_s, p.Name()),
+                        NumberField(u"list"_s, r.list), NumberField(u"position"_s, r.position),
+                        NameField(u"item"_s, r.item)});
     }
-    if (json) PrintJson(out, QJsonObject{{u"receiver"_s, Utf8(nameUtf8)}, {u"references"_s, rows}});
+    PrintRows(rows, json, out, u"references"_s, QJsonObject{{u"receiver"_s, Utf8(nameUtf8)}});
     return ExitDone;
 }
 
@@ -271,35 +297,19 @@ int PrintBackups(const Suite& suite, bool json, std::ostream& out, std::ostream&
         Complain(err, "the backups cannot be listed: " + backups.error().message);
         return ExitSaveFailed;
     }
-    auto word = [](const std::string& kind) {
-        std::string w = kind;
-        for (char& c : w) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return w;
-    };
-    if (json) {
-        QJsonArray rows;
-        for (const BackupInfo& b : *backups)
-            rows.append(QJsonObject{{u"kind"_s, Utf8(word(b.kind))},
-                                    {u"time"_s, Utf8(b.time)},
-                                    {u"files"_s, static_cast<qint64>(b.files)},
-                                    {u"name"_s, Utf8(b.name)}});
-        PrintJson(out, QJsonObject{{u"backups"_s, rows}});
-        return ExitDone;
-    }
+    std::vector<Row> rows;
     for (const BackupInfo& b : *backups)
-        out << word(b.kind) << '\t' << b.time << '\t' << b.files << '\t' << TextColumn(b.name) << '\n';
+        rows.push_back({TextField(u"kind"_s, Lower(b.kind)), TextField(u"time"_s, b.time),
+                        NumberField(u"files"_s, static_cast<long long>(b.files)), TextField(u"name"_s, b.name)});
+    PrintRows(rows, json, out, u"backups"_s);
     return ExitDone;
 }
 
 int RestoreBackup(Suite& suite, const std::string& kindWord, const std::string& backup, std::ostream& err)
 {
     std::string kind;
-    for (const KindSpec& spec : suite.Context.kinds) {
-        std::string a = spec.kind, b = kindWord;
-        for (char& c : a) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        for (char& c : b) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (a == b) kind = spec.kind;
-    }
+    for (const KindSpec& spec : suite.Context.kinds)
+        if (Lower(spec.kind) == Lower(kindWord)) kind = spec.kind;
     if (kind.empty()) {
         Complain(err, "restore needs the kind profiles or receivers, not \"" + kindWord + "\"");
         return ExitUsage;

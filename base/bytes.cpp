@@ -29,22 +29,27 @@ Result<std::int16_t> ByteReader::ReadI16Slow()
     return static_cast<std::int16_t>(u);
 }
 
+Result<std::uint64_t> ByteReader::ReadUnsigned(std::size_t bytes, const char* what)
+{
+    VEL_TRY(Need(bytes, what));
+    std::uint64_t u = 0;
+    for (std::size_t i = bytes; i-- > 0;) u = (u << 8) | m_data[m_pos + i];
+    m_pos += bytes;
+    return u;
+}
+
 Result<std::int32_t> ByteReader::ReadI32()
 {
-    VEL_TRY(Need(4, "a 32-bit integer"));
-    std::uint32_t u = 0;
-    for (int i = 3; i >= 0; --i) u = (u << 8) | m_data[m_pos + static_cast<std::size_t>(i)];
-    m_pos += 4;
-    return static_cast<std::int32_t>(u);
+    auto u = ReadUnsigned(4, "a 32-bit integer");
+    if (!u) return u.error();
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(*u));
 }
 
 Result<std::int64_t> ByteReader::ReadI64()
 {
-    VEL_TRY(Need(8, "a 64-bit value"));
-    std::uint64_t u = 0;
-    for (int i = 7; i >= 0; --i) u = (u << 8) | m_data[m_pos + static_cast<std::size_t>(i)];
-    m_pos += 8;
-    return static_cast<std::int64_t>(u);
+    auto u = ReadUnsigned(8, "a 64-bit value");
+    if (!u) return u.error();
+    return static_cast<std::int64_t>(*u);
 }
 
 Status ByteReader::ReadBytes(std::span<std::uint8_t> out)

@@ -414,23 +414,6 @@ FileSystem& RealFileSystem()
     return fs;
 }
 
-Folder& Folder::operator=(Folder&& other) noexcept
-{
-    if (this != &other) {
-        Close();
-        m_fs = other.m_fs;
-        m_handle = other.m_handle;
-        other.m_handle = -1;
-    }
-    return *this;
-}
-
-void Folder::Close()
-{
-    if (m_handle >= 0 && m_fs != nullptr) m_fs->CloseFolder(m_handle);
-    m_handle = -1;
-}
-
 Result<Folder> OpenFolder(FileSystem& fs, const std::string& path)
 {
     auto handle = fs.OpenFolder(path);
@@ -444,23 +427,6 @@ Result<Folder> OpenFolderAt(FileSystem& fs, const Folder& dir, const std::string
     auto handle = fs.OpenFolderAt(dir.handle(), name, create, attributes);
     if (!handle) return handle.error();
     return Folder(fs, *handle);
-}
-
-LockHold& LockHold::operator=(LockHold&& other) noexcept
-{
-    if (this != &other) {
-        Release();
-        m_fs = other.m_fs;
-        m_lock = other.m_lock;
-        other.m_lock = -1;
-    }
-    return *this;
-}
-
-void LockHold::Release()
-{
-    if (m_lock >= 0 && m_fs != nullptr) m_fs->Unlock(m_lock);
-    m_lock = -1;
 }
 
 namespace {

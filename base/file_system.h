@@ -19,6 +19,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vel {
@@ -120,24 +121,48 @@ public:
 // The operating system's file system.
 FileSystem& RealFileSystem();
 
-// An open folder, closed when the object goes.
-class Folder {
+// A handle of the file layer (an open folder, a held lock), given back
+// through `GiveBack` when the object goes. Moved, never copied.
+template <void (FileSystem::*GiveBack)(int)>
+class FileHandle {
 public:
-    Folder() = default;
-    Folder(FileSystem& fs, FolderHandle handle) : m_fs(&fs), m_handle(handle) {}
-    ~Folder() { Close(); }
-    Folder(Folder&& other) noexcept : m_fs(other.m_fs), m_handle(other.m_handle) { other.m_handle = -1; }
-    Folder& operator=(Folder&& other) noexcept;
-    Folder(const Folder&) = delete;
-    Folder& operator=(const Folder&) = delete;
+    FileHandle() = default;
+    FileHandle(FileSystem& fs, int handle) : m_fs(&fs), m_handle(handle) {}
+    ~FileHandle() { Reset(); }
+    FileHandle(FileHandle&& other) noexcept : m_fs(other.m_fs), m_handle(std::exchange(other.m_handle, -1)) {}
+    FileHandle& operator=(FileHandle&& other) noexcept
+    {
+        if (this != &other) {
+            Reset();
+            m_fs = other.m_fs;
+            m_handle = std::exchange(other.m_handle, -1);
+        }
+        return *this;
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
 
-    bool isOpen() const { return m_handle >= 0; }
-    FolderHandle handle() const { return m_handle; }
-    void Close();
+    bool held() const { return m_handle >= 0; }
+    int get() const { return m_handle; }
+    // Gives the handle back now.
+    void Reset()
+    {
+        if (m_handle >= 0 && m_fs != nullptr) (m_fs->*GiveBack)(m_handle);
+        m_handle = -1;
+    }
 
 private:
     FileSystem* m_fs = nullptr;
-    FolderHandle m_handle = -1;
+    int m_handle = -1;
+};
+
+// An open folder, closed when the object goes.
+class Folder : public FileHandle<&FileSystem::CloseFolder> {
+public:
+    using FileHandle::FileHandle;
+    bool isOpen() const { return held(); }
+    FolderHandle handle() const { return get(); }
+    void Close() { Reset(); }
 };
 
 Result<Folder> OpenFolder(FileSystem& fs, const std::string& path);
@@ -145,20 +170,10 @@ Result<Folder> OpenFolderAt(FileSystem& fs, const Folder& dir, const std::string
                             const FileAttributes& attributes = {});
 
 // A held lock, released when the object goes.
-class LockHold {
+class LockHold : public FileHandle<&FileSystem::Unlock> {
 public:
-    LockHold() = default;
-    LockHold(FileSystem& fs, int lock) : m_fs(&fs), m_lock(lock) {}
-    ~LockHold() { Release(); }
-    LockHold(LockHold&& other) noexcept : m_fs(other.m_fs), m_lock(other.m_lock) { other.m_lock = -1; }
-    LockHold& operator=(LockHold&& other) noexcept;
-    LockHold(const LockHold&) = delete;
-    LockHold& operator=(const LockHold&) = delete;
-    void Release();
-
-private:
-    FileSystem* m_fs = nullptr;
-    int m_lock = -1;
+    using FileHandle::FileHandle;
+    void Release() { Reset(); }
 };
 
 // Replaces the content of the file `name` in `dir` as one step: the data goes

@@ -1,5 +1,7 @@
 #include "gui/calendar_window.h"
 
+#include "gui/day_type_icon.h"
+
 #include "calendar/calendar_edit.h"
 #include "calendar/view_options.h"
 
@@ -30,26 +32,20 @@ const char* const ShortNames[7] = {"Mo", "Tu", "We", "Th", "Fr", "Sa", "Su"};
 
 QImage CalendarWindow::DayTypeIcon(int number)
 {
-    QImage icon(IconWidth, IconHeight, QImage::Format_ARGB32);
-    icon.fill(Qt::transparent);
-    QPainter p(&icon);
-    p.setRenderHint(QPainter::Antialiasing, false);
-    // The same colour for a day type as in the schedule editor's image list.
-    p.fillRect(0, 0, IconWidth, IconHeight, QColor::fromHsv((number - 1) * 360 / 16, 160, 220));
-    p.setPen(Qt::black);
-    p.drawRect(0, 0, IconWidth - 1, IconHeight - 1);
+    const QSize size(IconWidth, IconHeight);
     // Four marks tell the icons of one colour family apart: none, a dot, a
     // bar, a cross.
-    switch ((number - 1) % 4) {
-    case 1: p.drawPoint(4, 4); break;
-    case 2: p.drawLine(2, 4, 6, 4); break;
-    case 3:
-        p.drawLine(2, 4, 6, 4);
-        p.drawLine(4, 2, 4, 6);
-        break;
-    default: break;
-    }
-    return icon;
+    return DrawDayTypeIcon(size, QRect(QPoint(0, 0), size), number, [number](QPainter& p) {
+        switch ((number - 1) % 4) {
+        case 1: p.drawPoint(4, 4); break;
+        case 2: p.drawLine(2, 4, 6, 4); break;
+        case 3:
+            p.drawLine(2, 4, 6, 4);
+            p.drawLine(4, 2, 4, 6);
+            break;
+        default: break;
+        }
+    });
 }
 
 CalendarWindow::CalendarWindow(QWidget* parent)

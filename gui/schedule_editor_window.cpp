@@ -1,5 +1,7 @@
 #include "gui/schedule_editor_window.h"
 
+#include "gui/day_type_icon.h"
+
 #include <QAction>
 #include <QCheckBox>
 #include <QCursor>
@@ -30,21 +32,15 @@ const char* const LongNames[7] = {"Monday", "Tuesday", "Wednesday", "Thursday", 
 
 QImage ScheduleEditorWindow::DayTypeIcon(int number)
 {
-    QImage icon(IconSize, IconSize, QImage::Format_ARGB32);
-    icon.fill(Qt::transparent);
-    QPainter p(&icon);
-    p.setRenderHint(QPainter::Antialiasing, false);
-    p.setRenderHint(QPainter::TextAntialiasing, false);
-    const QColor colour = QColor::fromHsv((number - 1) * 360 / 16, 160, 220);
-    p.fillRect(1, 1, IconSize - 2, IconSize - 2, colour);
-    p.setPen(Qt::black);
-    p.drawRect(1, 1, IconSize - 3, IconSize - 3);
-    QFont f = p.font();
-    f.setPixelSize(9);
-    f.setStyleStrategy(QFont::NoAntialias);
-    p.setFont(f);
-    p.drawText(QRect(0, 0, IconSize, IconSize), Qt::AlignCenter, QString::number(number));
-    return icon;
+    // The day type's number, in a one-pixel margin.
+    return DrawDayTypeIcon(QSize(IconSize, IconSize), QRect(1, 1, IconSize - 2, IconSize - 2), number,
+                           [number](QPainter& p) {
+                               QFont f = p.font();
+                               f.setPixelSize(9);
+                               f.setStyleStrategy(QFont::NoAntialias);
+                               p.setFont(f);
+                               p.drawText(QRect(0, 0, IconSize, IconSize), Qt::AlignCenter, QString::number(number));
+                           });
 }
 
 ScheduleEditorWindow::ScheduleEditorWindow(QWidget* parent)

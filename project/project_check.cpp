@@ -239,25 +239,33 @@ std::vector<Reference> FindReferences(const Suite& suite, const AnsiText& receiv
     return out;
 }
 
-Result<RenamePreview> PreviewProfileRename(Suite& suite, std::int16_t slot, std::string_view newNameUtf8)
+namespace {
+
+// Renames entry `slot` of `table` with `rename`, keeping the name it had.
+template <class Table>
+Result<RenamePreview> RenameKeepingOldName(Suite& suite, const Table& table, const char* tableName,
+                                           std::int16_t slot, std::string_view newNameUtf8,
+                                           Result<RenameOutcome> (*rename)(Suite&, std::int16_t, std::string_view))
 {
-    auto index = TableIndex("RouteProfiles", slot, suite.ProfileTable.size());
+    auto index = TableIndex(tableName, slot, table.size());
     if (!index) return index.error();
     RenamePreview preview;
-    preview.oldName = suite.ProfileTable.at(*index).Name();
-    auto outcome = RenameProfile(suite, slot, newNameUtf8);
+    preview.oldName = table.at(*index).Name();
+    auto outcome = rename(suite, slot, newNameUtf8);
     if (!outcome) return outcome.error();
     preview.outcome = std::move(*outcome);
     return preview;
 }
 
+} // namespace
+
+Result<RenamePreview> PreviewProfileRename(Suite& suite, std::int16_t slot, std::string_view newNameUtf8)
+{
+    return RenameKeepingOldName(suite, suite.ProfileTable, "RouteProfiles", slot, newNameUtf8, RenameProfile);
+}
+
 Result<RenamePreview> PreviewReceiverRename(Suite& suite, std::int16_t slot, std::string_view newNameUtf8)
 {
-    auto index = TableIndex("Receivers", slot, suite.ReceiverTable.size());
-    if (!index) return index.error();
-    RenamePreview preview;
-    preview.oldName = suite.ReceiverTable.at(*index).Name();
-
     const RouteProfileStore& profiles = suite.ProfileTable;
     std::vector<ListChange> before;
     for (std::size_t j = 0; j < profiles.size(); ++j) {
@@ -265,16 +273,14 @@ Result<RenamePreview> PreviewReceiverRename(Suite& suite, std::int16_t slot, std
         before.push_back({j, 1, p.ReceiverList1(), {}});
         before.push_back({j, 2, p.ReceiverList2(), {}});
     }
-    auto outcome = RenameReceiver(suite, slot, newNameUtf8);
-    if (!outcome) return outcome.error();
-    preview.outcome = std::move(*outcome);
-    if (preview.outcome.result != RenameResult::Renamed) return preview;
+    auto preview = RenameKeepingOldName(suite, suite.ReceiverTable, "Receivers", slot, newNameUtf8, RenameReceiver);
+    if (!preview || preview->outcome.result != RenameResult::Renamed) return preview;
     for (ListChange& c : before) {
         const RouteProfile& p = profiles.at(c.slot);
         const AnsiText& now = c.list == 1 ? p.ReceiverList1() : p.ReceiverList2();
         if (now == c.before) continue;
         c.after = now;
-        preview.lists.push_back(std::move(c));
+        preview->lists.push_back(std::move(c));
     }
     return preview;
 }

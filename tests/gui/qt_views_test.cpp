@@ -285,17 +285,17 @@ TEST_F(QtSurface, DefaultWorkingWeekPixels)
     DrawingSurface* var = nullptr;
     ASSERT_TRUE(s.RecalculateAndPrepareToPaint(host, var, &surface).ok());
     ASSERT_TRUE(s.Paint(host, var).ok());
-    EXPECT_EQ(At(113, 10), C(Grey(220 - 7 * 6)));         // background left of the bar
+    EXPECT_EQ(At(113, 10), C(Grey(178)));         // background left of the bar
     EXPECT_EQ(At(114, 10), C(RgbBlack));                  // start edge (07:00)
     EXPECT_EQ(At(150, 4), C(Rgb{0, 240, 0}));             // top bar line
     EXPECT_EQ(At(150, 18), C(Rgb{0, 142, 0}));            // bottom bar line
     EXPECT_EQ(At(222, 10), C(RgbBlack));                  // stop edge (16:00)
-    EXPECT_EQ(At(223, 10), C(Grey(220 - 7 * 6)));
+    EXPECT_EQ(At(223, 10), C(Grey(178)));
     EXPECT_EQ(At(318, 10), C(Grey(148)));                 // 24:00 line
     EXPECT_EQ(At(317, 4), C(Grey(255)));                  // group marker
     EXPECT_EQ(At(313, 4), C(Grey(255)));
     EXPECT_EQ(At(317, 8), C(Grey(205)));
-    EXPECT_EQ(At(316, 8), C(Grey(220 - 7 * 4)));
+    EXPECT_EQ(At(316, 8), C(Grey(192)));
     EXPECT_EQ(At(100, 24), C(RgbBlack));                  // separator
     EXPECT_EQ(At(100, 25), C(RgbWhite));
     EXPECT_EQ(At(42, 2), C(Grey(148)));                   // 01:00 hour line

@@ -204,17 +204,19 @@ TEST_F(ScheduleView, PaintDrawsHourLinesSeparatorsAndTheAxes)
         ASSERT_FALSE(white.empty());
         EXPECT_EQ(white.front().colour, RgbWhite);
     }
-    // Monday's background and bar, line by line.
+    // Monday's background and bar, line by line, each a shade darker.
+    constexpr std::uint8_t Background[15] = {220, 213, 206, 199, 192, 185, 178, 171, 164, 157, 150, 143, 136, 129, 122};
+    constexpr std::uint8_t Bar[15] = {240, 233, 226, 219, 212, 205, 198, 191, 184, 177, 170, 163, 156, 149, 142};
     for (int j = 0; j < 15; ++j) {
         auto row = surface.HorizontalAt(4 + j);
         std::erase_if(row, [](const LineOp& l) { return l.x1 == 317; }); // group marker
         ASSERT_EQ(row.size(), 2u) << j;
         EXPECT_EQ(row[0].x1, 30);
         EXPECT_EQ(row[0].x2, 318);
-        EXPECT_EQ(row[0].colour, Grey(220 - 7 * j));
+        EXPECT_EQ(row[0].colour, Grey(Background[j]));
         EXPECT_EQ(row[1].x1, 114);
         EXPECT_EQ(row[1].x2, 222);
-        EXPECT_EQ(row[1].colour, (Rgb{0, static_cast<std::uint8_t>(240 - 7 * j), 0}));
+        EXPECT_EQ(row[1].colour, (Rgb{0, Bar[j], 0}));
     }
     EXPECT_EQ(surface.HorizontalAt(18)[0].colour, Grey(122));
     EXPECT_EQ(surface.HorizontalAt(18)[1].colour, (Rgb{0, 142, 0}));
