@@ -1,7 +1,7 @@
 #pragma once
 
 // One error style for the whole core: operations that can fail return a
-// Status or a Result<T>. Nothing in store/, schedule/ or calendar/ throws.
+// Status or a Result<T>. Nothing below gui/ throws.
 
 #include <cstdint>
 #include <string>
