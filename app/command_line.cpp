@@ -290,6 +290,14 @@ void PrintPreview(const Suite& suite, bool profile, std::size_t index, const Ren
     Complain(err, "dry run: " + what + "; nothing was written and no reload command was posted");
 }
 
+// The exit status of a save, told on standard error unless it went well.
+int SaveStatus(const SaveReport& report, SavedKind kind, std::ostream& err)
+{
+    if (report.ok()) return ExitDone;
+    Complain(err, DescribeSave(report, kind));
+    return report.written ? ExitNotNotified : SaveFailureStatus(report.error.code);
+}
+
 int PrintBackups(const Suite& suite, bool json, std::ostream& out, std::ostream& err)
 {
     auto backups = ListBackups(*suite.Context.fs, suite.Context.ProjectPath, suite.Context.kinds);
@@ -315,20 +323,11 @@ int RestoreBackup(Suite& suite, const std::string& kindWord, const std::string& 
         return ExitUsage;
     }
     const SaveReport restored = suite.Restore(kind, backup);
-    const SavedKind saved = kind == "Profiles" ? SavedKind::Profiles : SavedKind::Receivers;
-    if (!restored.written) {
-        if (restored.error.code == ErrorCode::NotFound) {
-            Complain(err, restored.error.message + "; see " + Program + " backups");
-            return ExitRefused;
-        }
-        Complain(err, DescribeSave(restored, saved));
-        return SaveFailureStatus(restored.error.code);
+    if (!restored.written && restored.error.code == ErrorCode::NotFound) {
+        Complain(err, restored.error.message + "; see " + Program + " backups");
+        return ExitRefused;
     }
-    if (!restored.notify.ok()) {
-        Complain(err, DescribeSave(restored, saved));
-        return ExitNotNotified;
-    }
-    return ExitDone;
+    return SaveStatus(restored, kind == "Profiles" ? SavedKind::Profiles : SavedKind::Receivers, err);
 }
 
 int RenameAndSave(Suite& suite, const Invocation& inv, std::ostream& out, std::ostream& err)
@@ -357,17 +356,8 @@ int RenameAndSave(Suite& suite, const Invocation& inv, std::ostream& out, std::o
     }
 
     // A receiver rename changes both tables: they are saved in one commit.
-    const SavedKind kind = profile ? SavedKind::Profiles : SavedKind::Both;
-    const SaveReport saved = profile ? SaveProfiles(suite) : SaveReceiversAndProfiles(suite);
-    if (!saved.written) {
-        Complain(err, DescribeSave(saved, kind));
-        return SaveFailureStatus(saved.error.code);
-    }
-    if (!saved.notify.ok()) {
-        Complain(err, DescribeSave(saved, kind));
-        return ExitNotNotified;
-    }
-    return ExitDone;
+    if (profile) return SaveStatus(SaveProfiles(suite), SavedKind::Profiles, err);
+    return SaveStatus(SaveReceiversAndProfiles(suite), SavedKind::Both, err);
 }
 
 // --- The project's location -----------------------------------------------

@@ -1,6 +1,6 @@
 #include "gui/calendar_window.h"
 
-#include "gui/day_type_icon.h"
+#include "gui/host_window_parts.h"
 
 #include "calendar/calendar_edit.h"
 #include "calendar/view_options.h"
@@ -24,9 +24,6 @@ namespace {
 // The grid ends at x = 311 (the last white line) and y = 171.
 constexpr int SurfaceWidth = 320;
 constexpr int SurfaceHeight = 176;
-
-const char* const WeekdayNames[7] = {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"};
-const char* const ShortNames[7] = {"Mo", "Tu", "We", "Th", "Fr", "Sa", "Su"};
 
 } // namespace
 
@@ -59,7 +56,7 @@ CalendarWindow::CalendarWindow(QWidget* parent)
     // What a suite host supplies: the weekday headings and the short names.
     for (int j = 0; j < 7; ++j) m_texts->Add(611 + j, WeekdayNames[j]);
     for (std::size_t d = 0; d < 7; ++d) {
-        m_names->DayTypeShortNames[d] = ShortNames[d];
+        m_names->DayTypeShortNames[d] = WeekdayShortNames[d];
         m_names->DayTypeNames[d] = WeekdayNames[d];
     }
     for (std::size_t d = 7; d < DayTypeCount; ++d) m_names->DayTypeNames[d] = "Special day " + std::to_string(d - 6);

@@ -1,6 +1,6 @@
 #include "gui/schedule_editor_window.h"
 
-#include "gui/day_type_icon.h"
+#include "gui/host_window_parts.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -25,9 +25,6 @@ constexpr int FrameWidth = 360;
 constexpr int FrameHeight = 180;
 constexpr int IconSize = 16;
 
-const char* const ShortNames[7] = {"Mo", "Tu", "We", "Th", "Fr", "Sa", "Su"};
-const char* const LongNames[7] = {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"};
-
 } // namespace
 
 QImage ScheduleEditorWindow::DayTypeIcon(int number)
@@ -49,8 +46,8 @@ ScheduleEditorWindow::ScheduleEditorWindow(QWidget* parent)
     setWindowTitle(QStringLiteral("Time schedule"));
     for (std::size_t d = 0; d < DayTypeCount; ++d) {
         if (d < 7) {
-            m_names->DayTypeShortNames[d] = ShortNames[d];
-            m_names->DayTypeNames[d] = LongNames[d];
+            m_names->DayTypeShortNames[d] = WeekdayShortNames[d];
+            m_names->DayTypeNames[d] = WeekdayNames[d];
         } else {
             m_names->DayTypeNames[d] = "Day type " + std::to_string(d - 6);
         }

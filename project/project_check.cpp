@@ -117,19 +117,6 @@ std::string JoinNumbers(const std::vector<std::int16_t>& numbers)
 
 } // namespace
 
-std::vector<std::string_view> SplitReceiverList(std::string_view list)
-{
-    std::vector<std::string_view> items;
-    std::size_t start = 0;
-    while (start < list.size()) {
-        std::size_t end = list.find('\0', start);
-        if (end == std::string_view::npos) end = list.size();
-        items.push_back(list.substr(start, end - start));
-        start = end + 1;
-    }
-    return items;
-}
-
 const char* FindingName(Finding::Kind kind)
 {
     switch (kind) {

@@ -15,11 +15,6 @@
 
 namespace vel {
 
-// The items of a profile's receiver list, split at every NUL up to the end of
-// the text as a rename splits them: "A\0\0B" holds "A", "" and "B"; the NUL
-// that closes the last item opens no further one.
-std::vector<std::string_view> SplitReceiverList(std::string_view list);
-
 struct Finding {
     enum class Kind {
         PassedOver,         // file, reason: a file (or folder) the load passed over

@@ -87,17 +87,26 @@ Result<AnsiText> PrepareNewName(std::string_view utf8)
     return std::move(*encoded);
 }
 
+std::vector<std::string_view> SplitReceiverList(std::string_view list)
+{
+    std::vector<std::string_view> items;
+    std::size_t start = 0;
+    while (start < list.size()) {
+        std::size_t end = list.find('\0', start);
+        if (end == std::string_view::npos) end = list.size();
+        items.push_back(list.substr(start, end - start));
+        start = end + 1;
+    }
+    return items;
+}
+
 AnsiText RebuildReceiverList(const AnsiText& list, const AnsiText& oldName, const AnsiText& newName, bool exactOnly,
                              int* leftAlone)
 {
     const AnsiText oldUpper = UpperCaseAnsi(oldName);
     AnsiText result;
     result.reserve(list.size() + 1);
-    std::size_t start = 0;
-    while (start < list.size()) {
-        std::size_t end = list.find('\0', start);
-        if (end == AnsiText::npos) end = list.size();
-        const std::string_view item(list.data() + start, end - start);
+    for (const std::string_view item : SplitReceiverList(list)) {
         // An empty item is kept as it is; it never matches a receiver's name,
         // since a receiver's name is never empty.
         const bool matches = !item.empty() && UpperCaseAnsi(item) == oldUpper;
@@ -108,7 +117,6 @@ AnsiText RebuildReceiverList(const AnsiText& list, const AnsiText& oldName, cons
             result += item;
         }
         result += '\0';
-        start = end + 1;
     }
     return result;
 }

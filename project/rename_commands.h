@@ -71,6 +71,11 @@ Result<RenameOutcome> RenameProfile(Suite& suite, std::int16_t slot, std::string
 // name exactly are changed.
 Result<RenameOutcome> RenameReceiver(Suite& suite, std::int16_t slot, std::string_view newNameUtf8);
 
+// The items of a profile's receiver list, split at every NUL up to the end of
+// the text: "A\0\0B" holds "A", "" and "B"; the NUL that closes the last
+// item opens no further one.
+std::vector<std::string_view> SplitReceiverList(std::string_view list);
+
 // A profile's receiver list rebuilt for a rename: every item that equals
 // oldName in upper case (with exactOnly: exactly) becomes newName, every other
 // item stays, and every item is followed by one NUL. The list is split at

@@ -1,4 +1,4 @@
-#include "gui/day_type_icon.h"
+#include "gui/host_window_parts.h"
 
 #include <QColor>
 #include <QPainter>
