@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <ctime>
-#include <ranges>
 #include <map>
 #include <optional>
 #include <set>
@@ -909,7 +908,8 @@ public:
     // Unfinished, and the next start completes it.
     Error TakeAllBack(const Error& why)
     {
-        Status undone = OnKindFolders(m_s.area, m_marker | std::views::reverse, TakeBack);
+        const Marker reversed(m_marker.rbegin(), m_marker.rend());
+        Status undone = OnKindFolders(m_s.area, reversed, TakeBack);
         if (undone) undone = m_fs.RemoveAt(m_s.area.work.handle(), m_markerName);
         if (!undone)
             return MakeError(ErrorCode::Unfinished,
