@@ -6,8 +6,8 @@
 // (23 day types of 32767 periods, about 3 MB). See largest_schedule.h.
 
 #include "bench/largest_schedule.h"
-#include "store/file_system.h"
-#include "store/profiles/route_profile_store.h"
+#include "base/file_system.h"
+#include "project/route_profile_store.h"
 
 #include <cstdio>
 #include <string>

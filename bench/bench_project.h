@@ -4,9 +4,9 @@
 // hold a working week and some special days, each naming 20 receivers, and
 // 300 receivers.
 
-#include "store/profiles/route_profile_store.h"
-#include "store/receiver_store.h"
-#include "store/server_command.h"
+#include "project/route_profile_store.h"
+#include "project/receiver_store.h"
+#include "base/server_command.h"
 
 #include <filesystem>
 #include <fstream>

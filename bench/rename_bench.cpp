@@ -1,8 +1,8 @@
 // A receiver rename carried into the receiver lists of 300 route profiles.
 
-#include "bench_project.h"
+#include "bench/bench_project.h"
 
-#include "app/main/rename_commands.h"
+#include "project/rename_commands.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,10 +2,10 @@
 // the offscreen platform: create the window, load both tables, fill the lists,
 // show it and let it paint. Target: under 300 ms.
 
-#include "bench_project.h"
+#include "bench/bench_project.h"
 
-#include "app/main/main_window.h"
-#include "app/main/prompt.h"
+#include "gui/main_window.h"
+#include "gui/prompt.h"
 
 #include <benchmark/benchmark.h>
 

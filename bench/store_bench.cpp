@@ -2,10 +2,10 @@
 // beside its floor: the same bytes read, or written with the same durability
 // (every file flushed, the folder flushed), by a minimal loop.
 
-#include "bench_project.h"
+#include "bench/bench_project.h"
 
-#include "store/save_transaction.h"
-#include "store/profiles/suite.h"
+#include "records/save_transaction.h"
+#include "project/suite.h"
 
 #include <benchmark/benchmark.h>
 
@@ -46,7 +46,7 @@ void BM_Load(benchmark::State& state)
         state.ResumeTiming();
         const vel::LoadReport report = suite->LoadAll();
         state.PauseTiming();
-        if (!report.complete() || suite->ProfileTable.NumberOfRouteProfiles != 300) state.SkipWithError("bad load");
+        if (!report.complete() || suite->ProfileTable.size() != 300) state.SkipWithError("bad load");
         suite.reset();
         state.ResumeTiming();
     }
@@ -116,13 +116,15 @@ void BM_LoadPartDecoding(benchmark::State& state)
         state.PauseTiming();
         auto suite = std::make_unique<vel::Suite>(Project(), &vel::RealFileSystem(), &server);
         state.ResumeTiming();
-        for (std::size_t i = 0; i < receivers.size(); ++i)
-            if (!vel::DecodeReceiverInto(receivers[i], source, suite->ReceiverTable.at(i))) state.SkipWithError("decode");
-        for (std::size_t i = 0; i < profiles.size(); ++i) {
-            auto& schedule = suite->ProfileTable.RouteProfileSchedules[i];
-            schedule = std::make_unique<vel::cTimeSchedule>();
-            if (!vel::DecodeProfileInto(profiles[i], source, suite->ProfileTable.at(i), *schedule))
-                state.SkipWithError("decode");
+        for (const vel::ByteBuffer& file : receivers) {
+            auto entry = vel::ReceiverFiles::Decode(file, source);
+            if (!entry) state.SkipWithError("decode");
+            suite->ReceiverTable.Entries().push_back(std::move(*entry));
+        }
+        for (const vel::ByteBuffer& file : profiles) {
+            auto entry = vel::RouteProfileFiles::Decode(file, source);
+            if (!entry) state.SkipWithError("decode");
+            suite->ProfileTable.Entries().push_back(std::move(*entry));
         }
         state.PauseTiming();
         suite.reset();

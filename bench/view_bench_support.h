@@ -5,8 +5,8 @@
 // pixel, clipped to the surface), and hosts that answer every member the
 // schedule editor and the calendar month view call, as a host window does.
 
-#include "schedule/drawing_surface.h"
-#include "schedule/host_container.h"
+#include "views/drawing_surface.h"
+#include "views/host_container.h"
 
 #include <algorithm>
 #include <cmath>

@@ -15,12 +15,12 @@
 #include "calendar/calendar_dates.h"
 #include "calendar/holiday_tables.h"
 #include "schedule/bar_runs.h"
-#include "schedule/day_type_names.h"
-#include "schedule/drawing_surface.h"
-#include "schedule/host_container.h"
-#include "store/bytes.h"
-#include "store/file_system.h"
-#include "store/result.h"
+#include "views/day_type_names.h"
+#include "views/drawing_surface.h"
+#include "views/host_container.h"
+#include "base/bytes.h"
+#include "base/file_system.h"
+#include "base/result.h"
 
 #include <array>
 #include <cstdint>

@@ -13,7 +13,7 @@
 #include "calendar/month_heading.h"
 #include "schedule/bar_runs.h"
 #include "schedule/time_schedule.h"
-#include "store/texts.h"
+#include "base/texts.h"
 
 #include <algorithm>
 #include <array>

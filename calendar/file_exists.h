@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/file_system.h"
+#include "base/file_system.h"
 
 #include <string>
 

@@ -5,8 +5,8 @@
 // (and every test) can be handed a fresh one instead of sharing a global.
 
 #include "calendar/calendar_dates.h"
-#include "store/bytes.h"
-#include "store/result.h"
+#include "base/bytes.h"
+#include "base/result.h"
 
 #include <array>
 #include <cstdint>

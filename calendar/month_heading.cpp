@@ -1,7 +1,7 @@
 #include "calendar/month_heading.h"
 
 #include "calendar/calendar_dates.h"
-#include "store/codepage.h"
+#include "base/codepage.h"
 
 #include <algorithm>
 #include <cctype>

@@ -2,7 +2,7 @@
 // written back holds the same day types.
 
 #include "calendar/calendar.h"
-#include "memory_file_system.h"
+#include "fuzz/memory_file_system.h"
 
 #include <cstdlib>
 

@@ -1,7 +1,7 @@
 // Receiver files of either version: decoding never fails unsafely, and what
 // decodes encodes to a file that decodes to the same receiver again.
 
-#include "store/receiver_store.h"
+#include "project/receiver_store.h"
 
 #include <cstdlib>
 

@@ -1,7 +1,8 @@
 // Typed times and separated fields: any text is safe and the minutes stay in
 // the day.
 
-#include "store/text_conversions.h"
+#include "base/text_conversions.h"
+#include "schedule/time_text.h"
 
 #include <cstdlib>
 

@@ -1,4 +1,4 @@
-#include "memory_file_system.h"
+#include "fuzz/memory_file_system.h"
 
 namespace vel::fuzz {
 

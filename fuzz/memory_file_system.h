@@ -3,7 +3,7 @@
 // A file system held in memory, for fuzz targets that read and write files.
 // It has no links; folders exist as soon as they are named.
 
-#include "store/file_system.h"
+#include "base/file_system.h"
 
 #include <map>
 

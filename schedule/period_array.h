@@ -4,8 +4,8 @@
 // text form of a schedule) rests: the high byte first, then the low byte, each
 // as one character whose code is the byte value (0 included).
 
-#include "store/bytes.h"
-#include "store/result.h"
+#include "base/bytes.h"
+#include "base/result.h"
 
 #include <cstdint>
 #include <string_view>

@@ -4,7 +4,8 @@
 #include "schedule/time_schedule.h"
 
 #include "schedule/bar_runs.h"
-#include "store/text_conversions.h"
+#include "schedule/time_text.h"
+#include "base/text_conversions.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -103,13 +104,6 @@ std::uint8_t Level(int v)
 }
 
 } // namespace
-
-AnsiText MinutesToTimeText(std::int32_t minutes)
-{
-    const std::string hours = "00" + std::to_string(minutes / 60);
-    const std::string mins = "00" + std::to_string(minutes % 60);
-    return hours.substr(hours.size() - 2) + ":" + mins.substr(mins.size() - 2);
-}
 
 Status cTimeSchedule::RecalculateAndPrepareToPaint(HostContainer& m_ParentContainer,
                                                    DrawingSurface*& m_SchedulePaintObject,
@@ -284,106 +278,119 @@ Result<std::int32_t> cTimeSchedule::PointToMinute(HostContainer& m_ParentContain
 
 void cTimeSchedule::ClearDragState()
 {
-    m_DragMode = 0;
+    m_DragMode = DragMode::None;
     m_DraggedPeriod = nullptr;
+}
+
+std::int32_t cTimeSchedule::DayTypeOnAxis(std::int32_t Axis) const
+{
+    std::int32_t activeBelow = 0;
+    for (std::int32_t d = 0; d <= LastDayType; ++d) {
+        if (m_DayTypeActive[Index(d)] == 0) continue;
+        if (activeBelow == Axis) return d;
+        ++activeBelow;
+    }
+    return -1;
+}
+
+void cTimeSchedule::SelectPeriodAt(std::int32_t DayType, std::int32_t Minute)
+{
+    for (const auto& p : m_Periods[Index(DayType)]) {
+        if (p->m_StartMinute <= Minute && Minute <= p->m_StopMinute) {
+            m_SelectedPeriod = p.get();
+            m_EditStartMinute = p->m_StartMinute;
+            m_EditStopMinute = p->m_StopMinute;
+            return;
+        }
+    }
+}
+
+void cTimeSchedule::StartDrag(DrawingSurface* m_SchedulePaintObject, std::int32_t DayType, std::int32_t Minute)
+{
+    // An edge within 15 minutes is grabbed: the first period's start wins
+    // over its own stop, an earlier period over a later one.
+    m_DragAnchorMinute = Minute;
+    cTimeSchedulePeriod* grabbed = nullptr;
+    for (const auto& p : m_Periods[Index(DayType)]) {
+        if (std::abs(p->m_StartMinute - Minute) < 15) {
+            m_DragAnchorMinute = p->m_StartMinute;
+            m_DragMode = DragMode::StartEdge;
+            grabbed = p.get();
+            break;
+        }
+        if (std::abs(p->m_StopMinute - Minute) < 15) {
+            m_DragAnchorMinute = p->m_StopMinute;
+            m_DragMode = DragMode::StopEdge;
+            grabbed = p.get();
+            break;
+        }
+    }
+    if (m_DragMode == DragMode::None) m_DragMode = DragMode::NewPeriod;
+    if (grabbed != nullptr && m_SchedulePaintObject != nullptr)
+        m_SchedulePaintObject->SetMousePointer(MousePointerShape::SizeWestEast);
+    // A drag belongs to the day type of the press that started it: a period
+    // of an earlier press is no longer carried.
+    m_DraggedPeriod = grabbed;
+    m_DraggedDayType = DayType;
+}
+
+Status cTimeSchedule::ShowSelectedPeriodTexts(HostContainer& m_ParentContainer)
+{
+    const bool selected = m_SelectedPeriod != nullptr;
+    VEL_TRY(SetText(m_ParentContainer, "Set_Text_Schedule_Period_Start",
+                    selected ? MinutesToTimeText(m_EditStartMinute) : AnsiText()));
+    return SetText(m_ParentContainer, "Set_Text_Schedule_Period_Stop",
+                   selected ? MinutesToTimeText(m_EditStopMinute) : AnsiText());
+}
+
+Status cTimeSchedule::PreparePopupMenu(HostContainer& m_ParentContainer, std::int32_t DayType)
+{
+    HostContainer& host = m_ParentContainer;
+    // "Group Mon-Fri" is checked when Monday to Friday, and only they, are grouped.
+    std::int32_t monFri = -1;
+    for (std::size_t c = 0; c < DayTypeCount; ++c) {
+        const std::int16_t wanted = c <= 4 ? -1 : 0;
+        if (m_DayTypeGrouped[c] != wanted) {
+            monFri = 0;
+            break;
+        }
+    }
+    HostValue monFriArg{monFri};
+    VEL_TRY(host.Call("Set_Menu_TimeSchedulePopup_Grouped_MonFri_Checked", std::span<HostValue>(&monFriArg, 1)));
+    HostValue groupedArg{m_DayTypeGrouped[Index(DayType)]};
+    VEL_TRY(host.Call("Set_Menu_TimeSchedulePopup_Grouped_Checked", std::span<HostValue>(&groupedArg, 1)));
+    VEL_TRY(Set(host, "Set_Menu_TimeSchedulePopup_Paste_Enabled", HostValue{m_CopiedDayType >= 0}));
+    return Set(host, "Set_Menu_TimeSchedulePopup_Delete_Enabled", HostValue{m_SelectedDayType >= 0});
 }
 
 Status cTimeSchedule::MouseDown(HostContainer& m_ParentContainer, DrawingSurface* m_SchedulePaintObject,
                                 std::int16_t Button, std::int16_t /*Shift*/, float X, float Y)
 {
-    HostContainer& host = m_ParentContainer;
-    DrawingSurface* surface = m_SchedulePaintObject;
     m_MouseButton = Button;
     m_MouseX = X;
     m_MouseY = Y;
 
     std::int32_t axis = 0;
-    auto minuteResult = PointToMinute(host, m_MouseX, m_MouseY, axis);
-    VEL_TRY(minuteResult);
-    const std::int32_t minute = *minuteResult;
-    if (minute < 0) return Status::Ok();
-
-    std::int32_t d = -1;
-    std::int32_t activeBelow = 0;
-    for (std::int32_t c = 0; c <= LastDayType; ++c) {
-        if (m_DayTypeActive[Index(c)] == 0) continue;
-        if (activeBelow == axis) {
-            d = c;
-            break;
-        }
-        ++activeBelow;
-    }
+    auto minute = PointToMinute(m_ParentContainer, m_MouseX, m_MouseY, axis);
+    VEL_TRY(minute);
+    if (*minute < 0) return Status::Ok();
+    const std::int32_t d = DayTypeOnAxis(axis);
     if (d < 0) return Status::Ok();
 
     const std::int32_t previous = m_SelectedDayType;
     m_SelectedDayType = d;
-    const PeriodList& list = m_Periods[Index(d)];
-
-    if (Button == 1) {
+    if (Button == LeftButton) {
+        // The press drops the selected period; the axis of the day type
+        // selected before is drawn without it.
         m_EditStartMinute = 0;
         m_EditStopMinute = 1440;
         m_SelectedPeriod = nullptr;
-        if (previous >= 0) VEL_TRY(PaintDayTypeAxis(host, surface, previous));
-
-        for (const auto& p : list) {
-            if (p->m_StartMinute <= minute && minute <= p->m_StopMinute) {
-                m_SelectedPeriod = p.get();
-                m_EditStartMinute = p->m_StartMinute;
-                m_EditStopMinute = p->m_StopMinute;
-                break;
-            }
-        }
-
-        m_DragAnchorMinute = minute;
-        cTimeSchedulePeriod* grabbed = nullptr;
-        for (const auto& p : list) {
-            if (std::abs(p->m_StartMinute - minute) < 15) {
-                m_DragAnchorMinute = p->m_StartMinute;
-                m_DragMode = 1;
-                grabbed = p.get();
-                break;
-            }
-            if (std::abs(p->m_StopMinute - minute) < 15) {
-                m_DragAnchorMinute = p->m_StopMinute;
-                m_DragMode = 2;
-                grabbed = p.get();
-                break;
-            }
-        }
-        if (m_DragMode == 0) m_DragMode = 3;
-        if (grabbed != nullptr) {
-            if (surface != nullptr) surface->SetMousePointer(MousePointerShape::SizeWestEast);
-            m_DraggedPeriod = grabbed;
-        } else {
-            // A drag belongs to the day type of the press that started it: a
-            // period of an earlier press is no longer carried.
-            m_DraggedPeriod = nullptr;
-        }
-        m_DraggedDayType = d;
-
-        if (m_SelectedPeriod == nullptr) {
-            VEL_TRY(SetText(host, "Set_Text_Schedule_Period_Start", AnsiText()));
-            VEL_TRY(SetText(host, "Set_Text_Schedule_Period_Stop", AnsiText()));
-        } else {
-            VEL_TRY(SetText(host, "Set_Text_Schedule_Period_Start", MinutesToTimeText(m_EditStartMinute)));
-            VEL_TRY(SetText(host, "Set_Text_Schedule_Period_Stop", MinutesToTimeText(m_EditStopMinute)));
-        }
-    } else if (Button == 2) {
-        std::int32_t monFri = -1;
-        for (std::size_t c = 0; c < DayTypeCount; ++c) {
-            const std::int16_t wanted = c <= 4 ? -1 : 0;
-            if (m_DayTypeGrouped[c] != wanted) {
-                monFri = 0;
-                break;
-            }
-        }
-        HostValue monFriArg{monFri};
-        VEL_TRY(host.Call("Set_Menu_TimeSchedulePopup_Grouped_MonFri_Checked", std::span<HostValue>(&monFriArg, 1)));
-        HostValue groupedArg{m_DayTypeGrouped[Index(d)]};
-        VEL_TRY(host.Call("Set_Menu_TimeSchedulePopup_Grouped_Checked", std::span<HostValue>(&groupedArg, 1)));
-        VEL_TRY(Set(host, "Set_Menu_TimeSchedulePopup_Paste_Enabled", HostValue{m_CopiedDayType >= 0}));
-        VEL_TRY(Set(host, "Set_Menu_TimeSchedulePopup_Delete_Enabled", HostValue{m_SelectedDayType >= 0}));
+        if (previous >= 0) VEL_TRY(PaintDayTypeAxis(m_ParentContainer, m_SchedulePaintObject, previous));
+        SelectPeriodAt(d, *minute);
+        StartDrag(m_SchedulePaintObject, d, *minute);
+        return ShowSelectedPeriodTexts(m_ParentContainer);
     }
+    if (Button == RightButton) return PreparePopupMenu(m_ParentContainer, d);
     return Status::Ok();
 }
 
@@ -398,7 +405,7 @@ Status cTimeSchedule::MouseMove(HostContainer& m_ParentContainer, DrawingSurface
     const std::int32_t minute = *minuteResult;
     if (minute < 0) return Status::Ok();
 
-    if (m_DragMode == 3 && m_DraggedPeriod == nullptr && std::abs(minute - m_DragAnchorMinute) > 5) {
+    if (m_DragMode == DragMode::NewPeriod && m_DraggedPeriod == nullptr && std::abs(minute - m_DragAnchorMinute) > 5) {
         VEL_TRY(CheckDayType(m_DraggedDayType));
         if (surface != nullptr) surface->SetMousePointer(MousePointerShape::SizeWestEast);
         auto created = AppendPeriod(m_DraggedDayType, 0, 0);
@@ -409,20 +416,21 @@ Status cTimeSchedule::MouseMove(HostContainer& m_ParentContainer, DrawingSurface
     if (m_DraggedPeriod == nullptr) return Status::Ok();
 
     cTimeSchedulePeriod& p = *m_DraggedPeriod;
-    if (m_DragMode == 1) {
+    if (m_DragMode == DragMode::StartEdge) {
         p.m_StartMinute = static_cast<std::int16_t>(minute);
-    } else if (m_DragMode == 2) {
+    } else if (m_DragMode == DragMode::StopEdge) {
         p.m_StopMinute = static_cast<std::int16_t>(minute);
-    } else if (m_DragMode == 3) {
+    } else if (m_DragMode == DragMode::NewPeriod) {
         p.m_StartMinute = static_cast<std::int16_t>(m_DragAnchorMinute);
         p.m_StopMinute = static_cast<std::int16_t>(minute);
     }
     if (p.m_StopMinute < p.m_StartMinute) {
         std::swap(p.m_StartMinute, p.m_StopMinute);
-        if (m_DragMode == 1)
-            m_DragMode = 2;
-        else if (m_DragMode == 2)
-            m_DragMode = 1;
+        // The grabbed edge passed the other one: it is now the other edge.
+        if (m_DragMode == DragMode::StartEdge)
+            m_DragMode = DragMode::StopEdge;
+        else if (m_DragMode == DragMode::StopEdge)
+            m_DragMode = DragMode::StartEdge;
     }
     VEL_TRY(PaintDayTypeAxis(host, surface, m_DraggedDayType));
     VEL_TRY(SetText(host, "Set_Text_Schedule_Period_Start", MinutesToTimeText(p.m_StartMinute)));
@@ -433,7 +441,7 @@ Status cTimeSchedule::MouseMove(HostContainer& m_ParentContainer, DrawingSurface
 Status cTimeSchedule::MouseUp(HostContainer& m_ParentContainer, DrawingSurface* m_SchedulePaintObject,
                               std::int16_t /*Button*/, std::int16_t /*Shift*/, float /*X*/, float /*Y*/)
 {
-    if (m_DragMode == 0) return Status::Ok();
+    if (m_DragMode == DragMode::None) return Status::Ok();
     if (m_SchedulePaintObject != nullptr) m_SchedulePaintObject->SetMousePointer(MousePointerShape::Default);
     ClearDragState();
     if (m_SelectedDayType >= 0) VEL_TRY(CopyPeriodsToGroup(m_ParentContainer, m_SchedulePaintObject, m_SelectedDayType));

@@ -419,8 +419,7 @@ Status cTimeSchedule::ReadFromDisk(ByteReader& file)
         if (v) return *v;
         const std::string where =
             d < DayTypeCount ? "day type " + std::to_string(d) : std::string("its calendar flag");
-        failure = file.ErrorHere(ErrorCode::Truncated, "the file ends inside the time schedule (" + where +
-                                                           "); the missing values read as 0");
+        failure = file.ErrorHere(ErrorCode::Truncated, "the file ends inside the time schedule (" + where + ")");
         return 0;
     };
 

@@ -28,11 +28,11 @@
 // before anything changes; failures of the host container (a member it
 // lacks) are passed on to the caller. Nothing throws.
 
-#include "schedule/day_type_names.h"
-#include "schedule/drawing_surface.h"
-#include "schedule/host_container.h"
-#include "store/bytes.h"
-#include "store/result.h"
+#include "views/day_type_names.h"
+#include "views/drawing_surface.h"
+#include "views/host_container.h"
+#include "base/bytes.h"
+#include "base/result.h"
 
 #include <array>
 #include <cstddef>
@@ -64,6 +64,15 @@ public:
 };
 
 using PeriodList = std::vector<std::unique_ptr<cTimeSchedulePeriod>>;
+
+// What a left press of the editor started (m_DragMode), by the values the
+// suite stores.
+enum class DragMode : std::int16_t {
+    None = 0,      // no drag
+    StartEdge = 1, // a period's start edge grabbed
+    StopEdge = 2,  // a period's stop edge grabbed
+    NewPeriod = 3, // drawing a new period from the anchor
+};
 
 class cTimeSchedule {
 public:
@@ -152,8 +161,8 @@ public:
     // Draws the whole view (does not clear the surface first). An empty
     // surface draws nothing.
     Status Paint(HostContainer& m_ParentContainer, DrawingSurface* m_SchedulePaintObject);
-    // Button 1 left (select, grab an edge or start a new period), 2 right
-    // (prepares the host's popup menu).
+    // LeftButton selects, grabs an edge or starts a new period; RightButton
+    // prepares the host's popup menu.
     Status MouseDown(HostContainer& m_ParentContainer, DrawingSurface* m_SchedulePaintObject, std::int16_t Button,
                      std::int16_t Shift, float X, float Y);
     Status MouseMove(HostContainer& m_ParentContainer, DrawingSurface* m_SchedulePaintObject, std::int16_t Button,
@@ -184,7 +193,7 @@ public:
     const cTimeSchedulePeriod* DraggedPeriod() const { return m_DraggedPeriod; }
     std::int32_t DraggedDayType() const { return m_DraggedDayType; }
     std::int32_t DragAnchorMinute() const { return m_DragAnchorMinute; }
-    std::int16_t DragMode() const { return m_DragMode; }
+    vel::DragMode DragMode() const { return m_DragMode; }
     float Scale() const { return m_Scale; }
     std::int32_t EditStartMinute() const { return m_EditStartMinute; }
     std::int32_t EditStopMinute() const { return m_EditStopMinute; }
@@ -222,6 +231,16 @@ private:
     // Minute under the point (>= 0) and its axis number, or -3 outside the
     // axes vertically, -2 left of 00:00, -1 right of 24:00.
     Result<std::int32_t> PointToMinute(HostContainer& m_ParentContainer, float X, float Y, std::int32_t& Axis);
+    // The active day type drawn on axis number Axis, or -1.
+    std::int32_t DayTypeOnAxis(std::int32_t Axis) const;
+    // The parts of a left press on day type DayType at Minute: the period
+    // under it selected (with its minutes for the period texts), a drag
+    // started, the period texts shown.
+    void SelectPeriodAt(std::int32_t DayType, std::int32_t Minute);
+    void StartDrag(DrawingSurface* m_SchedulePaintObject, std::int32_t DayType, std::int32_t Minute);
+    Status ShowSelectedPeriodTexts(HostContainer& m_ParentContainer);
+    // A right press on day type DayType: the popup menu's checks and enabled items.
+    Status PreparePopupMenu(HostContainer& m_ParentContainer, std::int32_t DayType);
     void ClearDragState();
 
     std::shared_ptr<const DayTypeNameTable> m_Names;
@@ -257,11 +276,7 @@ private:
     std::int32_t m_DraggedDayType = 0;
     std::int32_t m_CopiedDayType = -1;
     std::int32_t m_DragAnchorMinute = 0;
-    std::int16_t m_DragMode = 0;
+    vel::DragMode m_DragMode = vel::DragMode::None;
 };
-
-// A minute count as the view shows it: two-digit hour, ":", two-digit minute
-// (0 -> "00:00", 425 -> "07:05", 1440 -> "24:00").
-AnsiText MinutesToTimeText(std::int32_t minutes);
 
 } // namespace vel

@@ -13,14 +13,11 @@
 // display: status 0 saved, 1 not saved (the reason on standard error), 2 a
 // wrong command line.
 
-// The store's headers come before any Qt header: Qt defines "forever" as a
-// macro, a name the store uses.
-#include "store/file_system.h"
-#include "store/profiles/route_profile_store.h"
-
-#include "examples/VelCalendarView/calendar_edit.h"
-#include "examples/VelCalendarView/calendar_window.h"
-#include "examples/VelCalendarView/view_options.h"
+#include "base/file_system.h"
+#include "calendar/calendar_edit.h"
+#include "calendar/view_options.h"
+#include "gui/calendar_window.h"
+#include "project/route_profile_store.h"
 
 #include <QApplication>
 
@@ -72,7 +69,6 @@ int main(int argc, char** argv)
         if (!bytes) return Fail(bytes.error().message);
         auto decoded = vel::DecodeProfileFile(*bytes, options.profileFile);
         if (!decoded) return Fail(decoded.error().message);
-        if (decoded->truncated) std::fprintf(stderr, "VelCalendarView: %s\n", decoded->problem.c_str());
         window.SetSchedule(std::move(decoded->schedule));
     }
     window.SetShowTimeAxis(options.showTimeAxis);

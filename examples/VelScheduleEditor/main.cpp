@@ -7,9 +7,9 @@
 // mouse operations; --screenshot saves the drawing surface, in surface
 // pixels, as a PNG and ends the program instead of showing the window.
 
-#include "examples/VelScheduleEditor/schedule_editor_window.h"
-#include "store/file_system.h"
-#include "store/profiles/route_profile_store.h"
+#include "gui/schedule_editor_window.h"
+#include "base/file_system.h"
+#include "project/route_profile_store.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -69,8 +69,6 @@ int main(int argc, char** argv)
         if (!bytes) return Fail(QString::fromStdString(bytes.error().message));
         auto decoded = vel::DecodeProfileFile(*bytes, path.toStdString());
         if (!decoded) return Fail(QString::fromStdString(decoded.error().message));
-        if (decoded->truncated)
-            std::fprintf(stderr, "VelScheduleEditor: %s\n", decoded->problem.c_str());
         // The editor draws with the window's names.
         std::unique_ptr<vel::cTimeSchedule> schedule = std::move(decoded->schedule);
         schedule->UseNames(std::make_shared<vel::DayTypeNameTable>(window.Schedule().Names()));

@@ -1,10 +1,10 @@
 #include "examples/sample_generator/sample_project.h"
 
 #include "schedule/time_schedule.h"
-#include "store/profiles/route_profile_store.h"
-#include "store/project.h"
-#include "store/receiver_store.h"
-#include "store/record.h"
+#include "project/route_profile_store.h"
+#include "records/project.h"
+#include "project/receiver_store.h"
+#include "records/record.h"
 
 #include <array>
 #include <initializer_list>

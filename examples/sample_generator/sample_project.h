@@ -5,9 +5,9 @@
 // version 3. Built from code, so the binary files can be regenerated at any
 // time and always come out byte for byte the same.
 
-#include "store/bytes.h"
-#include "store/file_system.h"
-#include "store/result.h"
+#include "base/bytes.h"
+#include "base/file_system.h"
+#include "base/result.h"
 
 #include <string>
 #include <utility>

@@ -2,7 +2,7 @@
 #include "calendar/calendar_dates.h"
 #include "calendar/month_heading.h"
 #include "schedule/time_schedule.h"
-#include "store/texts.h"
+#include "base/texts.h"
 #include "tests/calendar/recording_surface.h"
 
 #include <gtest/gtest.h>
@@ -17,8 +17,10 @@ using testing::PrintedText;
 using testing::RecordingHost;
 using testing::RecordingSurface;
 
-constexpr Rgb Strip(int k) { return Rgb{255, static_cast<std::uint8_t>(192 - 3 * k), static_cast<std::uint8_t>(192 - 3 * k)}; }
-constexpr Rgb TodayStrip(int k) { return Rgb{0, static_cast<std::uint8_t>(255 - 3 * k), 255}; }
+// Lines 0, 15 and 21 of the strip of a day box, which fades three levels a
+// line: a holiday's from (255, 192, 192), today's from (0, 255, 255).
+constexpr Rgb HolidayStrip0{255, 192, 192}, HolidayStrip15{255, 147, 147}, HolidayStrip21{255, 129, 129};
+constexpr Rgb TodayStrip0{0, 255, 255}, TodayStrip15{0, 210, 255}, TodayStrip21{0, 192, 255};
 
 constexpr Rgb Colour(int r, int g, int b)
 {
@@ -245,13 +247,13 @@ TEST(CalendarView, SundayAndTodayStrips)
     ASSERT_TRUE(v.Paint().ok());
     RecordingSurface& s = v.surface;
     // Sunday the 6th: row 0, column 6, strip from (272, 22), 14 wide, 22 lines.
-    EXPECT_PIXEL(s, 272, 22, Strip(0));
-    EXPECT_PIXEL(s, 285, 22, Strip(0));
+    EXPECT_PIXEL(s, 272, 22, HolidayStrip0);
+    EXPECT_PIXEL(s, 285, 22, HolidayStrip0);
     EXPECT_PIXEL(s, 286, 22, RecordingSurface::Background);
-    EXPECT_PIXEL(s, 272, 43, Strip(21));
+    EXPECT_PIXEL(s, 272, 43, HolidayStrip21);
     // Today (Sunday the 13th): the blue strip over the red one.
-    EXPECT_PIXEL(s, 272, 47, TodayStrip(0));
-    EXPECT_PIXEL(s, 280, 68, TodayStrip(21));
+    EXPECT_PIXEL(s, 272, 47, TodayStrip0);
+    EXPECT_PIXEL(s, 280, 68, TodayStrip21);
     // A weekday has no strip.
     EXPECT_PIXEL(s, 72 + 5, 30, RecordingSurface::Background);
 
@@ -259,9 +261,9 @@ TEST(CalendarView, SundayAndTodayStrips)
     v.cal.m_ShowTimeAxis = -1;
     v.Show(2026, 12);
     ASSERT_TRUE(v.Paint().ok());
-    EXPECT_PIXEL(s, 272, 37, Strip(15));
+    EXPECT_PIXEL(s, 272, 37, HolidayStrip15);
     EXPECT_PIXEL(s, 272, 38, RecordingSurface::Background);
-    EXPECT_PIXEL(s, 272, 62, TodayStrip(15));
+    EXPECT_PIXEL(s, 272, 62, TodayStrip15);
     EXPECT_PIXEL(s, 272, 63, RecordingSurface::Background);
 }
 
@@ -284,8 +286,8 @@ TEST(CalendarView, HolidayStripNeedsALabelViewedInTheCalendar)
     ASSERT_TRUE(v.holidays->AddHolidayLabel(other).ok());
     v.Show(2026, 12);
     ASSERT_TRUE(v.Paint().ok());
-    EXPECT_PIXEL(v.surface, 192, 97, Strip(0));
-    EXPECT_PIXEL(v.surface, 192, 118, Strip(21));
+    EXPECT_PIXEL(v.surface, 192, 97, HolidayStrip0);
+    EXPECT_PIXEL(v.surface, 192, 118, HolidayStrip21);
     EXPECT_PIXEL(v.surface, 152, 97, RecordingSurface::Background); // the 24th is no holiday
 }
 

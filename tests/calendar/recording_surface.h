@@ -5,8 +5,8 @@
 // and measures texts with a fixed-width font (7 pixels a character, 8 in bold;
 // 13 pixels high, 14 in bold).
 
-#include "schedule/drawing_surface.h"
-#include "schedule/host_container.h"
+#include "views/drawing_surface.h"
+#include "views/host_container.h"
 
 #include <cmath>
 #include <functional>

@@ -61,7 +61,8 @@ struct Month {
 
 // The plain drawing of a bar at box column c, row r: x of minute m is
 // 32 + 40c + m * 37 / 1440 rounded to the nearest pixel; each period paints
-// five lines from its start's x to its stop's x, then grey edges at both.
+// five lines (greens 240 to 164) from its start's x to its stop's x, then
+// grey edges at both.
 void DrawBarPlainly(PixelSurface& surface, int column, int row, const MinutePairs& periods)
 {
     const double left = 32 + 40 * column;
@@ -69,8 +70,8 @@ void DrawBarPlainly(PixelSurface& surface, int column, int row, const MinutePair
     for (auto [start, stop] : periods) {
         const double x1 = left + std::nearbyint(start * 37.0 / 1440.0);
         const double x2 = left + std::nearbyint(stop * 37.0 / 1440.0);
-        for (int k = 0; k < 5; ++k)
-            surface.DrawLine(x1, top + k, x2, top + k, Rgb{0, static_cast<std::uint8_t>(240 - 19 * k), 0});
+        constexpr std::uint8_t Greens[5] = {240, 221, 202, 183, 164};
+        for (int k = 0; k < 5; ++k) surface.DrawLine(x1, top + k, x2, top + k, Rgb{0, Greens[k], 0});
         surface.DrawLine(x1, top, x1, top + 5, Rgb{128, 128, 128});
         surface.DrawLine(x2, top, x2, top + 5, Rgb{128, 128, 128});
     }

@@ -1,8 +1,8 @@
-#include "examples/VelCalendarView/view_options.h"
+#include "calendar/view_options.h"
 
 #include "calendar/calendar.h"
 #include "calendar/calendar_dates.h"
-#include "examples/VelCalendarView/calendar_edit.h"
+#include "calendar/calendar_edit.h"
 
 #include <gtest/gtest.h>
 

@@ -52,8 +52,9 @@ struct Axis {
 };
 
 // The plain drawing: x of minute m is 30 + m / 5 rounded to the nearest
-// pixel; each period in list order paints 15 bar lines from its start's x to
-// the x of stop + 1, then a black edge down at both.
+// pixel; each period in list order paints 15 bar lines (greens 240 to 142, 64
+// darker for the selected period) from its start's x to the x of stop + 1,
+// then a black edge down at both.
 void DrawPlainly(PixelSurface& surface, const MinutePairs& periods, int selected)
 {
     auto x = [](int minute) { return 30.0 + std::nearbyint(minute / 5.0); };
@@ -61,8 +62,9 @@ void DrawPlainly(PixelSurface& surface, const MinutePairs& periods, int selected
         const double x1 = x(periods[i].first);
         const double x2 = x(periods[i].second + 1);
         const int shade = static_cast<int>(i) == selected ? 64 : 0;
+        constexpr int Greens[15] = {240, 233, 226, 219, 212, 205, 198, 191, 184, 177, 170, 163, 156, 149, 142};
         for (int j = 0; j < 15; ++j)
-            surface.DrawLine(x1, 4 + j, x2, 4 + j, Rgb{0, static_cast<std::uint8_t>(240 - 7 * j - shade), 0});
+            surface.DrawLine(x1, 4 + j, x2, 4 + j, Rgb{0, static_cast<std::uint8_t>(Greens[j] - shade), 0});
         surface.DrawLine(x1, 4, x1, 19, RgbBlack);
         surface.DrawLine(x2, 4, x2, 19, RgbBlack);
     }

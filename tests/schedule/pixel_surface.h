@@ -7,7 +7,7 @@
 // follow the surface's pixel rules (the end point itself is not painted);
 // only horizontal and vertical lines are expected. Texts paint no pixels.
 
-#include "schedule/drawing_surface.h"
+#include "views/drawing_surface.h"
 
 #include <cmath>
 #include <cstdint>

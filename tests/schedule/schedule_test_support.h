@@ -4,8 +4,8 @@
 // the schedule and its editor view, and access to the schedule's private
 // operations.
 
-#include "schedule/drawing_surface.h"
-#include "schedule/host_container.h"
+#include "views/drawing_surface.h"
+#include "views/host_container.h"
 #include "schedule/time_schedule.h"
 
 #include <cstdint>

@@ -183,14 +183,6 @@ TEST_F(ScheduleView, PointToMinuteLimitsAndAxes)
     }
 }
 
-TEST(ScheduleTimeText, MinutesAsTwoDigitHoursAndMinutes)
-{
-    EXPECT_EQ(MinutesToTimeText(0), "00:00");
-    EXPECT_EQ(MinutesToTimeText(425), "07:05");
-    EXPECT_EQ(MinutesToTimeText(1440), "24:00");
-    EXPECT_EQ(MinutesToTimeText(1439), "23:59");
-}
-
 TEST_F(ScheduleView, PaintDrawsHourLinesSeparatorsAndTheAxes)
 {
     ASSERT_TRUE(s.Paint(host, &surface).ok());
@@ -212,17 +204,19 @@ TEST_F(ScheduleView, PaintDrawsHourLinesSeparatorsAndTheAxes)
         ASSERT_FALSE(white.empty());
         EXPECT_EQ(white.front().colour, RgbWhite);
     }
-    // Monday's background and bar, line by line.
+    // Monday's background and bar, line by line, each a shade darker.
+    constexpr std::uint8_t Background[15] = {220, 213, 206, 199, 192, 185, 178, 171, 164, 157, 150, 143, 136, 129, 122};
+    constexpr std::uint8_t Bar[15] = {240, 233, 226, 219, 212, 205, 198, 191, 184, 177, 170, 163, 156, 149, 142};
     for (int j = 0; j < 15; ++j) {
         auto row = surface.HorizontalAt(4 + j);
         std::erase_if(row, [](const LineOp& l) { return l.x1 == 317; }); // group marker
         ASSERT_EQ(row.size(), 2u) << j;
         EXPECT_EQ(row[0].x1, 30);
         EXPECT_EQ(row[0].x2, 318);
-        EXPECT_EQ(row[0].colour, Grey(220 - 7 * j));
+        EXPECT_EQ(row[0].colour, Grey(Background[j]));
         EXPECT_EQ(row[1].x1, 114);
         EXPECT_EQ(row[1].x2, 222);
-        EXPECT_EQ(row[1].colour, (Rgb{0, static_cast<std::uint8_t>(240 - 7 * j), 0}));
+        EXPECT_EQ(row[1].colour, (Rgb{0, Bar[j], 0}));
     }
     EXPECT_EQ(surface.HorizontalAt(18)[0].colour, Grey(122));
     EXPECT_EQ(surface.HorizontalAt(18)[1].colour, (Rgb{0, 142, 0}));
@@ -332,14 +326,14 @@ TEST_F(ScheduleView, PressNearAStartEdgeGrabsIt)
     Press(115, 10); // 07:05
     EXPECT_EQ(s.SelectedDayType(), 0);
     EXPECT_EQ(s.SelectedPeriod(), (*s.Periods(0))[0].get());
-    EXPECT_EQ(s.DragMode(), 1);
+    EXPECT_EQ(s.DragMode(), DragMode::StartEdge);
     EXPECT_EQ(s.DragAnchorMinute(), 420);
     EXPECT_EQ(s.DraggedPeriod(), (*s.Periods(0))[0].get());
     EXPECT_EQ(surface.MousePointer(), MousePointerShape::SizeWestEast);
     EXPECT_EQ(Text("Set_Text_Schedule_Period_Start"), "07:00");
     EXPECT_EQ(Text("Set_Text_Schedule_Period_Stop"), "16:00");
     Release(115, 10);
-    EXPECT_EQ(s.DragMode(), 0);
+    EXPECT_EQ(s.DragMode(), DragMode::None);
     EXPECT_EQ(surface.MousePointer(), MousePointerShape::Default);
 }
 
@@ -348,7 +342,7 @@ TEST_F(ScheduleView, PressInsideAPeriodAwayFromItsEdgesSelectsIt)
     Press(117, 35); // 07:15 on Tuesday
     EXPECT_EQ(s.SelectedDayType(), 1);
     EXPECT_EQ(s.SelectedPeriod(), (*s.Periods(1))[0].get());
-    EXPECT_EQ(s.DragMode(), 3);
+    EXPECT_EQ(s.DragMode(), DragMode::NewPeriod);
     EXPECT_EQ(s.DraggedPeriod(), nullptr);
     EXPECT_EQ(s.DragAnchorMinute(), 435);
     EXPECT_EQ(Text("Set_Text_Schedule_Period_Start"), "07:00");
@@ -360,7 +354,7 @@ TEST_F(ScheduleView, PressInsideAPeriodAwayFromItsEdgesSelectsIt)
 TEST_F(ScheduleView, PressNearAStopEdgeGrabsTheStop)
 {
     Press(X(955), 10);
-    EXPECT_EQ(s.DragMode(), 2);
+    EXPECT_EQ(s.DragMode(), DragMode::StopEdge);
     EXPECT_EQ(s.DragAnchorMinute(), 960);
 }
 
@@ -371,7 +365,7 @@ TEST_F(ScheduleView, DrawingANewPeriodInFreeTime)
     EXPECT_EQ(s.SelectedPeriod(), nullptr);
     EXPECT_EQ(Text("Set_Text_Schedule_Period_Start"), "");
     EXPECT_EQ(Text("Set_Text_Schedule_Period_Stop"), "");
-    EXPECT_EQ(s.DragMode(), 3);
+    EXPECT_EQ(s.DragMode(), DragMode::NewPeriod);
     Move(X(1205), 160); // 5 minutes: not yet
     EXPECT_TRUE(Minutes(s, 6).empty());
     Move(X(1210), 160);
@@ -382,7 +376,7 @@ TEST_F(ScheduleView, DrawingANewPeriodInFreeTime)
     EXPECT_EQ(Text("Set_Text_Schedule_Period_Stop"), "20:10");
     Move(X(1100), 160); // back across the press point
     EXPECT_EQ(Minutes(s, 6), (MinutePairs{{1100, 1200}}));
-    EXPECT_EQ(s.DragMode(), 3);
+    EXPECT_EQ(s.DragMode(), DragMode::NewPeriod);
     EXPECT_EQ(Text("Set_Text_Schedule_Period_Start"), "18:20");
     EXPECT_EQ(Text("Set_Text_Schedule_Period_Stop"), "20:00");
     // Outside the axes the drag does not follow.
@@ -397,15 +391,15 @@ TEST_F(ScheduleView, DrawingANewPeriodInFreeTime)
 TEST_F(ScheduleView, DraggingAStartEdgePastTheStopTurnsIntoAStopDrag)
 {
     Press(X(420), 10);
-    ASSERT_EQ(s.DragMode(), 1);
+    ASSERT_EQ(s.DragMode(), DragMode::StartEdge);
     Move(X(1000), 10);
     EXPECT_EQ(Minutes(s, 0), (MinutePairs{{960, 1000}}));
-    EXPECT_EQ(s.DragMode(), 2);
+    EXPECT_EQ(s.DragMode(), DragMode::StopEdge);
     Move(X(1100), 10); // the stop edge now follows
     EXPECT_EQ(Minutes(s, 0), (MinutePairs{{960, 1100}}));
     Move(X(900), 10); // and back across: a start drag again
     EXPECT_EQ(Minutes(s, 0), (MinutePairs{{900, 960}}));
-    EXPECT_EQ(s.DragMode(), 1);
+    EXPECT_EQ(s.DragMode(), DragMode::StartEdge);
     Release(X(900), 10);
     // Monday is grouped: the group follows on release.
     for (int d = 1; d <= 4; ++d) EXPECT_EQ(Minutes(s, d), (MinutePairs{{900, 960}})) << d;
@@ -445,7 +439,7 @@ TEST_F(ScheduleView, RightPressPreparesThePopupMenu)
 {
     Press(100, 60, 2); // Wednesday
     EXPECT_EQ(s.SelectedDayType(), 2);
-    EXPECT_EQ(s.DragMode(), 0);
+    EXPECT_EQ(s.DragMode(), DragMode::None);
     EXPECT_EQ(Int(host.CallsTo("Set_Menu_TimeSchedulePopup_Grouped_MonFri_Checked")[0].args[0]), -1);
     EXPECT_EQ(Int(host.CallsTo("Set_Menu_TimeSchedulePopup_Grouped_Checked")[0].args[0]), -1);
     EXPECT_EQ(host.CallsTo("Set_Menu_TimeSchedulePopup_Paste_Enabled")[0].args[0], HostValue{false});

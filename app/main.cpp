@@ -1,0 +1,29 @@
+// VelNameChange: renames route profiles and receivers of an alarm-server
+// project. Without a command it opens its window; with one it works on the
+// command line and needs no display.
+
+#include "app/command_line.h"
+#include "gui/main_window.h"
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+int main(int argc, char** argv)
+{
+    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const vel::Invocation invocation = vel::ParseCommandLine(args);
+    if (invocation.mode != vel::Invocation::Mode::Window) return vel::RunCommand(invocation, std::cout, std::cerr);
+
+    const vel::ProjectChoice project = vel::ChooseProject(invocation);
+    if (!project.error.empty()) {
+        std::cerr << "VelNameChange: " << project.error << '\n';
+        return vel::ExitUsage;
+    }
+    std::string settingProblem;
+    vel::WindowSettings settings;
+    settings.keepBackups = vel::ConfiguredKeptBackups(&settingProblem);
+    settings.verbose = invocation.verbose;
+    if (!settingProblem.empty()) std::cerr << "VelNameChange: " << settingProblem << '\n';
+    return vel::RunWindow(argc, argv, project.path, settings);
+}

@@ -1,0 +1,130 @@
+#pragma once
+
+// VelNameChange_Main: the utility's one window. Two framed lists, route
+// profiles and receivers, each row showing an entry's name with a ticked or
+// empty box for its Enabled flag and carrying the entry's table index as its
+// tag (Qt::UserRole). A double-click, F2 or Enter renames the selected entry;
+// the two buttons save the tables. The window opens at its design size with
+// the controls at their design positions; resized, the lists take the room
+// and the buttons stay at the bottom.
+//
+// The window knows which table holds changes that are not saved: its title
+// then carries the modified marker, closing asks whether to save them, and a
+// receiver rename whose list changes would reach the disk without the
+// receivers (or the other way round) is saved half only when the operator
+// chooses so.
+
+#include "project/rename_commands.h"
+#include "project/suite.h"
+
+#include <QIcon>
+#include <QWidget>
+
+#include <string>
+
+class QCloseEvent;
+class QGroupBox;
+class QPushButton;
+class QTreeWidget;
+
+namespace vel {
+
+class Prompt;
+
+// Role of a row's image number (1 ticked box, 2 empty box) beside its icon.
+inline constexpr int ImageNumberRole = Qt::UserRole + 1;
+
+// The two 13 x 13 images of the lists: 1 a ticked check box, 2 an empty one.
+class SmallImageList {
+public:
+    SmallImageList();
+    // image 1 or 2
+    const QIcon& Image(int number) const { return number == 1 ? m_ticked : m_empty; }
+    static QPixmap Draw(bool ticked);
+
+private:
+    QIcon m_ticked;
+    QIcon m_empty;
+};
+
+class MainWindow final : public QWidget {
+    Q_OBJECT
+
+public:
+    MainWindow(Suite& suite, Prompt& prompt, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Loads receivers and profiles and fills both lists. Runs once, before
+    // the window is first shown.
+    LoadReport StartUp();
+    // Tells the operator which files the load passed over and what else is
+    // wrong with the project (see CheckProject); nothing when all is well.
+    void ReportIncompleteLoad(const LoadReport& report);
+    // Shrinks the window, not below its minimum size, so that it fits with
+    // its title bar into `available` (a screen's room beside its panels).
+    void FitInto(const QRect& available);
+
+    QTreeWidget* ProfileList() const { return m_listProfiles; }
+    QTreeWidget* ReceiverList() const { return m_listReceivers; }
+    QPushButton* SaveProfilesButton() const { return m_saveProfiles; }
+    QPushButton* SaveReceiversButton() const { return m_saveReceivers; }
+    const SmallImageList& Images() const { return m_images; }
+
+public Q_SLOTS:
+    // The double-click, F2 and Enter handlers: rename the selected row's entry.
+    void RenameSelectedProfile();
+    void RenameSelectedReceiver();
+    // The button handlers. While the other table holds unsaved changes of
+    // the same receiver rename, they ask whether to save both together.
+    void SaveAllProfiles();
+    void SaveAllReceivers();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // Asks to save, discard or keep unsaved changes; closes only when none
+    // are left unsaved or the operator lets them go.
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // Asks for the selected row's new name and renames its entry.
+    void RenameSelected(QTreeWidget* list, const char* prompt,
+                        Result<RenameOutcome> (*rename)(Suite&, std::int16_t, std::string_view));
+    void FillProfiles();
+    void FillReceivers();
+    // A save button's handler for the table `pressed`.
+    void SaveFromButton(SavedKind pressed);
+    // Saves `kind` (Both in one commit), fills the receiver list anew when
+    // the receivers were saved, clears the marks of what reached the disk and
+    // tells the operator what went wrong. True when the files were written.
+    bool Save(SavedKind kind);
+    // Whether any table holds unsaved changes, and which ones (when any does).
+    bool AnyUnsaved() const { return m_profilesUnsaved || m_receiversUnsaved; }
+    SavedKind Unsaved() const;
+
+    Suite& m_suite;
+    Prompt& m_prompt;
+    SmallImageList m_images;
+    QGroupBox* m_frameProfiles = nullptr;
+    QGroupBox* m_frameReceivers = nullptr;
+    QTreeWidget* m_listProfiles = nullptr;
+    QTreeWidget* m_listReceivers = nullptr;
+    QPushButton* m_saveProfiles = nullptr;
+    QPushButton* m_saveReceivers = nullptr;
+    bool m_profilesUnsaved = false;
+    bool m_receiversUnsaved = false;
+    // The unsaved profile changes include receiver lists changed by a
+    // receiver rename that is not saved either: the two tables belong together.
+    bool m_tied = false;
+};
+
+// The window mode of the program: creates the application, opens the window
+// on the project and runs until it is closed.
+// How the window mode runs: each save keeps the newest keepBackups backups of
+// its kind; the suite's own log lines go to standard error only when verbose.
+struct WindowSettings {
+    std::size_t keepBackups = DefaultKeptBackups;
+    bool verbose = false;
+};
+int RunWindow(int& argc, char** argv, const std::string& projectPath, const WindowSettings& settings);
+
+} // namespace vel

@@ -1,0 +1,114 @@
+#pragma once
+
+// The rename and save commands of the utility, without any widget: the main
+// window and the command line both call them, and the tests drive them
+// directly. Renames change only the tables in memory; nothing reaches the disk
+// until a save.
+//
+// Names come in as UTF-8 (typed into the input box or given on the command
+// line) and are stored in the suite's code page. A name that cannot be stored
+// is refused before anything changes: a character outside the code page, a
+// NUL or any other control character, more than 32767 bytes.
+
+#include "project/suite.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vel {
+
+// The system's own messages for a duplicate name.
+inline constexpr const char* DuplicateProfileMessage = "A Route Profile with this name already exists.";
+inline constexpr const char* DuplicateReceiverMessage = "A Receiver with this name already exists.";
+inline constexpr const char* NewProfilePrompt = "New Profile Name:";
+inline constexpr const char* NewReceiverPrompt = "New Receiver Name:";
+
+enum class RenameResult {
+    Renamed,     // the entry bears the new name
+    SameName,    // the entry bears that name already: nothing changed, nothing to save
+    Unchanged,   // the answer was empty after trimming blanks: nothing changed
+    Duplicate,   // another entry bears the name: nothing changed
+    NotStorable, // the name cannot be stored: nothing changed
+};
+
+struct RenameOutcome {
+    RenameResult result = RenameResult::Unchanged;
+    std::string message; // UTF-8; for Duplicate the system's text, for NotStorable why
+    AnsiText newName;    // the stored name (Renamed only)
+    int listsChanged = 0; // receiver renames: profile lists whose content changed
+    // Receiver renames in a project whose receivers include another one of
+    // the same name but for case: list items that equal the old name only
+    // without regard to case, which may name that other receiver, and so
+    // were left as they were.
+    int itemsLeftAlone = 0;
+};
+
+// The answer of an input box made ready for a table: blanks (character 32)
+// removed at both ends, then encoded to the code page. An empty result is no
+// error (the caller treats it as "nothing to do"). Refuses, with a message
+// that names the problem, what cannot be stored.
+Result<AnsiText> PrepareNewName(std::string_view utf8);
+
+// Why an already encoded name cannot be stored, or nothing when it can.
+Status CheckStorableName(const AnsiText& name);
+
+// The index of table slot `slot`: an IndexOutOfRange error (naming `table`)
+// for a slot outside 0..size-1.
+Result<std::size_t> TableIndex(const char* table, std::int16_t slot, std::size_t size);
+
+// Renames the route profile in table slot `slot`. A slot outside
+// 0..NumberOfRouteProfiles-1 is an IndexOutOfRange error.
+Result<RenameOutcome> RenameProfile(Suite& suite, std::int16_t slot, std::string_view newNameUtf8);
+
+// Renames the receiver in table slot `slot` and the receiver inside the
+// receiver lists of every route profile (see RebuildReceiverList). All or
+// nothing: when a rebuilt list would be too long to store, nothing changes.
+// Profile lists name receivers without regard to case, so a new name equal
+// to another receiver's but for case is a duplicate. Where another receiver
+// already bears the old name but for case, only list items equal to the old
+// name exactly are changed.
+Result<RenameOutcome> RenameReceiver(Suite& suite, std::int16_t slot, std::string_view newNameUtf8);
+
+// The items of a profile's receiver list, split at every NUL up to the end of
+// the text: "A\0\0B" holds "A", "" and "B"; the NUL that closes the last
+// item opens no further one.
+std::vector<std::string_view> SplitReceiverList(std::string_view list);
+
+// A profile's receiver list rebuilt for a rename: every item that equals
+// oldName in upper case (with exactOnly: exactly) becomes newName, every other
+// item stays, and every item is followed by one NUL. The list is split at
+// every NUL up to the end of the text, so an empty item (two NULs in a row) is
+// kept as it was and no item after it is lost; a last item without its
+// closing NUL gains one. With exactOnly, leftAlone counts the items that
+// equal oldName in upper case only.
+AnsiText RebuildReceiverList(const AnsiText& list, const AnsiText& oldName, const AnsiText& newName,
+                             bool exactOnly = false, int* leftAlone = nullptr);
+
+// Slots whose name equals `nameUtf8` exactly (after encoding; none when it
+// cannot be encoded).
+std::vector<std::int16_t> FindProfilesByName(const Suite& suite, std::string_view nameUtf8);
+std::vector<std::int16_t> FindReceiversByName(const Suite& suite, std::string_view nameUtf8);
+
+// The saves. SaveReceivers sorts the receiver table again (also when the save
+// fails), so slot numbers held by a caller are stale afterwards.
+SaveReport SaveProfiles(Suite& suite);
+SaveReport SaveReceivers(Suite& suite);
+// Both tables in one commit: both sets of files are replaced, or neither.
+SaveReport SaveReceiversAndProfiles(Suite& suite);
+
+enum class SavedKind { Profiles, Receivers, Both };
+
+// What the operator is told about a save, UTF-8; empty when it went well.
+std::string DescribeSave(const SaveReport& report, SavedKind kind);
+
+// What the operator is told about receiver list items a rename left alone
+// (RenameOutcome::itemsLeftAlone); empty when there were none.
+std::string DescribeItemsLeftAlone(const RenameOutcome& outcome, const std::string& oldNameUtf8);
+
+// What the operator is told when the load passed over files; empty when the
+// load was complete.
+std::string DescribeIncompleteLoad(const LoadReport& report);
+
+} // namespace vel

@@ -1,0 +1,56 @@
+#pragma once
+
+// Projects on disk for the tests of the stores, the commands, the window and
+// the command line.
+
+#include "project/suite.h"
+#include "tests/support/test_util.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vel::test {
+
+// Finishes or throws away what interrupted saves left in the project, as
+// the program does at start-up.
+Status Recover(const std::string& projectPath);
+
+// Kills a child process at file operation k = 1, 2, ... of `save` (which runs
+// in the child, is handed the counting file system to save through, and
+// returns whether it wrote), until a save runs to its end. Before each run
+// `folder` is laid out as `before`; after each, what an interrupted save left
+// is finished by the recovery step, and the folder must hold exactly `before`
+// or exactly `after`. Expects at least `minRuns` runs and the new set seen.
+void KillAtEveryOperation(const std::string& projectPath, const std::string& folder,
+                          const std::map<std::string, ByteBuffer>& before,
+                          const std::map<std::string, ByteBuffer>& after,
+                          const std::function<bool(FileSystem&)>& save, long minRuns);
+
+// A temporary project folder with Profiles/ and Receivers/.
+class TestProject {
+public:
+    TestProject();
+    const std::string& path() const { return m_dir.path(); }
+    std::string operator/(const std::string& rel) const { return m_dir / rel; }
+
+    void AddProfile(std::int16_t number, const AnsiText& name, std::int16_t enabled = -1,
+                    const AnsiText& list1 = {}, const AnsiText& list2 = {});
+    void AddReceiver(std::int16_t number, const AnsiText& name, std::int16_t enabled = -1);
+    // A copy of the files of another project folder.
+    void CopyFrom(const std::string& folder);
+
+    // A suite on this project with a recording server and a recording log;
+    // loaded unless asked not to.
+    std::unique_ptr<Suite> Open(bool load = true, FileSystem* fs = &RealFileSystem());
+
+    RecordingServer server;
+    LogRecorder log;
+
+private:
+    TempDir m_dir;
+};
+
+} // namespace vel::test
