@@ -55,6 +55,23 @@ void Check(benchmark::State& state, const vel::Status& status)
     if (!status.ok()) state.SkipWithError(status.error().message.c_str());
 }
 
+// Times `act` on an editor with the largest schedule made afresh for each
+// iteration and readied by `prepare`, both outside the measured time (the
+// last iteration's schedule is freed there too).
+template <class Prepare, class Act>
+void OnFreshEditor(benchmark::State& state, Prepare prepare, Act act)
+{
+    std::unique_ptr<Editor> fresh;
+    for (auto _ : state) {
+        state.PauseTiming();
+        fresh.reset();
+        fresh = std::make_unique<Editor>();
+        prepare(*fresh);
+        state.ResumeTiming();
+        Check(state, act(*fresh));
+    }
+}
+
 // A left press on Tuesday's axis at 14:10: selects a period and grabs an
 // edge; repaints the axis of the day type selected before.
 void BM_EditorPress(benchmark::State& state)
@@ -83,17 +100,13 @@ BENCHMARK(BM_EditorDragStep)->Unit(benchmark::kMillisecond);
 // grouped day types, each is merged, and the axes are repainted.
 void BM_EditorRelease(benchmark::State& state)
 {
-    std::unique_ptr<Editor> fresh;
-    for (auto _ : state) {
-        state.PauseTiming();
-        fresh.reset(); // the last iteration's schedule is freed outside the time
-        fresh = std::make_unique<Editor>();
-        Editor& e = *fresh;
-        Check(state, e.schedule().MouseDown(e.host, &e.surface, 1, 0, MinuteX(850), AxisY(1)));
-        Check(state, e.schedule().MouseMove(e.host, &e.surface, 1, 0, MinuteX(900), AxisY(1)));
-        state.ResumeTiming();
-        Check(state, e.schedule().MouseUp(e.host, &e.surface, 1, 0, MinuteX(900), AxisY(1)));
-    }
+    OnFreshEditor(
+        state,
+        [&state](Editor& e) {
+            Check(state, e.schedule().MouseDown(e.host, &e.surface, 1, 0, MinuteX(850), AxisY(1)));
+            Check(state, e.schedule().MouseMove(e.host, &e.surface, 1, 0, MinuteX(900), AxisY(1)));
+        },
+        [](Editor& e) { return e.schedule().MouseUp(e.host, &e.surface, 1, 0, MinuteX(900), AxisY(1)); });
 }
 BENCHMARK(BM_EditorRelease)->Unit(benchmark::kMillisecond);
 
@@ -120,32 +133,23 @@ BENCHMARK(BM_EditorRecalculate)->Unit(benchmark::kMillisecond);
 // Monday's periods and merge them, then the whole view is repainted.
 void BM_EditorCopyToGroupMonFri(benchmark::State& state)
 {
-    std::unique_ptr<Editor> fresh;
-    for (auto _ : state) {
-        state.PauseTiming();
-        fresh.reset(); // the last iteration's schedule is freed outside the time
-        fresh = std::make_unique<Editor>();
-        Editor& e = *fresh;
-        state.ResumeTiming();
-        Check(state, e.schedule().GroupMonFri(e.host, &e.surface));
-    }
+    OnFreshEditor(
+        state,
+        [](Editor&) {},
+        [](Editor& e) { return e.schedule().GroupMonFri(e.host, &e.surface); });
 }
 BENCHMARK(BM_EditorCopyToGroupMonFri)->Unit(benchmark::kMillisecond);
 
 // A day type joins the group and takes over the periods of the group.
 void BM_EditorJoinGroup(benchmark::State& state)
 {
-    std::unique_ptr<Editor> fresh;
-    for (auto _ : state) {
-        state.PauseTiming();
-        fresh.reset(); // the last iteration's schedule is freed outside the time
-        fresh = std::make_unique<Editor>();
-        Editor& e = *fresh;
-        e.schedule().m_DayTypeGrouped[5] = 0;
-        Check(state, e.schedule().Select(5, nullptr));
-        state.ResumeTiming();
-        Check(state, e.schedule().Group(e.host, &e.surface));
-    }
+    OnFreshEditor(
+        state,
+        [&state](Editor& e) {
+            e.schedule().m_DayTypeGrouped[5] = 0;
+            Check(state, e.schedule().Select(5, nullptr));
+        },
+        [](Editor& e) { return e.schedule().Group(e.host, &e.surface); });
 }
 BENCHMARK(BM_EditorJoinGroup)->Unit(benchmark::kMillisecond);
 
@@ -153,25 +157,21 @@ BENCHMARK(BM_EditorJoinGroup)->Unit(benchmark::kMillisecond);
 // repainted and copied to the 22 other grouped day types.
 void BM_EditorPeriodTexts(benchmark::State& state)
 {
-    std::unique_ptr<Editor> fresh;
-    for (auto _ : state) {
-        state.PauseTiming();
-        fresh.reset(); // the last iteration's schedule is freed outside the time
-        fresh = std::make_unique<Editor>();
-        Editor& e = *fresh;
-        Check(state, e.schedule().MouseDown(e.host, &e.surface, 1, 0, MinuteX(850), AxisY(1)));
-        Check(state, e.schedule().MouseUp(e.host, &e.surface, 1, 0, MinuteX(850), AxisY(1)));
-        // The release merged Tuesday; give it the largest list again.
-        Check(state, e.schedule().ClearPeriods(1));
-        for (std::size_t k = 0; k < vel::bench::LargestPeriodsPerDayType; ++k) {
-            const vel::cTimeSchedulePeriod p = vel::bench::LargestPeriod(1, k);
-            (void)e.schedule().AppendPeriod(1, p.m_StartMinute, p.m_StopMinute);
-        }
-        Check(state, e.schedule().MouseDown(e.host, &e.surface, 1, 0, MinuteX(850), AxisY(1)));
-        e.host.Type("08:00", "18:00");
-        state.ResumeTiming();
-        Check(state, e.schedule().ExtractTimeFromTextboxes(e.host, &e.surface));
-    }
+    OnFreshEditor(
+        state,
+        [&state](Editor& e) {
+            Check(state, e.schedule().MouseDown(e.host, &e.surface, 1, 0, MinuteX(850), AxisY(1)));
+            Check(state, e.schedule().MouseUp(e.host, &e.surface, 1, 0, MinuteX(850), AxisY(1)));
+            // The release merged Tuesday; give it the largest list again.
+            Check(state, e.schedule().ClearPeriods(1));
+            for (std::size_t k = 0; k < vel::bench::LargestPeriodsPerDayType; ++k) {
+                const vel::cTimeSchedulePeriod p = vel::bench::LargestPeriod(1, k);
+                (void)e.schedule().AppendPeriod(1, p.m_StartMinute, p.m_StopMinute);
+            }
+            Check(state, e.schedule().MouseDown(e.host, &e.surface, 1, 0, MinuteX(850), AxisY(1)));
+            e.host.Type("08:00", "18:00");
+        },
+        [](Editor& e) { return e.schedule().ExtractTimeFromTextboxes(e.host, &e.surface); });
 }
 BENCHMARK(BM_EditorPeriodTexts)->Unit(benchmark::kMillisecond);
 
@@ -188,31 +188,23 @@ BENCHMARK(BM_EditorPaste)->Unit(benchmark::kMillisecond);
 
 void BM_EditorDelete(benchmark::State& state)
 {
-    std::unique_ptr<Editor> fresh;
-    for (auto _ : state) {
-        state.PauseTiming();
-        fresh.reset(); // the last iteration's schedule is freed outside the time
-        fresh = std::make_unique<Editor>();
-        Editor& e = *fresh;
-        Check(state, e.schedule().MouseDown(e.host, &e.surface, 1, 0, MinuteX(850), AxisY(3)));
-        state.ResumeTiming();
-        Check(state, e.schedule().Delete(e.host, &e.surface));
-    }
+    OnFreshEditor(
+        state,
+        [&state](Editor& e) {
+            Check(state, e.schedule().MouseDown(e.host, &e.surface, 1, 0, MinuteX(850), AxisY(3)));
+        },
+        [](Editor& e) { return e.schedule().Delete(e.host, &e.surface); });
 }
 BENCHMARK(BM_EditorDelete)->Unit(benchmark::kMillisecond);
 
 void BM_EditorWholeDay(benchmark::State& state)
 {
-    std::unique_ptr<Editor> fresh;
-    for (auto _ : state) {
-        state.PauseTiming();
-        fresh.reset(); // the last iteration's schedule is freed outside the time
-        fresh = std::make_unique<Editor>();
-        Editor& e = *fresh;
-        Check(state, e.schedule().Select(3, nullptr));
-        state.ResumeTiming();
-        Check(state, e.schedule().SetTimeFrom00to24(e.host, &e.surface));
-    }
+    OnFreshEditor(
+        state,
+        [&state](Editor& e) {
+            Check(state, e.schedule().Select(3, nullptr));
+        },
+        [](Editor& e) { return e.schedule().SetTimeFrom00to24(e.host, &e.surface); });
 }
 BENCHMARK(BM_EditorWholeDay)->Unit(benchmark::kMillisecond);
 
