@@ -38,8 +38,12 @@
 //       static constexpr bool SortedAtSave;  // sorted again before every save
 //       static const KindRules& Rules();
 //       // The entry a whole file holds (version word included), or why it
-//       // cannot be used; the version is one the kind reads.
+//       // cannot be used; the version is one the kind reads. A save reads
+//       // every file it writes back through this, so it takes the file as
+//       // it is.
 //       static Result<Entry> Decode(std::span<const std::uint8_t> file, const std::string& source);
+//       // What a load does to a decoded entry before it joins the table.
+//       static void Loaded(Entry& entry);
 //       // The whole file of an entry whose record, as written, is `record`.
 //       static Result<ByteBuffer> Encode(const Entry& entry, const Record& record, const std::string& target);
 //       // The record as a file of that number holds it.
@@ -188,6 +192,7 @@ protected:
                          auto entry = Kind::Decode(file, source);
                          if (!entry) return entry.error();
                          if (m_entries.size() >= Capacity) return KindFiles::Taken::TableFull;
+                         Kind::Loaded(*entry);
                          m_entries.push_back(std::move(*entry));
                          return KindFiles::Taken::Added;
                      });

@@ -82,9 +82,7 @@ Result<ReceiverEntry> ReceiverFiles::Decode(std::span<const std::uint8_t> file, 
 {
     auto decoded = DecodeReceiverFile(file, source);
     if (!decoded) return decoded.error();
-    ReceiverEntry entry{std::move(decoded->receiver)};
-    entry.record.SetStatus(0);
-    return entry;
+    return ReceiverEntry{std::move(decoded->receiver)};
 }
 
 Result<ByteBuffer> ReceiverFiles::Encode(const ReceiverEntry& /*entry*/, const Receiver& record,

@@ -84,6 +84,8 @@ struct ReceiverFiles {
     static constexpr bool SortedAtSave = true;
     static const KindRules& Rules();
     static Result<Entry> Decode(std::span<const std::uint8_t> file, const std::string& source);
+    // A loaded receiver's Status is 0.
+    static void Loaded(Entry& entry) { entry.record.SetStatus(0); }
     static Result<ByteBuffer> Encode(const Entry& entry, const Receiver& record, const std::string& target);
     static void TakeNumber(Receiver& /*record*/, std::int16_t /*number*/) {}
 };

@@ -66,6 +66,7 @@ struct RouteProfileFiles {
     static constexpr bool SortedAtSave = false;
     static const KindRules& Rules();
     static Result<Entry> Decode(std::span<const std::uint8_t> file, const std::string& source);
+    static void Loaded(Entry& /*entry*/) {}
     static Result<ByteBuffer> Encode(const Entry& entry, const RouteProfile& record, const std::string& target);
     static void TakeNumber(RouteProfile& record, std::int16_t number) { record.SetProfileNumber(number); }
 };

@@ -97,6 +97,22 @@ TEST_F(ReceiverStoreTest, LoadSortsByNameAndSaveRenumbers)
     EXPECT_EQ(backup["Receiver_0009.dat"], V4("Alpha", 5));
 }
 
+// A load sets Status to 0; a save writes the table as it is. The check that
+// every file reads back as its receiver compares what was written, not what
+// a load would make of it.
+TEST_F(ReceiverStoreTest, ASaveWritesTheStatusTheTableHolds)
+{
+    put("Receiver_0001.dat", V4("Alpha", 5));
+    ASSERT_EQ(store.ReadAllReceivers(ctx), 1);
+    ASSERT_EQ(store.at(0).Status(), 0);
+    store.at(0).SetStatus(3);
+    const SaveReport saved = store.SaveAllReceivers(ctx);
+    ASSERT_TRUE(saved.ok()) << saved.error.message;
+    EXPECT_EQ(test::ReadBytes(file("Receiver_0000.dat")), V4("Alpha", 3));
+    ASSERT_EQ(store.ReadAllReceivers(ctx), 1);
+    EXPECT_EQ(store.at(0).Status(), 0);
+}
+
 TEST_F(ReceiverStoreTest, EqualNamesKeepTheirOrderAndRenamesMoveAtSave)
 {
     put("Receiver_0001.dat", V4("Alpha", 0, -1, 1));
