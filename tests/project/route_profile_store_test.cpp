@@ -115,7 +115,7 @@ TEST_F(RouteProfileStoreTest, LoadSaveReproducesEveryFileByteForByte)
     const auto before = test::Snapshot(folder());
     ASSERT_EQ(store.ReadAllRouteProfiles(ctx), 3);
     EXPECT_EQ(names(), (std::vector<std::string>{"Alpha", "alpha2", "beta"}));
-        EXPECT_EQ(store.Schedule(2).m_UseCalendar, -1);
+    EXPECT_EQ(store.Schedule(2).m_UseCalendar, -1);
     EXPECT_EQ(store.Schedule(2).m_DayTypeActive[3], 7);
 
     const SaveReport saved = store.SaveAllRouteProfiles(ctx);
