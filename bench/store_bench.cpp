@@ -118,12 +118,18 @@ void BM_LoadPartDecoding(benchmark::State& state)
         state.ResumeTiming();
         for (const vel::ByteBuffer& file : receivers) {
             auto entry = vel::ReceiverFiles::Decode(file, source);
-            if (!entry) state.SkipWithError("decode");
+            if (!entry) {
+                state.SkipWithError("decode");
+                return;
+            }
             suite->ReceiverTable.Entries().push_back(std::move(*entry));
         }
         for (const vel::ByteBuffer& file : profiles) {
             auto entry = vel::RouteProfileFiles::Decode(file, source);
-            if (!entry) state.SkipWithError("decode");
+            if (!entry) {
+                state.SkipWithError("decode");
+                return;
+            }
             suite->ProfileTable.Entries().push_back(std::move(*entry));
         }
         state.PauseTiming();
