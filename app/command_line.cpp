@@ -316,8 +316,8 @@ int PrintBackups(const Suite& suite, bool json, std::ostream& out, std::ostream&
 int RestoreBackup(Suite& suite, const std::string& kindWord, const std::string& backup, std::ostream& err)
 {
     std::string kind;
-    for (const KindSpec& spec : suite.Context.kinds)
-        if (Lower(spec.kind) == Lower(kindWord)) kind = spec.kind;
+    for (const KindDescription& desc : suite.Context.kinds)
+        if (Lower(desc.kind) == Lower(kindWord)) kind = desc.kind;
     if (kind.empty()) {
         Complain(err, "restore needs the kind profiles or receivers, not \"" + kindWord + "\"");
         return ExitUsage;

@@ -41,15 +41,15 @@ void KindFiles::SavedAll()
 
 void KindFiles::Load(const StoreContext& ctx, const KindRules& rules, LoadReport& report, const TakeFile& take)
 {
-    const KindSpec& spec = rules.spec;
+    const KindDescription& desc = rules.desc;
     m_loaded = KindSnapshot{};
     m_carried.clear();
 
     auto folderPassedOver = [&](const std::string& reason) {
-        report.passedOver.push_back({JoinPath(ctx.ProjectPath, spec.kind), reason});
-        LogPassedOver(ctx, rules, "folder", spec.kind, reason);
+        report.passedOver.push_back({JoinPath(ctx.ProjectPath, desc.kind), reason});
+        LogPassedOver(ctx, rules, "folder", desc.kind, reason);
     };
-    auto content = ReadKindFolder(*ctx.fs, ctx.ProjectPath, spec);
+    auto content = ReadKindFolder(*ctx.fs, ctx.ProjectPath, desc);
     if (!content) {
         folderPassedOver(content.error().message);
         return;
@@ -68,7 +68,7 @@ void KindFiles::Load(const StoreContext& ctx, const KindRules& rules, LoadReport
         };
 
         if (!FileNumber(entry.file.numberPart)) {
-            passOver("the characters after \"" + spec.prefix + "\" are not a number", false);
+            passOver("the characters after \"" + desc.prefix + "\" are not a number", false);
         } else if (!data) {
             passOver(data.error().message, true);
         } else if (data->size() < 2) {
@@ -82,13 +82,13 @@ void KindFiles::Load(const StoreContext& ctx, const KindRules& rules, LoadReport
         } else if (auto taken = take(*data, relative); !taken) {
             passOver(taken.error().message, true);
         } else if (*taken == Taken::TableFull) {
-            passOver("the table holds only " + std::to_string(KindTableCapacity) + " " + spec.what, true);
+            passOver("the table holds only " + std::to_string(KindTableCapacity) + " " + desc.what, true);
         } else {
             if (version != rules.currentVersion) {
                 const std::string from = std::to_string(version), to = std::to_string(rules.currentVersion);
                 ctx.WriteLog(ctx.GetText(888) + " '" + name + "' (" + from + " -> " + to + ")");
                 ctx.Tell("The " + rules.entryNoun + " file " + name + " is in file version " + from +
-                         " and is converted to version " + to + " at the next save of the " + spec.what + ".");
+                         " and is converted to version " + to + " at the next save of the " + desc.what + ".");
             }
             m_carried.insert(name);
         }

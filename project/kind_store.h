@@ -74,7 +74,7 @@ inline constexpr std::size_t KindTableCapacity = 300;
 
 // What a kind's files are, beyond where they lie.
 struct KindRules {
-    KindSpec spec;
+    KindDescription desc;
     std::string entryNoun;             // "receiver", "route profile"
     std::int16_t currentVersion = 4;   // the version every save writes
     std::int16_t oldestVersion = 4;    // the versions oldestVersion..currentVersion are read
@@ -91,7 +91,7 @@ public:
     const std::set<std::string>& Carried() const { return m_carried; }
     // The kind as a save transaction takes it; the transaction renews the
     // snapshot once the new set is in place.
-    KindToSave ToSave(const KindSpec& spec) { return {spec, &m_loaded, &m_carried}; }
+    KindToSave ToSave(const KindDescription& desc) { return {desc, &m_loaded, &m_carried}; }
     // After a save of the whole table: every file on disk holds an entry.
     void SavedAll();
 
@@ -176,7 +176,7 @@ public:
         if constexpr (Kind::SortedAtSave) Sort();
     }
 
-    KindToSave ToSave() { return m_files.ToSave(Kind::Rules().spec); }
+    KindToSave ToSave() { return m_files.ToSave(Kind::Rules().desc); }
     const KindSnapshot& Loaded() const { return m_files.Loaded(); }
     const std::set<std::string>& Carried() const { return m_files.Carried(); }
 
@@ -227,7 +227,7 @@ private:
     Result<NamedFile> EncodeEntry(const Entry& entry, std::int16_t number) const
     {
         const KindRules& rules = Kind::Rules();
-        const std::string name = NumberedFileName(rules.spec.prefix, number);
+        const std::string name = NumberedFileName(rules.desc.prefix, number);
         Record record = entry.record;
         Kind::TakeNumber(record, number);
         auto bytes = Kind::Encode(entry, record, name);

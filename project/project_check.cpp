@@ -88,8 +88,8 @@ void FindUnfinishedSaves(const Suite& suite, const LoadReport& report, std::vect
             std::size_t plus = kinds.find('+', start);
             if (plus == std::string::npos) plus = kinds.size();
             std::string one = kinds.substr(start, plus - start);
-            for (const KindSpec& spec : suite.Context.kinds)
-                if (spec.kind == one) one = spec.what;
+            for (const KindDescription& desc : suite.Context.kinds)
+                if (desc.kind == one) one = desc.what;
             kind += (kind.empty() ? "" : " and ") + one;
             start = plus + 1;
         }

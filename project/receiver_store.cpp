@@ -26,13 +26,13 @@ constexpr LayoutEntry ReceiverV3Entries[] = {
 RecordLayout ReceiverLayout() { return ReceiverEntries; }
 RecordLayout ReceiverV3Layout() { return ReceiverV3Entries; }
 
-const KindSpec& ReceiverKind()
+const KindDescription& ReceiverKind()
 {
     // A file is its version word and one record; a larger one is no receiver.
     // The bound leaves room above the largest legal file.
-    static const KindSpec spec{"Receivers", "Receiver_", 2 + MaxRecordBytes(ReceiverLayout()) + 64 * 1024, "RR",
+    static const KindDescription desc{"Receivers", "Receiver_", 2 + MaxRecordBytes(ReceiverLayout()) + 64 * 1024, "RR",
                                "receivers"};
-    return spec;
+    return desc;
 }
 
 Receiver::Receiver() : Record(ReceiverLayout()) {}

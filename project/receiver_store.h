@@ -55,7 +55,7 @@ RecordLayout ReceiverLayout();
 RecordLayout ReceiverV3Layout();
 
 // The receiver files: Receivers/Receiver_NNNN.dat, reloaded with "RR".
-const KindSpec& ReceiverKind();
+const KindDescription& ReceiverKind();
 
 // Decodes one receiver file (either version) into a version-4 receiver. An
 // unknown version is a BadFormat error whose message is the version; a file

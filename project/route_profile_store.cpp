@@ -32,15 +32,15 @@ std::string Shown(const AnsiText& name) { return "'" + Cp1252ToUtf8(name) + "'";
 
 RecordLayout RouteProfileLayout() { return RouteProfileEntries; }
 
-const KindSpec& ProfileKind()
+const KindDescription& ProfileKind()
 {
     // A file is its version word, one record and a schedule; a larger one is
     // no profile. The bound leaves room above the largest legal file.
-    static const KindSpec spec{"Profiles", Prefix,
+    static const KindDescription desc{"Profiles", Prefix,
                                2 + MaxRecordBytes(RouteProfileLayout()) + ScheduleFixedBytes +
                                    4 * MaxPeriodsPerDayType * 23 + 64 * 1024,
                                "RP:-1", "route profiles"};
-    return spec;
+    return desc;
 }
 
 RouteProfile::RouteProfile() : Record(RouteProfileLayout()) {}

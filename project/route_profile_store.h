@@ -38,7 +38,7 @@ public:
 RecordLayout RouteProfileLayout();
 
 // The route profile files: Profiles/Profile_NNNN.dat, reloaded with "RP:-1".
-const KindSpec& ProfileKind();
+const KindDescription& ProfileKind();
 
 // Decodes a whole profile file: its record and its schedule. An unknown
 // version is a BadFormat error whose message is the version; a file that

@@ -122,21 +122,21 @@ void KindSnapshot::Add(std::string name, Result<ByteBuffer> read)
     files.push_back(std::move(stamp));
 }
 
-Result<KindSnapshot> TakeSnapshot(FileSystem& fs, const Folder* folder, const KindSpec& spec)
+Result<KindSnapshot> TakeSnapshot(FileSystem& fs, const Folder* folder, const KindDescription& desc)
 {
     KindSnapshot snap;
     snap.taken = true;
     if (folder == nullptr) return snap;
-    auto files = ListKindFiles(fs, *folder, spec.prefix);
+    auto files = ListKindFiles(fs, *folder, desc.prefix);
     if (!files) return files.error();
     for (KindFile& f : *files) {
-        auto content = fs.ReadAt(folder->handle(), f.name, spec.maxFileBytes);
+        auto content = fs.ReadAt(folder->handle(), f.name, desc.maxFileBytes);
         snap.Add(std::move(f.name), std::move(content));
     }
     return snap;
 }
 
-Result<KindFolderContent> ReadKindFolder(FileSystem& fs, const std::string& projectPath, const KindSpec& spec)
+Result<KindFolderContent> ReadKindFolder(FileSystem& fs, const std::string& projectPath, const KindDescription& desc)
 {
     KindFolderContent content;
     auto project = OpenFolder(fs, projectPath);
@@ -145,7 +145,7 @@ Result<KindFolderContent> ReadKindFolder(FileSystem& fs, const std::string& proj
         if (project.error().code == ErrorCode::NotFound) return content;
         return project.error();
     }
-    auto name = FindKindFolder(fs, *project, spec.kind);
+    auto name = FindKindFolder(fs, *project, desc.kind);
     if (!name) return name.error();
     content.refused = name->refused;
     if (!name->name) return content;
@@ -153,11 +153,11 @@ Result<KindFolderContent> ReadKindFolder(FileSystem& fs, const std::string& proj
     content.folderName = *name->name;
     auto folder = OpenFolderAt(fs, *project, content.folderName);
     if (!folder) return folder.error();
-    auto files = ListKindFiles(fs, *folder, spec.prefix);
+    auto files = ListKindFiles(fs, *folder, desc.prefix);
     if (!files) return files.error();
     content.files.reserve(files->size());
     for (KindFile& f : *files) {
-        auto bytes = fs.ReadAt(folder->handle(), f.name, spec.maxFileBytes);
+        auto bytes = fs.ReadAt(folder->handle(), f.name, desc.maxFileBytes);
         content.files.push_back({std::move(f), std::move(bytes)});
     }
     return content;

@@ -31,7 +31,7 @@ std::string NumberedFileName(const std::string& prefix, long long number);
 // its files, the prefix of their names, the largest file the record can be
 // (a larger file named like one is passed over, never read), and the command
 // that tells the server to reload the kind.
-struct KindSpec {
+struct KindDescription {
     std::string kind;          // "Profiles", "Receivers"
     std::string prefix;        // "Profile_", "Receiver_"
     std::uint64_t maxFileBytes = 0;
@@ -90,7 +90,7 @@ struct KindSnapshot {
 };
 
 // The kind files of a folder, each read (an empty snapshot for no folder).
-Result<KindSnapshot> TakeSnapshot(FileSystem& fs, const Folder* folder, const KindSpec& spec);
+Result<KindSnapshot> TakeSnapshot(FileSystem& fs, const Folder* folder, const KindDescription& desc);
 
 // A kind folder as a load finds it: every kind file with its content, or why
 // it could not be read. `found` is false when the project holds no such folder
@@ -106,7 +106,7 @@ struct KindFolderContent {
     std::string refused;
     std::vector<File> files;
 };
-Result<KindFolderContent> ReadKindFolder(FileSystem& fs, const std::string& projectPath, const KindSpec& spec);
+Result<KindFolderContent> ReadKindFolder(FileSystem& fs, const std::string& projectPath, const KindDescription& desc);
 
 // The names of the files that differ between two snapshots, for a message.
 std::string DescribeChanges(const KindSnapshot& before, const KindSnapshot& now);

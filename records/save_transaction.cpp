@@ -141,10 +141,10 @@ std::vector<std::string> KindsOfMarker(const std::string& name)
     return kinds;
 }
 
-const KindSpec* FindSpec(const std::vector<KindSpec>& known, const std::string& kind)
+const KindDescription* FindDescription(const std::vector<KindDescription>& known, const std::string& kind)
 {
-    for (const KindSpec& spec : known)
-        if (spec.kind == kind) return &spec;
+    for (const KindDescription& desc : known)
+        if (desc.kind == kind) return &desc;
     return nullptr;
 }
 
@@ -152,12 +152,12 @@ const KindSpec* FindSpec(const std::vector<KindSpec>& known, const std::string& 
 // the kind below the project, a backup folder, and files named like the
 // kind's files. Anything else makes it unusable.
 Status CheckMarker(const Marker& marker, const std::vector<std::string>& kindsOfName,
-                   const std::vector<KindSpec>& known)
+                   const std::vector<KindDescription>& known)
 {
     if (marker.size() != kindsOfName.size()) return MakeError(ErrorCode::BadFormat, "its kinds do not match its name");
     for (const KindMarker& k : marker) {
-        const KindSpec* spec = FindSpec(known, k.kind);
-        if (spec == nullptr || std::find(kindsOfName.begin(), kindsOfName.end(), k.kind) == kindsOfName.end())
+        const KindDescription* desc = FindDescription(known, k.kind);
+        if (desc == nullptr || std::find(kindsOfName.begin(), kindsOfName.end(), k.kind) == kindsOfName.end())
             return MakeError(ErrorCode::BadFormat, "it names the unexpected kind '" + k.kind + "'");
         if (!IsPlainName(k.folder) || k.folder.size() != k.kind.size() || !IsKindFileName(k.folder + "0000.dat", k.kind))
             return MakeError(ErrorCode::BadFormat, "it names the unexpected folder '" + k.folder + "'");
@@ -165,7 +165,7 @@ Status CheckMarker(const Marker& marker, const std::vector<std::string>& kindsOf
             return MakeError(ErrorCode::BadFormat, "it names the unexpected backup '" + k.backup + "'");
         for (const auto* names : {&k.newNames, &k.oldNames, &k.moved}) {
             for (const std::string& n : *names)
-                if (!IsPlainName(n) || !IsKindFileName(n, spec->prefix))
+                if (!IsPlainName(n) || !IsKindFileName(n, desc->prefix))
                     return MakeError(ErrorCode::BadFormat, "it names the unexpected file '" + n + "'");
         }
         if ((!k.oldNames.empty() || !k.moved.empty()) && k.backup.empty())
@@ -476,15 +476,15 @@ Status PruneBackups(WorkArea& area, const std::string& kind, std::size_t keep)
 }
 
 // Posts the reload command of every kind of a marker; what each said.
-std::vector<Status> PostAll(const Marker& marker, const std::vector<KindSpec>& known, const SaveHooks& hooks)
+std::vector<Status> PostAll(const Marker& marker, const std::vector<KindDescription>& known, const SaveHooks& hooks)
 {
     std::vector<Status> out;
     for (const KindMarker& k : marker) {
-        const KindSpec* spec = FindSpec(known, k.kind);
-        if (!hooks.post || spec == nullptr)
+        const KindDescription* desc = FindDescription(known, k.kind);
+        if (!hooks.post || desc == nullptr)
             out.push_back(MakeError(ErrorCode::NotAvailable, "no server library is configured"));
         else
-            out.push_back(hooks.post(*spec));
+            out.push_back(hooks.post(*desc));
     }
     return out;
 }
@@ -494,14 +494,14 @@ void Tell(const SaveHooks& hooks, const std::string& sentence)
     if (hooks.tell) hooks.tell(sentence);
 }
 
-std::string What(const std::vector<KindSpec>& known, const std::string& kind)
+std::string What(const std::vector<KindDescription>& known, const std::string& kind)
 {
-    const KindSpec* spec = FindSpec(known, kind);
-    return spec != nullptr && !spec->what.empty() ? spec->what : kind;
+    const KindDescription* desc = FindDescription(known, kind);
+    return desc != nullptr && !desc->what.empty() ? desc->what : kind;
 }
 
 // Finishes the save a marker describes; the locks of all its kinds are held.
-Status FinishMarker(WorkArea& area, const std::string& name, const std::vector<KindSpec>& known,
+Status FinishMarker(WorkArea& area, const std::string& name, const std::vector<KindDescription>& known,
                     const SaveHooks& hooks)
 {
     FileSystem& fs = *area.fs;
@@ -529,7 +529,7 @@ Status FinishMarker(WorkArea& area, const std::string& name, const std::vector<K
         if (!aside) return aside.error();
         kept = InWork(*aside);
         for (const std::string& kind : kinds) {
-            if (FindSpec(known, kind) == nullptr) continue;
+            if (FindDescription(known, kind) == nullptr) continue;
             auto staged = fs.StatAt(area.work.handle(), kind + StagingSuffix);
             if (!staged) return staged.error();
             if (!staged->exists()) continue;
@@ -564,7 +564,7 @@ Status FinishMarker(WorkArea& area, const std::string& name, const std::vector<K
 // Finishes every marker and throws away every staging folder without one.
 // With `only`, just those of the given kinds, whose locks `locks` holds; an
 // interrupted save that cannot be dealt with then is an error.
-Status RecoverKinds(WorkArea& area, Locks& locks, const std::vector<KindSpec>& known, const SaveHooks& hooks,
+Status RecoverKinds(WorkArea& area, Locks& locks, const std::vector<KindDescription>& known, const SaveHooks& hooks,
                     const std::set<std::string>* only)
 {
     FileSystem& fs = *area.fs;
@@ -587,7 +587,7 @@ Status RecoverKinds(WorkArea& area, Locks& locks, const std::vector<KindSpec>& k
         const std::vector<std::string> kinds = KindsOfMarker(e.name);
         if (!concerns(kinds)) continue;
         markedKinds.insert(kinds.begin(), kinds.end());
-        if (std::any_of(kinds.begin(), kinds.end(), [&](const std::string& k) { return FindSpec(known, k) == nullptr; })) {
+        if (std::any_of(kinds.begin(), kinds.end(), [&](const std::string& k) { return FindDescription(known, k) == nullptr; })) {
             if (only != nullptr)
                 problem(MakeError(ErrorCode::Unfinished, "an interrupted save (" + InWork(e.name) +
                                                              ") concerns a kind this program does not know"));
@@ -624,7 +624,7 @@ Status RecoverKinds(WorkArea& area, Locks& locks, const std::vector<KindSpec>& k
     for (const DirEntry& e : sorted) {
         if (!EndsWith(e.name, StagingSuffix)) continue;
         const std::string kind = e.name.substr(0, e.name.size() - std::string(StagingSuffix).size());
-        if (FindSpec(known, kind) == nullptr || !concerns({kind}) || markedKinds.count(kind) != 0) continue;
+        if (FindDescription(known, kind) == nullptr || !concerns({kind}) || markedKinds.count(kind) != 0) continue;
         Locks extra;
         if (!locks.Holds(kind)) {
             Status taken = extra.Take(area, kind);
@@ -658,10 +658,10 @@ Status RecoverKinds(WorkArea& area, Locks& locks, const std::vector<KindSpec>& k
     return firstProblem;
 }
 
-std::vector<KindSpec> WithKinds(std::vector<KindSpec> known, const std::vector<KindToSave>& kinds)
+std::vector<KindDescription> WithKinds(std::vector<KindDescription> known, const std::vector<KindToSave>& kinds)
 {
     for (const KindToSave& k : kinds)
-        if (FindSpec(known, k.spec.kind) == nullptr) known.push_back(k.spec);
+        if (FindDescription(known, k.desc.kind) == nullptr) known.push_back(k.desc);
     return known;
 }
 
@@ -680,7 +680,7 @@ struct SaveTransaction::State {
     };
     WorkArea area;
     Locks locks;
-    std::vector<KindSpec> known;
+    std::vector<KindDescription> known;
     SaveHooks hooks;
     std::vector<Kind> kinds;
 };
@@ -690,7 +690,7 @@ SaveTransaction::~SaveTransaction() = default;
 
 Result<std::unique_ptr<SaveTransaction>> SaveTransaction::Begin(FileSystem& fs, const std::string& projectPath,
                                                                 std::vector<KindToSave> kinds,
-                                                                const std::vector<KindSpec>& known,
+                                                                const std::vector<KindDescription>& known,
                                                                 const SaveHooks& hooks)
 {
     auto state = std::make_unique<State>();
@@ -703,7 +703,7 @@ Result<std::unique_ptr<SaveTransaction>> SaveTransaction::Begin(FileSystem& fs, 
 
     // 1. Lock, in one order (by name) for every transaction.
     std::map<std::string, std::string> ours; // kind -> what
-    for (const KindToSave& k : kinds) ours[k.spec.kind] = k.spec.what;
+    for (const KindToSave& k : kinds) ours[k.desc.kind] = k.desc.what;
     std::set<std::string> ourKinds;
     for (const auto& [kind, what] : ours) {
         Status taken = state->locks.Take(state->area, kind);
@@ -721,7 +721,7 @@ Result<std::unique_ptr<SaveTransaction>> SaveTransaction::Begin(FileSystem& fs, 
     for (KindToSave& k : kinds) {
         State::Kind kind;
         kind.save = k;
-        auto name = FindKindFolder(fs, state->area.project, k.spec.kind);
+        auto name = FindKindFolder(fs, state->area.project, k.desc.kind);
         if (!name) return name.error();
         kind.folderName = name->name;
         kind.refused = name->refused;
@@ -731,12 +731,12 @@ Result<std::unique_ptr<SaveTransaction>> SaveTransaction::Begin(FileSystem& fs, 
             auto folder = OpenFolderAt(fs, state->area.project, *kind.folderName);
             if (!folder) return folder.error();
             kind.folder = std::move(*folder);
-            auto snapshot = TakeSnapshot(fs, &kind.folder, k.spec);
+            auto snapshot = TakeSnapshot(fs, &kind.folder, k.desc);
             if (!snapshot) return snapshot.error();
             now = std::move(*snapshot);
         }
         if (k.loaded != nullptr && k.loaded->taken && !(now == *k.loaded))
-            return MakeError(ErrorCode::Conflict, "files of the " + k.spec.what +
+            return MakeError(ErrorCode::Conflict, "files of the " + k.desc.what +
                                                       " were changed on disk since they were loaded: " +
                                                       DescribeChanges(*k.loaded, now));
         for (const auto& stamp : now.files) {
@@ -828,7 +828,7 @@ public:
           m_backups(state.kinds.size()), m_kept(state.kinds.size())
     {
         std::vector<std::string> kinds;
-        for (const auto& k : m_s.kinds) kinds.push_back(k.save.spec.kind);
+        for (const auto& k : m_s.kinds) kinds.push_back(k.save.desc.kind);
         m_markerName = MarkerName(kinds);
     }
 
@@ -841,9 +841,9 @@ public:
             const auto& k = m_s.kinds[i];
             if (!k.folderName && !m_sets[i].empty())
                 return MakeError(ErrorCode::Io, k.refused.empty()
-                                                    ? "the folder '" + JoinPath(m_s.area.projectPath, k.save.spec.kind) +
+                                                    ? "the folder '" + JoinPath(m_s.area.projectPath, k.save.desc.kind) +
                                                           "' does not exist"
-                                                    : "the " + k.save.spec.what + " cannot be saved: " + k.refused);
+                                                    : "the " + k.save.desc.what + " cannot be saved: " + k.refused);
             if (!k.folderName) continue;
             const std::set<std::string> existing(k.existing.begin(), k.existing.end());
             for (const auto& [name, data] : m_sets[i]) {
@@ -851,7 +851,7 @@ public:
                 auto info = m_fs.StatAt(k.folder.handle(), name);
                 if (!info) return info.error();
                 if (info->exists())
-                    return MakeError(ErrorCode::NotPlainFile, "'" + k.save.spec.kind + "/" + name + "' is " +
+                    return MakeError(ErrorCode::NotPlainFile, "'" + k.save.desc.kind + "/" + name + "' is " +
                                                                   (info->isFolder() ? "a folder" : "not a plain file") +
                                                                   "; move it out of the way and save again");
             }
@@ -868,7 +868,7 @@ public:
             auto& k = m_s.kinds[i];
             if (!k.folderName) continue;
             KindMarker m;
-            m.kind = k.save.spec.kind;
+            m.kind = k.save.desc.kind;
             m.folder = *k.folderName;
             VEL_TRY(Stage(i, m));
             if (!k.existing.empty()) {
@@ -926,16 +926,16 @@ public:
         for (Folder& f : m_stagings) f.Close();
         if (!m_fs.RemoveAt(m_s.area.work.handle(), m_markerName)) return;
         (void)m_fs.SyncFolder(m_s.area.work.handle());
-        for (const auto& k : m_s.kinds) (void)RemoveStaging(m_s.area, k.save.spec.kind);
+        for (const auto& k : m_s.kinds) (void)RemoveStaging(m_s.area, k.save.desc.kind);
     }
 
     // Old backups go, the newest of each kind kept.
     void Prune()
     {
         for (const auto& k : m_s.kinds) {
-            Status pruned = PruneBackups(m_s.area, k.save.spec.kind, m_s.hooks.keepBackups);
+            Status pruned = PruneBackups(m_s.area, k.save.desc.kind, m_s.hooks.keepBackups);
             if (!pruned)
-                Tell(m_s.hooks, "Old backups of the " + k.save.spec.what + " could not all be removed: " +
+                Tell(m_s.hooks, "Old backups of the " + k.save.desc.what + " could not all be removed: " +
                                     pruned.error().message + ".");
         }
     }
@@ -949,7 +949,7 @@ public:
         for (std::size_t i = 0; i < m_s.kinds.size(); ++i) {
             auto& k = m_s.kinds[i];
             KindSaved saved;
-            saved.kind = k.save.spec.kind;
+            saved.kind = k.save.desc.kind;
             if (!m_backups[i].empty())
                 saved.backupFolder = JoinPath(WorkFolder(m_s.area.projectPath), InBackups(m_backups[i]));
             saved.notify = posted[i];
@@ -1022,7 +1022,7 @@ private:
             if (k.save.carried != nullptr && k.save.carried->count(old) == 0 && k.existingInfo[old].isRegular())
                 passed.push_back(old);
         if (passed.empty()) return Status::Ok();
-        auto kept = MakeTimedFolder(m_s.area, m_keptRoot, k.save.spec.kind);
+        auto kept = MakeTimedFolder(m_s.area, m_keptRoot, k.save.desc.kind);
         if (!kept) return kept.error();
         m_kept[i] = kept->name;
         for (const std::string& old : passed) {
@@ -1038,7 +1038,7 @@ private:
     {
         for (std::size_t i = 0; i < m_s.kinds.size(); ++i) {
             m_stagings[i].Close();
-            (void)RemoveStaging(m_s.area, m_s.kinds[i].save.spec.kind);
+            (void)RemoveStaging(m_s.area, m_s.kinds[i].save.desc.kind);
             if (!m_backups[i].empty() && m_backupRoot.folder.isOpen())
                 (void)RemoveWorkFolder(m_fs, m_backupRoot.folder, m_backups[i], InWork(InBackups(m_backups[i])),
                                        Holds::AnyFiles);
@@ -1083,7 +1083,7 @@ Result<std::vector<KindSaved>> SaveTransaction::Commit(std::vector<std::vector<N
 
     // The server hears of it before the marker goes.
     Marker everyKind;
-    for (const State::Kind& k : s.kinds) everyKind.push_back(KindMarker{k.save.spec.kind, {}, {}, {}, {}, {}});
+    for (const State::Kind& k : s.kinds) everyKind.push_back(KindMarker{k.save.desc.kind, {}, {}, {}, {}, {}});
     const std::vector<Status> posted = PostAll(everyKind, s.known, s.hooks);
 
     run.ClearUp();
@@ -1095,9 +1095,9 @@ Result<std::vector<NamedFile>> SaveTransaction::BackupFiles(std::size_t i, const
 {
     State& s = *m_state;
     FileSystem& fs = *s.area.fs;
-    const KindSpec& spec = s.kinds.at(i).save.spec;
-    const Error none = MakeError(ErrorCode::NotFound, "the " + spec.what + " have no backup '" + name + "'");
-    if (!IsPlainName(name) || !BackupKey(name, spec.kind)) return none;
+    const KindDescription& desc = s.kinds.at(i).save.desc;
+    const Error none = MakeError(ErrorCode::NotFound, "the " + desc.what + " have no backup '" + name + "'");
+    if (!IsPlainName(name) || !BackupKey(name, desc.kind)) return none;
     auto rootInfo = fs.StatAt(s.area.work.handle(), BackupFolderName);
     if (!rootInfo) return rootInfo.error();
     if (!rootInfo->exists()) return none;
@@ -1112,12 +1112,12 @@ Result<std::vector<NamedFile>> SaveTransaction::BackupFiles(std::size_t i, const
     if (!entries) return entries.error();
     std::vector<NamedFile> files;
     for (const DirEntry& e : *entries) {
-        if (e.type != FileType::Regular || !IsKindFileName(e.name, spec.prefix)) {
-            Tell(s.hooks, "'" + e.name + "' in the backup " + name + " is no file of the " + spec.what +
+        if (e.type != FileType::Regular || !IsKindFileName(e.name, desc.prefix)) {
+            Tell(s.hooks, "'" + e.name + "' in the backup " + name + " is no file of the " + desc.what +
                               " and is not put back.");
             continue;
         }
-        auto data = fs.ReadAt(folder->handle(), e.name, spec.maxFileBytes);
+        auto data = fs.ReadAt(folder->handle(), e.name, desc.maxFileBytes);
         if (!data) return data.error();
         files.emplace_back(e.name, std::move(*data));
     }
@@ -1126,7 +1126,7 @@ Result<std::vector<NamedFile>> SaveTransaction::BackupFiles(std::size_t i, const
 }
 
 Result<std::vector<BackupInfo>> ListBackups(FileSystem& fs, const std::string& projectPath,
-                                            const std::vector<KindSpec>& known)
+                                            const std::vector<KindDescription>& known)
 {
     std::vector<BackupInfo> out;
     auto area = OpenWorkArea(fs, projectPath, false);
@@ -1140,14 +1140,14 @@ Result<std::vector<BackupInfo>> ListBackups(FileSystem& fs, const std::string& p
     if (!info->exists()) return out;
     auto root = OpenFolderAt(fs, area->work, BackupFolderName);
     if (!root) return root.error();
-    for (const KindSpec& spec : known) {
-        auto names = BackupsOf(fs, *root, spec.kind);
+    for (const KindDescription& desc : known) {
+        auto names = BackupsOf(fs, *root, desc.kind);
         if (!names) return names.error();
         for (const std::string& name : *names) {
             BackupInfo b;
-            b.kind = spec.kind;
+            b.kind = desc.kind;
             b.name = name;
-            const std::string t = BackupKey(name, spec.kind)->first; // YYYYMMDD-HHMMSS
+            const std::string t = BackupKey(name, desc.kind)->first; // YYYYMMDD-HHMMSS
             b.time = t.substr(0, 4) + "-" + t.substr(4, 2) + "-" + t.substr(6, 2) + " " + t.substr(9, 2) + ":" +
                      t.substr(11, 2) + ":" + t.substr(13, 2);
             auto folder = OpenFolderAt(fs, *root, name);
@@ -1161,7 +1161,7 @@ Result<std::vector<BackupInfo>> ListBackups(FileSystem& fs, const std::string& p
     return out;
 }
 
-Status RecoverSaves(FileSystem& fs, const std::string& projectPath, const std::vector<KindSpec>& known,
+Status RecoverSaves(FileSystem& fs, const std::string& projectPath, const std::vector<KindDescription>& known,
                     const SaveHooks& hooks)
 {
     auto area = OpenWorkArea(fs, projectPath, false);

@@ -63,7 +63,7 @@ using NamedFile = std::pair<std::string, ByteBuffer>;
 
 // One kind of a transaction: what it is and what the program loaded of it.
 struct KindToSave {
-    KindSpec spec;
+    KindDescription desc;
     KindSnapshot* loaded = nullptr; // compared under the lock, renewed after the save; may be null
     // The names of the files on disk whose content the new set carries on
     // (the files the program loaded into its table). Every other old file is
@@ -81,7 +81,7 @@ struct KindSaved {
 // What a transaction and the recovery need from the program around them:
 // the server's reload command of a kind, and plain sentences for the operator.
 struct SaveHooks {
-    std::function<Status(const KindSpec&)> post;
+    std::function<Status(const KindDescription&)> post;
     LogSink tell;
     // Backups of a kind kept after a save, newest first; fewer are never kept.
     std::size_t keepBackups = DefaultKeptBackups;
@@ -95,7 +95,7 @@ public:
     // folder), Io. Nothing has changed on disk after an error.
     static Result<std::unique_ptr<SaveTransaction>> Begin(FileSystem& fs, const std::string& projectPath,
                                                           std::vector<KindToSave> kinds,
-                                                          const std::vector<KindSpec>& known, const SaveHooks& hooks);
+                                                          const std::vector<KindDescription>& known, const SaveHooks& hooks);
     ~SaveTransaction();
 
     // The files of kind i on disk now (plain files and other entries named
@@ -131,13 +131,13 @@ struct BackupInfo {
 };
 // Every backup of the known kinds, by kind, oldest first.
 Result<std::vector<BackupInfo>> ListBackups(FileSystem& fs, const std::string& projectPath,
-                                            const std::vector<KindSpec>& known);
+                                            const std::vector<KindDescription>& known);
 
 // Finishes or throws away what interrupted saves left behind. Call at
 // start-up, before loading. Kinds whose save is running in another copy of
 // the program (lock held) are left alone; so are markers of kinds not known.
 // Tells the operator what was done; the error names what could not be done.
-Status RecoverSaves(FileSystem& fs, const std::string& projectPath, const std::vector<KindSpec>& known,
+Status RecoverSaves(FileSystem& fs, const std::string& projectPath, const std::vector<KindDescription>& known,
                     const SaveHooks& hooks);
 
 } // namespace vel

@@ -21,7 +21,7 @@ void StoreContext::Tell(const std::string& sentence) const
 SaveHooks StoreContext::Hooks() const
 {
     SaveHooks hooks;
-    hooks.post = [this](const KindSpec& kind) { return PostCommand(kind.reloadCommand); };
+    hooks.post = [this](const KindDescription& kind) { return PostCommand(kind.reloadCommand); };
     hooks.tell = notice;
     hooks.keepBackups = keepBackups;
     return hooks;

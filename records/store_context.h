@@ -24,7 +24,7 @@ struct StoreContext {
     ServerCommand* server = nullptr;
     // Every kind of record file of the project, for finishing interrupted
     // saves of any of them.
-    std::vector<KindSpec> kinds;
+    std::vector<KindDescription> kinds;
     // Backups of a kind kept after a save (never fewer than the default).
     std::size_t keepBackups = DefaultKeptBackups;
     // Shows (true) and clears (false) the application's busy pointer.

@@ -176,7 +176,7 @@ TEST(ProjectNames, KindFoldersAndFilesMatchWithoutCase)
     auto none = FindKindFolder(RealFileSystem(), *project, "Profiles");
     ASSERT_TRUE(none.ok());
     EXPECT_FALSE(none->name.has_value());
-    auto missingProject = ReadKindFolder(RealFileSystem(), dir / "nothing/", KindSpec{"Profiles", "Profile_", 1 << 20, "RP:-1", "route profiles"});
+    auto missingProject = ReadKindFolder(RealFileSystem(), dir / "nothing/", KindDescription{"Profiles", "Profile_", 1 << 20, "RP:-1", "route profiles"});
     ASSERT_TRUE(missingProject.ok());
     EXPECT_FALSE(missingProject->found);
 }
