@@ -38,6 +38,7 @@ FileInfo ToInfo(const struct stat& st)
     info.mode = static_cast<std::uint32_t>(st.st_mode & 07777);
     info.owner = static_cast<std::uint32_t>(st.st_uid);
     info.group = static_cast<std::uint32_t>(st.st_gid);
+    info.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec);
     return info;
 }
 
@@ -84,9 +85,38 @@ private:
     int m_fd;
 };
 
+// Set when a file system refused modes, owners or groups because it keeps
+// none (TakeAttributesNotKept).
+std::atomic<bool> g_attributesNotKept{false};
+
+// Whether a failed chmod or chown says that the file system keeps no such
+// thing, rather than that the running user may not change it: FAT answers
+// EPERM (ENOSYS through FUSE), a share without Unix extensions EOPNOTSUPP.
+// Only called for files and folders the running user owns, where EPERM
+// cannot mean a lack of rights.
+bool KeepsNoAttributes(int err) { return err == ENOSYS || err == EOPNOTSUPP || err == ENOTSUP || err == EPERM; }
+
 // Gives a file another owner or group where the running user may; false
 // where it may not (which is no error: the file keeps what it has).
-bool TryChown(int fd, uid_t owner, gid_t group) { return ::fchown(fd, owner, group) == 0; }
+bool TryChown(int fd, uid_t owner, gid_t group)
+{
+    if (::fchown(fd, owner, group) == 0) return true;
+    if (errno == ENOSYS || errno == EOPNOTSUPP || errno == ENOTSUP) g_attributesNotKept = true;
+    return false;
+}
+
+// The permission bits of a file or folder of the running user's own; a file
+// system that keeps none is no error.
+Status TryChmod(int fd, const std::string& name, mode_t mode)
+{
+    if (::fchmod(fd, mode) == 0) return Status::Ok();
+    const int err = errno;
+    if (KeepsNoAttributes(err)) {
+        g_attributesNotKept = true;
+        return Status::Ok();
+    }
+    return SysError("cannot set the mode of", name, err);
+}
 
 // Owner and group first (a change of owner may clear set-id bits), then the
 // bits. What the running user may not set is left as it is.
@@ -96,8 +126,7 @@ Status ApplyAttributes(int fd, const std::string& name, const FileAttributes& a)
     const gid_t group = a.group ? static_cast<gid_t>(*a.group) : static_cast<gid_t>(-1);
     if ((a.owner || a.group) && !TryChown(fd, owner, group) && a.owner && a.group)
         TryChown(fd, static_cast<uid_t>(-1), group);
-    if (::fchmod(fd, static_cast<mode_t>(a.mode & 07777)) != 0) return SysError("cannot set the mode of", name, errno);
-    return Status::Ok();
+    return TryChmod(fd, name, static_cast<mode_t>(a.mode & 07777));
 }
 
 Status WriteAll(int fd, const std::string& name, std::span<const std::uint8_t> data)
@@ -179,6 +208,16 @@ public:
     void CloseFolder(FolderHandle dir) override
     {
         if (dir >= 0) ::close(dir);
+    }
+
+    Status MakeFolderAt(FolderHandle dir, const std::string& name, const FileAttributes& attributes) override
+    {
+        // mkdir is decided by the server on every share: of two clients
+        // making one name, one gets EEXIST.
+        if (::mkdirat(dir, name.c_str(), 0700) != 0) return SysError("cannot make folder", name, errno);
+        Descriptor fd(::openat(dir, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (fd.get() < 0) return SysError("cannot open folder", name, errno);
+        return ApplyAttributes(fd.get(), name, attributes);
     }
 
     Result<std::vector<DirEntry>> List(FolderHandle dir) override
@@ -364,6 +403,8 @@ public:
         if (lock >= 0) ::close(lock);
     }
 
+    bool TakeAttributesNotKept() override { return g_attributesNotKept.exchange(false); }
+
     Result<std::string> ResolvePath(const std::string& path) override
     {
         // Links are followed one by one, so that a link whose target does not
@@ -400,8 +441,7 @@ private:
         if (a.group && st.st_gid != static_cast<gid_t>(*a.group))
             TryChown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(*a.group));
         const mode_t wanted = (st.st_mode & 07777) | static_cast<mode_t>(a.mode & 07777);
-        if (wanted != (st.st_mode & 07777) && ::fchmod(fd, wanted) != 0)
-            return SysError("cannot set the mode of", name, errno);
+        if (wanted != (st.st_mode & 07777)) return TryChmod(fd, name, wanted);
         return Status::Ok();
     }
 };
@@ -617,6 +657,13 @@ Status FaultInjectingFileSystem::RemoveAt(FolderHandle dir, const std::string& n
 {
     VEL_FAULT("remove " + name, false);
     return m_inner.RemoveAt(dir, name);
+}
+
+Status FaultInjectingFileSystem::MakeFolderAt(FolderHandle dir, const std::string& name,
+                                              const FileAttributes& attributes)
+{
+    VEL_FAULT("make folder " + name, false);
+    return m_inner.MakeFolderAt(dir, name, attributes);
 }
 
 Status FaultInjectingFileSystem::RemoveFolderAt(FolderHandle dir, const std::string& name)

@@ -33,6 +33,7 @@ struct FileInfo {
     std::uint32_t mode = 0; // permission bits with the set-id and sticky bits (07777)
     std::uint32_t owner = 0;
     std::uint32_t group = 0;
+    std::int64_t modified = 0; // seconds since 1970-01-01 UTC
 
     bool exists() const { return type != FileType::Missing; }
     bool isFolder() const { return type == FileType::Folder; }
@@ -69,6 +70,12 @@ public:
     virtual Result<FolderHandle> OpenFolderAt(FolderHandle dir, const std::string& name, bool create,
                                               const FileAttributes& attributes) = 0;
     virtual void CloseFolder(FolderHandle dir) = 0;
+    // Makes the new folder `name` in `dir` with `attributes`. A name that is
+    // taken is an ErrorCode::Exists error and left alone. Of two callers that
+    // make one name at once, on one machine or on two reaching one share
+    // (SMB, SFTP, FAT through FUSE), exactly one succeeds: the file system
+    // itself decides, which is what makes it a lock every client sees.
+    virtual Status MakeFolderAt(FolderHandle dir, const std::string& name, const FileAttributes& attributes) = 0;
 
     // The entries of a folder (without "." and ".."), in no particular order.
     virtual Result<std::vector<DirEntry>> List(FolderHandle dir) = 0;
@@ -116,6 +123,12 @@ public:
 
     // The path with every link in it resolved, as an absolute path.
     virtual Result<std::string> ResolvePath(const std::string& path) = 0;
+
+    // Whether, since the last call, permission bits, an owner or a group
+    // asked for could not be given because the file system keeps none (FAT,
+    // a share without Unix extensions). Such a file or folder is made all the
+    // same, with what the file system gives it. The call clears the answer.
+    virtual bool TakeAttributesNotKept() = 0;
 };
 
 // The operating system's file system.
@@ -225,6 +238,7 @@ public:
     Result<FolderHandle> OpenFolderAt(FolderHandle dir, const std::string& name, bool create,
                                       const FileAttributes& attributes) override;
     void CloseFolder(FolderHandle dir) override { m_inner.CloseFolder(dir); }
+    Status MakeFolderAt(FolderHandle dir, const std::string& name, const FileAttributes& attributes) override;
     Result<std::vector<DirEntry>> List(FolderHandle dir) override;
     Result<FileInfo> StatAt(FolderHandle dir, const std::string& name) override;
     Result<FileInfo> StatFolder(FolderHandle dir) override;
@@ -242,6 +256,7 @@ public:
     Result<int> LockAt(FolderHandle dir, const std::string& name, const FileAttributes& attributes) override;
     void Unlock(int lock) override { m_inner.Unlock(lock); }
     Result<std::string> ResolvePath(const std::string& path) override;
+    bool TakeAttributesNotKept() override { return m_inner.TakeAttributesNotKept(); }
 
 private:
     // True when the operation must fail.

@@ -18,6 +18,7 @@ public:
     Result<FolderHandle> OpenFolderAt(FolderHandle dir, const std::string& name, bool create,
                                       const FileAttributes& attributes) override;
     void CloseFolder(FolderHandle) override {}
+    Status MakeFolderAt(FolderHandle, const std::string&, const FileAttributes&) override { return Status::Ok(); }
     Result<std::vector<DirEntry>> List(FolderHandle dir) override;
     Result<FileInfo> StatAt(FolderHandle dir, const std::string& name) override;
     Result<FileInfo> StatFolder(FolderHandle dir) override;
@@ -35,6 +36,7 @@ public:
     Result<int> LockAt(FolderHandle, const std::string&, const FileAttributes&) override { return 0; }
     void Unlock(int) override {}
     Result<std::string> ResolvePath(const std::string& path) override { return path; }
+    bool TakeAttributesNotKept() override { return false; }
 
 private:
     std::string PathOf(FolderHandle dir, const std::string& name) const;

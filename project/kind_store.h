@@ -91,7 +91,7 @@ public:
     const std::set<std::string>& Carried() const { return m_carried; }
     // The kind as a save transaction takes it; the transaction renews the
     // snapshot once the new set is in place.
-    KindToSave ToSave(const KindDescription& desc) { return {desc, &m_loaded, &m_carried}; }
+    KindToSave ToSave(const KindDescription& desc) { return {desc, &m_loaded, &m_carried, {}, {}}; }
     // After a save of the whole table: every file on disk holds an entry.
     void SavedAll();
 

@@ -39,10 +39,12 @@
 // work folder and its files take the project folder's group and group
 // permissions, so that every member of the group can save after another.
 
+#include "base/clock.h"
 #include "base/file_system.h"
-#include "records/project.h"
 #include "base/result.h"
 #include "base/texts.h"
+#include "records/history.h"
+#include "records/project.h"
 
 #include <functional>
 #include <memory>
@@ -55,6 +57,11 @@ namespace vel {
 
 inline constexpr const char* WorkFolderName = ".velnamechange";
 inline constexpr std::size_t DefaultKeptBackups = 20;
+// How long a save waits for the lock of a kind that another save holds.
+inline constexpr std::int64_t DefaultLockWaitMilliseconds = 5000;
+// A lock of another machine is taken over once it is this old (its program
+// is taken to have died); a lock of this machine as soon as its process is gone.
+inline constexpr std::int64_t DefaultStaleLockMinutes = 30;
 
 // The work folder below a project path.
 std::string WorkFolder(const std::string& projectPath);
@@ -69,6 +76,10 @@ struct KindToSave {
     // (the files the program loaded into its table). Every other old file is
     // also kept where pruning never reaches it. Null: all of them.
     const std::set<std::string>* carried = nullptr;
+    // The changes of names the new set makes, for the history.
+    std::vector<NameChange> changes;
+    // For a restore: the backup put back (the history says so).
+    std::string restoredFrom;
 };
 
 // What became of one kind.
@@ -85,6 +96,11 @@ struct SaveHooks {
     LogSink tell;
     // Backups of a kind kept after a save, newest first; fewer are never kept.
     std::size_t keepBackups = DefaultKeptBackups;
+    // The time (backup names, locks, the history) and who saves where.
+    Clock* clock = &SystemClock();
+    Desks* desks = &ThisMachine();
+    std::int64_t lockWaitMilliseconds = DefaultLockWaitMilliseconds;
+    std::int64_t staleLockMinutes = DefaultStaleLockMinutes;
 };
 
 class SaveTransaction {

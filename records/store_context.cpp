@@ -24,6 +24,10 @@ SaveHooks StoreContext::Hooks() const
     hooks.post = [this](const KindDescription& kind) { return PostCommand(kind.reloadCommand); };
     hooks.tell = notice;
     hooks.keepBackups = keepBackups;
+    hooks.clock = clock;
+    hooks.desks = desks;
+    hooks.lockWaitMilliseconds = lockWaitMilliseconds;
+    hooks.staleLockMinutes = staleLockMinutes;
     return hooks;
 }
 

@@ -27,6 +27,12 @@ struct StoreContext {
     std::vector<KindDescription> kinds;
     // Backups of a kind kept after a save (never fewer than the default).
     std::size_t keepBackups = DefaultKeptBackups;
+    // The time, who saves where, and how the locks of other desks are met
+    // (see SaveHooks).
+    Clock* clock = &SystemClock();
+    Desks* desks = &ThisMachine();
+    std::int64_t lockWaitMilliseconds = DefaultLockWaitMilliseconds;
+    std::int64_t staleLockMinutes = DefaultStaleLockMinutes;
     // Shows (true) and clears (false) the application's busy pointer.
     std::function<void(bool)> busy;
     // Plain sentences for an operator about the same events the log records
