@@ -3,6 +3,7 @@
 #include "project/project_check.h"
 #include "project/rename_commands.h"
 #include "base/codepage.h"
+#include "base/line_escape.h"
 #include "records/save_transaction.h"
 #include "records/project.h"
 
@@ -26,40 +27,7 @@ namespace {
 constexpr const char* Program = "VelNameChange";
 constexpr const char* ShortUsage = "Usage: VelNameChange [OPTION]... [COMMAND [NAME]...]\n";
 
-// --- Escaping -------------------------------------------------------------
-
-void AppendHex(std::string& out, unsigned value)
-{
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "\\x%02X", value & 0xFFU);
-    out += buf;
-}
-
-// Control characters of UTF-8 text written as \t, \n or \xHH (C0, DEL and
-// C1), and with `backslash` a backslash as \\, so that the text stays on one
-// line and in one column. Other bytes pass unchanged.
-std::string EscapeControls(std::string_view utf8, bool backslash)
-{
-    std::string out;
-    out.reserve(utf8.size());
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const auto b = static_cast<unsigned char>(utf8[i]);
-        if (b == '\\' && backslash)
-            out += "\\\\";
-        else if (b == '\t')
-            out += "\\t";
-        else if (b == '\n')
-            out += "\\n";
-        else if (b < 0x20 || b == 0x7F)
-            AppendHex(out, b);
-        else if (b == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
-                 static_cast<unsigned char>(utf8[i + 1]) <= 0x9F)
-            AppendHex(out, static_cast<unsigned char>(utf8[++i]));
-        else
-            out.push_back(utf8[i]);
-    }
-    return out;
-}
+// --- Output ---------------------------------------------------------------
 
 // ASCII letters in lower case ("Profiles" -> "profiles").
 std::string Lower(std::string text)
