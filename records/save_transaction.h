@@ -5,33 +5,41 @@
 // people and tools share.
 //
 // One transaction, in this order: take the lock of every kind (in name
-// order), finish what an interrupted save of those kinds left behind, compare
-// each kind folder with the files as loaded (a change refuses the save), write
-// and flush the new sets into staging folders, keep the old sets in a backup
-// folder (hard links, or copies where the system refuses a link), write the
-// commit marker (the commit point), put the staged files in place, tell the
-// server, remove the marker. The locks are held to the end.
+// order; a lock every desk of a shared folder sees, see desk_lock.h), finish
+// what an interrupted save of those kinds left behind, compare each kind
+// folder with the files as loaded (a change refuses the save), write and
+// flush the new sets into staging folders, keep the old sets in a backup
+// folder (hard links, or copies where the system refuses a link) that takes
+// its name only when whole, check that the locks are still this save's,
+// write the commit marker and flush its folder (the commit point), put the
+// staged files in place, add the history's lines, tell the server, remove
+// the marker. The locks are held to the end.
 //
-// A failure before the commit point leaves every kind folder untouched; one
-// after it is undone from the backup where that is possible, and otherwise
-// reported as Unfinished: the next start of the program finishes the save and
-// tells the server. The reload command is posted before the marker goes, so a
-// crash between the two posts it again (a repeated reload is harmless, a
-// missed one is not).
+// A failure before the commit point leaves every kind folder untouched and
+// fails the save; one after it is undone from the backup where that is
+// possible, and otherwise reported as Unfinished: the next start of the
+// program finishes the save and tells the server. The reload command is
+// posted before the marker goes, so a crash between the two posts it again
+// (a repeated reload is harmless, a missed one is not).
 //
 // Below the project (every entry a real folder or file, never a link; a link
 // there is refused and reported, never followed and never deleted through):
-//   .velnamechange/<Kind>.lock               held while a save of the kind runs
+//   .velnamechange/<Kind>.lock               flock, held while a save of the kind runs
+//   .velnamechange/<Kind>.held/owner         the lock every desk sees, while a save runs
 //   .velnamechange/<Kind>.staging/           the new set while it is written
 //   .velnamechange/<Kinds>.commit            the marker: "Receivers", or
 //                                            "Profiles+Receivers" for both at once
-//   .velnamechange/backup/<Kind>-YYYYMMDD-HHMMSS/   the previous set; after
-//                                            each save only the newest of a
-//                                            kind are kept (20, or more if set)
+//   .velnamechange/backup/<Kind>-YYYYMMDD-HHMMSS/   the previous set, with the
+//                                            list of its files (.contents);
+//                                            "....partial" while it is made;
+//                                            after each save only the newest
+//                                            of a kind are kept (20, or more if set)
 //   .velnamechange/passed-over/<Kind>-YYYYMMDD-HHMMSS/   old files whose
 //                                            content the new set does not
 //                                            carry (files the load passed
 //                                            over); never pruned
+//   .velnamechange/history.tsv               the history of renames (history.h),
+//                                            under History.lock and History.held
 //   .velnamechange/<name>.damaged-YYYYMMDD-HHMMSS   a marker or staging folder
 //                                            that could not be used, kept aside
 // The marker names folders and files relative to the project, so a save is
@@ -43,6 +51,7 @@
 #include "base/file_system.h"
 #include "base/result.h"
 #include "base/texts.h"
+#include "records/desk_lock.h"
 #include "records/history.h"
 #include "records/project.h"
 
@@ -148,6 +157,13 @@ struct BackupInfo {
 // Every backup of the known kinds, by kind, oldest first.
 Result<std::vector<BackupInfo>> ListBackups(FileSystem& fs, const std::string& projectPath,
                                             const std::vector<KindDescription>& known);
+
+// Removes, for the operator, the lock of `name` (a kind, or "History") that
+// a program which died left on the share, and says whose it was. Refused
+// (Busy) while a running process of this machine holds it; NotFound when
+// nobody holds it.
+Result<LockOwner> BreakSaveLock(FileSystem& fs, const std::string& projectPath, const std::string& name,
+                                const std::string& what, Desks& desks);
 
 // Finishes or throws away what interrupted saves left behind. Call at
 // start-up, before loading. Kinds whose save is running in another copy of

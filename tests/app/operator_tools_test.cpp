@@ -275,11 +275,12 @@ TEST_F(SampleCopy, DryRunsShowTheChangeAndWriteAndPostNothing)
 
 TEST_F(SampleCopy, SaveCommittedButNotFinishedExitsWithFive)
 {
-    // Every operation after the commit marker is in place fails: the save can
-    // be neither finished nor undone now.
+    // Every operation after the commit marker is in place and its folder
+    // flushed (the commit point) fails: the save can be neither finished nor
+    // undone now.
     FaultInjectingFileSystem faulty(RealFileSystem());
     faulty.OnOperation([&faulty](long k, const std::string& what) {
-        if (what.starts_with("rename .Profiles.commit.")) faulty.FailAt(k + 1, true);
+        if (what.starts_with("rename .Profiles.commit.")) faulty.FailAt(k + 2, true);
     });
     const Outcome r = Vel(project, {"rename-profile", "Weekend", "Sunday"}, &faulty);
     EXPECT_EQ(r.status, ExitUnfinished) << r.err;

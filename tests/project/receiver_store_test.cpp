@@ -310,6 +310,10 @@ TEST_F(ReceiverStoreTest, InjectedFailureAtEveryOperationChangesNothing)
             }
             EXPECT_TRUE(server.commands.empty()) << at;
             const bool completesLater = r.error.code == ErrorCode::Unfinished;
+            // The marker took its name, but neither its folder's flush nor
+            // its removal worked: the save failed with the previous files in
+            // place, and says that a later start may still finish it.
+            const bool mayCompleteLater = r.error.message.find("may still finish this save") != std::string::npos;
             if (!completesLater) {
                 EXPECT_TRUE(test::Snapshot(folder()) == before) << at << ": " << r.error.message;
             }
@@ -317,6 +321,10 @@ TEST_F(ReceiverStoreTest, InjectedFailureAtEveryOperationChangesNothing)
             if (completesLater) {
                 EXPECT_TRUE(forever) << at;
                 EXPECT_EQ(test::Names(folder()), newNames) << at;
+                restore();
+            } else if (mayCompleteLater) {
+                EXPECT_TRUE(forever) << at;
+                EXPECT_TRUE(test::Names(folder()) == newNames || test::Snapshot(folder()) == before) << at;
                 restore();
             } else {
                 EXPECT_TRUE(test::Snapshot(folder()) == before) << "after recovery, " << at;

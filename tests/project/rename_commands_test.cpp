@@ -400,7 +400,7 @@ TEST(SaveMessages, UnfinishedSaveDoesNotClaimNothingChanged)
     // Fail every operation from some point on; somewhere past the commit point
     // the save can neither finish nor be undone.
     bool seen = false;
-    for (long k = 1; k < 60 && !seen; ++k) {
+    for (long k = 1; k < 200 && !seen; ++k) {
         faulty.Reset();
         faulty.FailAt(k, true);
         const SaveReport report = SaveProfiles(*suite);

@@ -1,0 +1,320 @@
+#include "records/backups.h"
+
+#include "records/commit_marker.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <sstream>
+
+namespace vel {
+
+namespace {
+
+constexpr const char* ContentsHeader = "VelNameChange backup 1";
+constexpr std::uint64_t MaxContentsBytes = 4u * 1024 * 1024;
+
+bool EndsWith(const std::string& s, const std::string& suffix)
+{
+    return s.size() > suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+std::string InBackups(const std::string& name) { return InWork(std::string(BackupFolderName) + "/" + name); }
+
+// Names in the list of a backup's files: "%" and line ends escaped.
+std::string EscapeName(const std::string& s)
+{
+    std::string out;
+    for (const char c : s) {
+        if (c == '%') out += "%25";
+        else if (c == '\n') out += "%0A";
+        else out.push_back(c);
+    }
+    return out;
+}
+
+std::string UnescapeName(const std::string& s)
+{
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s.compare(i, 3, "%25") == 0) {
+            out.push_back('%');
+            i += 2;
+        } else if (s.compare(i, 3, "%0A") == 0) {
+            out.push_back('\n');
+            i += 2;
+        } else {
+            out.push_back(s[i]);
+        }
+    }
+    return out;
+}
+
+// The list of a backup's files ("file SIZE NAME" lines): name -> size.
+Result<std::map<std::string, std::uint64_t>> DecodeContents(const ByteBuffer& data)
+{
+    std::istringstream in(std::string(data.begin(), data.end()));
+    std::string line;
+    const Error damaged = MakeError(ErrorCode::BadFormat, "its list of files is damaged");
+    if (!std::getline(in, line) || line != ContentsHeader) return damaged;
+    std::map<std::string, std::uint64_t> files;
+    while (std::getline(in, line)) {
+        if (line == "end") return files;
+        if (line.rfind("file ", 0) != 0) return damaged;
+        const auto sp = line.find(' ', 5);
+        if (sp == std::string::npos || sp == 5 || sp + 1 >= line.size()) return damaged;
+        std::uint64_t size = 0;
+        for (std::size_t i = 5; i < sp; ++i) {
+            if (line[i] < '0' || line[i] > '9' || size > (UINT64_MAX - 9) / 10) return damaged;
+            size = size * 10 + static_cast<std::uint64_t>(line[i] - '0');
+        }
+        files[UnescapeName(line.substr(sp + 1))] = size;
+    }
+    return MakeError(ErrorCode::BadFormat, "its list of files is incomplete");
+}
+
+// The list of the backup in `folder`, if it has one.
+Result<std::optional<std::map<std::string, std::uint64_t>>> ReadContents(FileSystem& fs, const Folder& folder)
+{
+    auto info = fs.StatAt(folder.handle(), BackupContentsFile);
+    if (!info) return info.error();
+    if (!info->exists()) return std::optional<std::map<std::string, std::uint64_t>>();
+    auto data = fs.ReadAt(folder.handle(), BackupContentsFile, MaxContentsBytes);
+    if (!data) return data.error();
+    auto contents = DecodeContents(*data);
+    if (!contents) return contents.error();
+    return std::optional<std::map<std::string, std::uint64_t>>(std::move(*contents));
+}
+
+Result<std::optional<Folder>> OpenIfThere(FileSystem& fs, const Folder& parent, const std::string& name)
+{
+    auto info = fs.StatAt(parent.handle(), name);
+    if (!info) return info.error();
+    if (!info->exists()) return std::optional<Folder>();
+    auto folder = OpenFolderAt(fs, parent, name);
+    if (!folder) return folder.error();
+    return std::optional<Folder>(std::move(*folder));
+}
+
+} // namespace
+
+std::optional<std::pair<std::string, int>> BackupKey(const std::string& name, const std::string& kind)
+{
+    const std::string head = kind + "-";
+    if (name.rfind(head, 0) != 0) return std::nullopt;
+    const std::string rest = name.substr(head.size());
+    if (rest.size() < 15 || rest[8] != '-') return std::nullopt;
+    for (std::size_t i = 0; i < 15; ++i)
+        if (i != 8 && (rest[i] < '0' || rest[i] > '9')) return std::nullopt;
+    int n = 1;
+    if (rest.size() > 15) {
+        if (rest[15] != '-' || rest.size() > 15 + 1 + 6) return std::nullopt;
+        n = 0;
+        for (std::size_t i = 16; i < rest.size(); ++i) {
+            if (rest[i] < '0' || rest[i] > '9') return std::nullopt;
+            n = n * 10 + (rest[i] - '0');
+        }
+    }
+    return std::make_pair(rest.substr(0, 15), n);
+}
+
+Result<std::vector<std::string>> BackupsOf(FileSystem& fs, const Folder& backupRoot, const std::string& kind)
+{
+    auto entries = fs.List(backupRoot.handle());
+    if (!entries) return entries.error();
+    std::vector<std::pair<std::pair<std::string, int>, std::string>> found;
+    for (const DirEntry& e : *entries) {
+        if (e.type != FileType::Folder) continue;
+        if (auto key = BackupKey(e.name, kind)) found.emplace_back(*key, e.name);
+    }
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> names;
+    for (auto& f : found) names.push_back(std::move(f.second));
+    return names;
+}
+
+Status PruneBackups(WorkArea& area, const std::string& kind, std::size_t keep)
+{
+    FileSystem& fs = *area.fs;
+    keep = std::max(keep, DefaultKeptBackups);
+    auto info = fs.StatAt(area.work.handle(), BackupFolderName);
+    if (!info) return info.error();
+    if (!info->isFolder()) return Status::Ok();
+    auto root = OpenFolderAt(fs, area.work, BackupFolderName);
+    if (!root) return root.error();
+    auto names = BackupsOf(fs, *root, kind);
+    if (!names) return names.error();
+    Status first;
+    for (std::size_t i = 0; i + keep < names->size(); ++i) {
+        Status removed = RemoveWorkFolder(fs, *root, (*names)[i], InBackups((*names)[i]), Holds::AnyFiles);
+        if (!removed && first.ok()) first = removed;
+    }
+    if (!first) return first;
+    return fs.SyncFolder(root->handle());
+}
+
+Result<const Folder*> OpenWorkRoot(WorkArea& area, WorkRoot& root)
+{
+    if (!root.folder.isOpen()) {
+        auto opened = OpenFolderAt(*area.fs, area.work, root.name, true, area.folderAttributes);
+        if (!opened) return opened.error();
+        root.folder = std::move(*opened);
+    }
+    return &root.folder;
+}
+
+Result<NewFolder> StartTimedFolder(WorkArea& area, WorkRoot& root, const std::string& kind, Clock& clock)
+{
+    auto parent = OpenWorkRoot(area, root);
+    if (!parent) return parent.error();
+    auto name = FreeName(*area.fs, **parent, kind + "-" + CompactLocalTime(clock.Now()), PartialSuffix);
+    if (!name) return name.error();
+    auto folder = OpenFolderAt(*area.fs, **parent, *name + PartialSuffix, true, area.folderAttributes);
+    if (!folder) return folder.error();
+    return NewFolder{std::move(*name), std::move(*folder), false};
+}
+
+Status FinishTimedFolder(FileSystem& fs, const Folder& root, NewFolder& folder)
+{
+    VEL_TRY(fs.SyncFolder(folder.folder.handle()));
+    VEL_TRY(fs.RenameAt(root.handle(), folder.name + PartialSuffix, root.handle(), folder.name));
+    folder.finished = true;
+    return fs.SyncFolder(root.handle());
+}
+
+ByteBuffer EncodeBackupContents(const std::vector<std::pair<std::string, std::uint64_t>>& files)
+{
+    std::string text = std::string(ContentsHeader) + "\n";
+    for (const auto& [name, size] : files) text += "file " + std::to_string(size) + " " + EscapeName(name) + "\n";
+    text += "end\n";
+    return ByteBuffer(text.begin(), text.end());
+}
+
+Status ClearPartialFolders(WorkArea& area, const std::string& kind, const SaveHooks& hooks,
+                           const std::vector<KindDescription>& known)
+{
+    FileSystem& fs = *area.fs;
+    bool clearedBackup = false;
+    for (const char* rootName : {BackupFolderName, PassedOverFolderName}) {
+        auto root = OpenIfThere(fs, area.work, rootName);
+        if (!root) return root.error();
+        if (!*root) continue;
+        auto entries = fs.List((*root)->handle());
+        if (!entries) return entries.error();
+        bool removed = false;
+        for (const DirEntry& e : *entries) {
+            if (e.type != FileType::Folder || !EndsWith(e.name, PartialSuffix)) continue;
+            if (!BackupKey(e.name.substr(0, e.name.size() - std::string(PartialSuffix).size()), kind)) continue;
+            VEL_TRY(RemoveWorkFolder(fs, **root, e.name, InWork(std::string(rootName) + "/" + e.name),
+                                     Holds::AnyFiles));
+            removed = true;
+        }
+        if (!removed) continue;
+        VEL_TRY(fs.SyncFolder((*root)->handle()));
+        clearedBackup = clearedBackup || std::string(rootName) == BackupFolderName;
+    }
+    if (clearedBackup)
+        Tell(hooks, "A backup of the " + What(known, kind) +
+                        " that an interrupted save had begun was not complete and was removed; the files of the "
+                        "project are as they were.");
+    return Status::Ok();
+}
+
+Result<std::vector<NamedFile>> ReadBackupSet(WorkArea& area, const KindDescription& desc, const std::string& name,
+                                             const SaveHooks& hooks)
+{
+    FileSystem& fs = *area.fs;
+    const Error none = MakeError(ErrorCode::NotFound, "the " + desc.what + " have no backup '" + name + "'");
+    if (EndsWith(name, PartialSuffix) && BackupKey(name.substr(0, name.size() - std::string(PartialSuffix).size()),
+                                                   desc.kind))
+        return MakeError(ErrorCode::BadFormat, "'" + name + "' is a backup of the " + desc.what +
+                                                   " that an interrupted save never finished, not a whole set");
+    if (!IsPlainName(name) || !BackupKey(name, desc.kind)) return none;
+    auto root = OpenIfThere(fs, area.work, BackupFolderName);
+    if (!root) return root.error();
+    if (!*root) return none;
+    auto folder = OpenIfThere(fs, **root, name);
+    if (!folder) return folder.error();
+    if (!*folder) return none;
+    auto contents = ReadContents(fs, **folder);
+    if (!contents) return MakeError(ErrorCode::BadFormat, "the backup " + name + " is not a whole set: " +
+                                                              contents.error().message);
+    auto entries = fs.List((*folder)->handle());
+    if (!entries) return entries.error();
+    std::vector<NamedFile> files;
+    for (const DirEntry& e : *entries) {
+        if (e.name == BackupContentsFile) continue;
+        if (e.type != FileType::Regular || !IsKindFileName(e.name, desc.prefix)) {
+            Tell(hooks, "'" + e.name + "' in the backup " + name + " is no file of the " + desc.what +
+                            " and is not put back.");
+            continue;
+        }
+        if (*contents && (*contents)->count(e.name) == 0)
+            return MakeError(ErrorCode::BadFormat, "the backup " + name + " is not a whole set: it holds '" + e.name +
+                                                       "', which its list of files does not name");
+        auto data = fs.ReadAt((*folder)->handle(), e.name, desc.maxFileBytes);
+        if (!data) return data.error();
+        if (*contents && (*contents)->at(e.name) != data->size())
+            return MakeError(ErrorCode::BadFormat, "the backup " + name + " is not a whole set: '" + e.name +
+                                                       "' is not the size its list of files says");
+        files.emplace_back(e.name, std::move(*data));
+    }
+    if (*contents) {
+        for (const auto& [listed, size] : **contents) {
+            const bool found = std::any_of(files.begin(), files.end(), [&](const NamedFile& f) { return f.first == listed; });
+            if (!found)
+                return MakeError(ErrorCode::BadFormat,
+                                 "the backup " + name + " is not a whole set: '" + listed + "' of its list is missing");
+        }
+    }
+    std::sort(files.begin(), files.end(), [](const NamedFile& a, const NamedFile& b) { return a.first < b.first; });
+    return files;
+}
+
+Result<std::vector<BackupInfo>> ListBackups(FileSystem& fs, const std::string& projectPath,
+                                            const std::vector<KindDescription>& known)
+{
+    std::vector<BackupInfo> out;
+    auto area = OpenWorkArea(fs, projectPath, false);
+    if (!area) {
+        if (area.error().code == ErrorCode::NotFound) return out;
+        return area.error();
+    }
+    if (!area->work.isOpen()) return out;
+    auto root = OpenIfThere(fs, area->work, BackupFolderName);
+    if (!root) return root.error();
+    if (!*root) return out;
+    for (const KindDescription& desc : known) {
+        auto names = BackupsOf(fs, **root, desc.kind);
+        if (!names) return names.error();
+        for (const std::string& name : *names) {
+            auto folder = OpenFolderAt(fs, **root, name);
+            if (!folder) return folder.error();
+            auto entries = fs.List(folder->handle());
+            if (!entries) return entries.error();
+            auto contents = ReadContents(fs, *folder);
+            if (!contents) continue; // a damaged list: not shown to be whole
+            if (*contents) {
+                const bool whole = std::all_of((*contents)->begin(), (*contents)->end(), [&](const auto& listed) {
+                    return std::any_of(entries->begin(), entries->end(), [&](const DirEntry& e) {
+                        return e.name == listed.first && e.type == FileType::Regular;
+                    });
+                });
+                if (!whole) continue;
+            }
+            BackupInfo b;
+            b.kind = desc.kind;
+            b.name = name;
+            const std::string t = BackupKey(name, desc.kind)->first; // YYYYMMDD-HHMMSS
+            b.time = t.substr(0, 4) + "-" + t.substr(4, 2) + "-" + t.substr(6, 2) + " " + t.substr(9, 2) + ":" +
+                     t.substr(11, 2) + ":" + t.substr(13, 2);
+            b.files = static_cast<std::size_t>(std::count_if(entries->begin(), entries->end(), [](const DirEntry& e) {
+                return e.name != BackupContentsFile;
+            }));
+            out.push_back(std::move(b));
+        }
+    }
+    return out;
+}
+
+} // namespace vel

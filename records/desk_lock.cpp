@@ -1,0 +1,304 @@
+#include "records/desk_lock.h"
+
+#include <atomic>
+#include <chrono>
+#include <sstream>
+#include <thread>
+#include <utility>
+
+namespace vel {
+
+namespace {
+
+constexpr const char* OwnerHeader = "VelNameChange lock 1";
+constexpr std::uint64_t MaxOwnerBytes = 64 * 1024;
+// How often a waiting save looks again.
+constexpr std::int64_t PollMilliseconds = 200;
+// A desk writes the owner file right after it made the lock's folder; a
+// folder seen without one for this long belongs to a program that died in
+// between. (Should a share stall a live desk that long, the check before its
+// commit point finds the lock taken over and its save fails, unharmed.)
+constexpr std::int64_t OwnerlessMilliseconds = 2000;
+
+// A field of the owner file holds no line end.
+std::string OneLine(std::string s)
+{
+    for (char& c : s)
+        if (c == '\n' || c == '\r') c = ' ';
+    return s;
+}
+
+std::optional<std::int64_t> Number(const std::string& s)
+{
+    if (s.empty() || s.size() > 18) return std::nullopt;
+    std::int64_t n = 0;
+    for (const char c : s) {
+        if (c < '0' || c > '9') return std::nullopt;
+        n = n * 10 + (c - '0');
+    }
+    return n;
+}
+
+// What the folder of a lock holds; an owner with only the folder's time when
+// the owner file is missing (a desk taking it this moment, or one that died
+// before it wrote the file) or cannot be read.
+Result<std::optional<LockOwner>> ReadOwner(FileSystem& fs, FolderHandle work, const std::string& folderName)
+{
+    auto info = fs.StatAt(work, folderName);
+    if (!info) return info.error();
+    if (!info->exists()) return std::optional<LockOwner>();
+    if (!info->isFolder())
+        return MakeError(ErrorCode::NotPlainFile, "'" + folderName + "' is not a folder; move it out of the way");
+    LockOwner unknown;
+    unknown.since = info->modified;
+    auto handle = fs.OpenFolderAt(work, folderName, false, {});
+    if (!handle) {
+        if (handle.error().code == ErrorCode::NotFound) return std::optional<LockOwner>();
+        return handle.error();
+    }
+    Folder folder(fs, *handle);
+    auto data = fs.ReadAt(folder.handle(), DeskLockOwnerFile, MaxOwnerBytes);
+    if (!data) {
+        if (data.error().code == ErrorCode::NotFound || data.error().code == ErrorCode::NotPlainFile)
+            return std::optional<LockOwner>(unknown);
+        return data.error();
+    }
+    auto owner = DecodeLockOwner(*data);
+    return std::optional<LockOwner>(owner ? *owner : unknown);
+}
+
+Status RemoveLockFolder(FileSystem& fs, FolderHandle work, const std::string& folderName)
+{
+    {
+        auto handle = fs.OpenFolderAt(work, folderName, false, {});
+        if (!handle) return handle.error().code == ErrorCode::NotFound ? Status::Ok() : Status(handle.error());
+        Folder folder(fs, *handle);
+        auto info = fs.StatAt(folder.handle(), DeskLockOwnerFile);
+        if (!info) return info.error();
+        if (info->isRegular()) VEL_TRY(fs.RemoveAt(folder.handle(), DeskLockOwnerFile));
+    }
+    return fs.RemoveFolderAt(work, folderName);
+}
+
+// A name of its own for a lock folder renamed away to be removed:
+// "<name>.stale-<host>-<process>-<time>-<n>".
+std::string AsideName(const std::string& folderName, const char* why, const Desk& self, const LockPolicy& policy)
+{
+    static std::atomic<unsigned> count{0};
+    return folderName + "." + why + "-" + self.host + "-" + std::to_string(self.process) + "-" +
+           std::to_string(policy.clock->Now()) + "-" + std::to_string(++count);
+}
+
+// Whether a lock found is left by a program that died.
+bool IsStale(const LockOwner& owner, const LockPolicy& policy, const Desk& self)
+{
+    if (owner.desk.host == self.host) {
+        if (owner.desk.process == self.process) return true; // this program's own, left by an earlier save
+        if (!policy.desks->Running(owner.desk.process)) return true;
+    }
+    return policy.clock->Now() - owner.since > policy.staleMinutes * 60;
+}
+
+// The word the command line's unlock takes for a lock: "receivers".
+std::string UnlockWord(const std::string& name)
+{
+    std::string word = name;
+    for (char& c : word)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return word;
+}
+
+std::string Busy(const std::string& name, const std::string& what, const std::optional<LockOwner>& owner)
+{
+    std::string text = "the " + what + " are being saved";
+    if (owner && !owner->desk.host.empty()) text += " by " + DescribeLockOwner(*owner);
+    else if (owner) text += " by another desk since " + ReadableLocalTime(owner->since);
+    return text + "; try again when that save has ended (if that program no longer runs, " +
+           "'VelNameChange unlock " + UnlockWord(name) + "' removes its lock)";
+}
+
+} // namespace
+
+std::string DescribeLockOwner(const LockOwner& owner)
+{
+    return owner.desk.user + " on " + owner.desk.host + " (process " + std::to_string(owner.desk.process) +
+           ") since " + ReadableLocalTime(owner.since);
+}
+
+ByteBuffer EncodeLockOwner(const LockOwner& owner)
+{
+    const std::string text = std::string(OwnerHeader) + "\nuser " + OneLine(owner.desk.user) + "\nhost " +
+                             OneLine(owner.desk.host) + "\nprocess " + std::to_string(owner.desk.process) +
+                             "\nsince " + std::to_string(owner.since) + "\n";
+    return ByteBuffer(text.begin(), text.end());
+}
+
+Result<LockOwner> DecodeLockOwner(const ByteBuffer& data)
+{
+    std::istringstream in(std::string(data.begin(), data.end()));
+    std::string line;
+    if (!std::getline(in, line) || line != OwnerHeader) return MakeError(ErrorCode::BadFormat, "not a lock");
+    LockOwner owner;
+    bool process = false;
+    bool since = false;
+    while (std::getline(in, line)) {
+        const auto sp = line.find(' ');
+        const std::string key = line.substr(0, sp);
+        const std::string value = sp == std::string::npos ? std::string() : line.substr(sp + 1);
+        if (key == "user") {
+            owner.desk.user = value;
+        } else if (key == "host") {
+            owner.desk.host = value;
+        } else if (key == "process" && Number(value)) {
+            owner.desk.process = static_cast<long>(*Number(value));
+            process = true;
+        } else if (key == "since" && Number(value)) {
+            owner.since = *Number(value);
+            since = true;
+        }
+    }
+    if (owner.desk.host.empty() || !process || !since) return MakeError(ErrorCode::BadFormat, "an incomplete lock");
+    return owner;
+}
+
+DeskLock::~DeskLock() { (void)Release(); }
+
+DeskLock::DeskLock(DeskLock&& other) noexcept
+    : m_fs(std::exchange(other.m_fs, nullptr)), m_work(other.m_work), m_name(std::move(other.m_name)),
+      m_owner(std::move(other.m_owner))
+{
+}
+
+DeskLock& DeskLock::operator=(DeskLock&& other) noexcept
+{
+    if (this != &other) {
+        (void)Release();
+        m_fs = std::exchange(other.m_fs, nullptr);
+        m_work = other.m_work;
+        m_name = std::move(other.m_name);
+        m_owner = std::move(other.m_owner);
+    }
+    return *this;
+}
+
+Result<DeskLock> DeskLock::Take(FileSystem& fs, const Folder& work, const std::string& name, const std::string& what,
+                                const LockPolicy& policy, const FileAttributes& folderAttributes,
+                                const FileAttributes& fileAttributes)
+{
+    const std::string folderName = name + DeskLockSuffix;
+    const Desk self = policy.desks->Self();
+    using Steady = std::chrono::steady_clock;
+    const auto deadline = Steady::now() + std::chrono::milliseconds(policy.waitMilliseconds);
+    Steady::time_point ownerlessSince{};
+    bool wasOwnerless = false;
+    for (;;) {
+        Status made = fs.MakeFolderAt(work.handle(), folderName, folderAttributes);
+        if (made) {
+            DeskLock lock;
+            lock.m_owner.desk = self;
+            lock.m_owner.since = policy.clock->Now();
+            auto handle = fs.OpenFolderAt(work.handle(), folderName, false, {});
+            Status written = handle ? Status::Ok() : Status(handle.error());
+            if (handle) {
+                Folder folder(fs, *handle);
+                written = fs.CreateAt(folder.handle(), DeskLockOwnerFile, EncodeLockOwner(lock.m_owner),
+                                      fileAttributes);
+            }
+            if (!written) {
+                (void)RemoveLockFolder(fs, work.handle(), folderName);
+                return written.error();
+            }
+            lock.m_fs = &fs;
+            lock.m_work = work.handle();
+            lock.m_name = folderName;
+            return lock;
+        }
+        if (made.error().code != ErrorCode::Exists) return made.error();
+
+        auto owner = ReadOwner(fs, work.handle(), folderName);
+        if (!owner) return owner.error();
+        if (!*owner) continue; // released meanwhile
+        const bool ownerless = (*owner)->desk.host.empty();
+        if (ownerless && !wasOwnerless) ownerlessSince = Steady::now();
+        wasOwnerless = ownerless;
+        const bool stale =
+            ownerless ? Steady::now() - ownerlessSince >= std::chrono::milliseconds(OwnerlessMilliseconds) ||
+                            policy.clock->Now() - (*owner)->since > policy.staleMinutes * 60
+                      : IsStale(**owner, policy, self);
+        if (stale) {
+            // Renamed away first: only one desk can rename it, and what it
+            // renamed must be the lock it judged, not a fresh one.
+            const std::string staleName = AsideName(folderName, "stale", self, policy);
+            Status moved = fs.RenameAt(work.handle(), folderName, work.handle(), staleName);
+            if (moved) {
+                auto renamed = ReadOwner(fs, work.handle(), staleName);
+                if (renamed && *renamed && **renamed == **owner) {
+                    VEL_TRY(RemoveLockFolder(fs, work.handle(), staleName));
+                    if (policy.tell)
+                        policy.tell("A lock of the " + what + " left by " +
+                                    (owner->value().desk.host.empty() ? std::string("another desk")
+                                                                      : DescribeLockOwner(**owner)) +
+                                    " was taken over: that program no longer runs.");
+                } else {
+                    (void)fs.RenameAt(work.handle(), staleName, work.handle(), folderName);
+                }
+                continue;
+            }
+        }
+        // A lock without its owner file is watched for its grace time even
+        // by a start that does not wait, so that one left by a program that
+        // died while taking it never blocks for good.
+        const bool watching = ownerless && Steady::now() - ownerlessSince < std::chrono::milliseconds(OwnerlessMilliseconds);
+        if (Steady::now() >= deadline && !watching) return MakeError(ErrorCode::Busy, Busy(name, what, *owner));
+        std::this_thread::sleep_for(std::chrono::milliseconds(PollMilliseconds));
+    }
+}
+
+Status DeskLock::StillHeld() const
+{
+    if (m_fs == nullptr) return MakeError(ErrorCode::Busy, "the lock is not held");
+    auto owner = ReadOwner(*m_fs, m_work, m_name);
+    if (!owner) return owner.error();
+    if (!*owner || !(**owner == m_owner))
+        return MakeError(ErrorCode::Busy, "another desk took over the lock of this save (" +
+                                              (*owner ? DescribeLockOwner(**owner) : std::string("now free")) + ")");
+    return Status::Ok();
+}
+
+Status DeskLock::Release()
+{
+    if (m_fs == nullptr) return Status::Ok();
+    FileSystem& fs = *std::exchange(m_fs, nullptr);
+    auto owner = ReadOwner(fs, m_work, m_name);
+    if (!owner) return owner.error();
+    if (!*owner || !(**owner == m_owner)) return Status::Ok(); // taken over: not ours to remove
+    // Renamed away before it is emptied, so that a failure half way leaves a
+    // lock with its owner (taken over as soon as this process is gone) or a
+    // folder that is no lock, never a lock without an owner.
+    const std::string aside = AsideName(m_name, "released", m_owner.desk, {});
+    VEL_TRY(fs.RenameAt(m_work, m_name, m_work, aside));
+    return RemoveLockFolder(fs, m_work, aside);
+}
+
+Result<std::optional<LockOwner>> ReadDeskLock(FileSystem& fs, const Folder& work, const std::string& name)
+{
+    return ReadOwner(fs, work.handle(), name + DeskLockSuffix);
+}
+
+Result<LockOwner> BreakDeskLock(FileSystem& fs, const Folder& work, const std::string& name, const std::string& what,
+                                Desks& desks)
+{
+    const std::string folderName = name + DeskLockSuffix;
+    auto owner = ReadOwner(fs, work.handle(), folderName);
+    if (!owner) return owner.error();
+    if (!*owner) return MakeError(ErrorCode::NotFound, "nobody holds the lock of the " + what);
+    const Desk self = desks.Self();
+    const LockOwner& o = **owner;
+    if (o.desk.host == self.host && o.desk.process != self.process && desks.Running(o.desk.process))
+        return MakeError(ErrorCode::Busy, "the lock of the " + what + " is held by " + DescribeLockOwner(o) +
+                                              ", which still runs on this machine");
+    VEL_TRY(RemoveLockFolder(fs, work.handle(), folderName));
+    return o;
+}
+
+} // namespace vel

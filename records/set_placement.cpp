@@ -1,0 +1,172 @@
+#include "records/set_placement.h"
+
+#include <algorithm>
+#include <optional>
+#include <set>
+
+namespace vel {
+
+namespace {
+
+Result<FileInfo> StatIn(FileSystem& fs, const Folder& dir, const std::string& name)
+{
+    if (!dir.isOpen()) return FileInfo{};
+    return fs.StatAt(dir.handle(), name);
+}
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool SameButCase(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() && a != b &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
+}
+
+// One staged file into place. A share may refuse to replace a file (FAT
+// through FUSE; a file another desk holds open on SMB): past the commit point
+// the backup holds the old file, so it may go first.
+Status Place(FileSystem& fs, const KindFolders& f, const std::string& name)
+{
+    Status moved = fs.RenameAt(f.staging.handle(), name, f.folder.handle(), name);
+    if (moved) return moved;
+    auto there = fs.StatAt(f.folder.handle(), name);
+    if (!there || !there->isRegular()) return moved;
+    if (!fs.RemoveAt(f.folder.handle(), name)) return moved;
+    return fs.RenameAt(f.staging.handle(), name, f.folder.handle(), name);
+}
+
+Result<std::set<std::string>> ListNames(FileSystem& fs, const Folder& folder)
+{
+    auto entries = fs.List(folder.handle());
+    if (!entries) return entries.error();
+    std::set<std::string> names;
+    for (DirEntry& e : *entries) names.insert(std::move(e.name));
+    return names;
+}
+
+} // namespace
+
+Result<KindFolders> OpenKindFolders(WorkArea& area, const KindMarker& m)
+{
+    FileSystem& fs = *area.fs;
+    KindFolders f;
+    auto folder = OpenFolderAt(fs, area.project, m.folder);
+    if (!folder) return folder.error();
+    f.folder = std::move(*folder);
+    const std::string stagingName = m.kind + StagingSuffix;
+    auto staged = fs.StatAt(area.work.handle(), stagingName);
+    if (!staged) return staged.error();
+    if (staged->exists()) {
+        auto staging = OpenFolderAt(fs, area.work, stagingName);
+        if (!staging) return staging.error();
+        f.staging = std::move(*staging);
+    }
+    if (!m.backup.empty()) {
+        auto root = OpenFolderAt(fs, area.work, BackupFolderName);
+        if (!root) return root.error();
+        auto backup = OpenFolderAt(fs, *root, m.backup);
+        if (!backup) return backup.error();
+        f.backup = std::move(*backup);
+    }
+    return f;
+}
+
+Status PutInPlace(FileSystem& fs, const KindFolders& f, const KindMarker& m,
+                  std::map<std::string, std::string>* spellings)
+{
+    // Every new file must be somewhere, staged or in place, before anything
+    // is touched; otherwise the marker does not describe what is on disk.
+    for (const auto& name : m.newNames) {
+        auto staged = StatIn(fs, f.staging, name);
+        if (!staged) return staged.error();
+        if (staged->isRegular()) continue;
+        auto placed = fs.StatAt(f.folder.handle(), name);
+        if (!placed) return placed.error();
+        if (!placed->isRegular())
+            return MakeError(ErrorCode::Conflict, "the new file '" + name + "' is neither staged nor in place");
+    }
+    for (const auto& name : m.moved) {
+        auto here = fs.StatAt(f.folder.handle(), name);
+        if (!here) return here.error();
+        auto kept = StatIn(fs, f.backup, name);
+        if (!kept) return kept.error();
+        if (here->exists() && !kept->exists())
+            VEL_TRY(fs.RenameAt(f.folder.handle(), name, f.backup.handle(), name));
+    }
+    for (const auto& name : m.newNames) {
+        auto staged = StatIn(fs, f.staging, name);
+        if (!staged) return staged.error();
+        if (staged->isRegular()) VEL_TRY(Place(fs, f, name));
+    }
+
+    // Whether an old name that differs from a new one only in case is a file
+    // of its own is a question for the folder: the listing shows the names
+    // as they are, so both spellings listed are two files.
+    const std::set<std::string> keep(m.newNames.begin(), m.newNames.end());
+    std::optional<std::set<std::string>> listed;
+    std::vector<std::pair<std::string, std::string>> respelt; // old spelling -> new
+    for (const auto& name : m.oldNames) {
+        if (keep.count(name) != 0) continue;
+        const auto twin = std::find_if(m.newNames.begin(), m.newNames.end(),
+                                       [&](const std::string& n) { return SameButCase(n, name); });
+        if (twin != m.newNames.end()) {
+            if (!listed) {
+                auto names = ListNames(fs, f.folder);
+                if (!names) return names.error();
+                listed = std::move(*names);
+            }
+            if (listed->count(name) == 0) continue;
+            if (listed->count(*twin) == 0) {
+                respelt.emplace_back(name, *twin);
+                continue;
+            }
+        }
+        auto info = fs.StatAt(f.folder.handle(), name);
+        if (!info) return info.error();
+        if (info->exists()) VEL_TRY(fs.RemoveAt(f.folder.handle(), name));
+    }
+    if (!respelt.empty()) {
+        // The new content under the old spelling: the program's own name
+        // where the folder can change a name's case (not every share can).
+        for (const auto& [from, to] : respelt) (void)fs.RenameAt(f.folder.handle(), from, f.folder.handle(), to);
+        auto names = ListNames(fs, f.folder);
+        if (!names) return names.error();
+        for (const auto& [from, to] : respelt)
+            if (names->count(to) == 0 && names->count(from) != 0 && spellings != nullptr) (*spellings)[to] = from;
+    }
+    if (!m.moved.empty()) VEL_TRY(fs.SyncFolder(f.backup.handle()));
+    return fs.SyncFolder(f.folder.handle());
+}
+
+Status TakeBack(FileSystem& fs, const KindFolders& f, const KindMarker& m)
+{
+    Status first;
+    auto note = [&first](Status s) {
+        if (!s && first.ok()) first = std::move(s);
+    };
+    for (const auto& name : m.newNames) {
+        auto staged = StatIn(fs, f.staging, name);
+        if (!staged) return staged.error();
+        if (staged->exists()) continue;
+        if (!f.staging.isOpen()) return MakeError(ErrorCode::Io, "the staging folder of the " + m.kind + " is gone");
+        note(fs.RenameAt(f.folder.handle(), name, f.staging.handle(), name));
+    }
+    const std::set<std::string> moved(m.moved.begin(), m.moved.end());
+    for (const auto& name : m.oldNames) {
+        auto here = fs.StatAt(f.folder.handle(), name);
+        if (!here) return here.error();
+        if (here->exists()) continue;
+        if (moved.count(name) != 0) {
+            note(fs.RenameAt(f.backup.handle(), name, f.folder.handle(), name));
+            continue;
+        }
+        if (fs.LinkAt(f.backup.handle(), name, f.folder.handle(), name)) continue;
+        auto kept = fs.StatAt(f.backup.handle(), name);
+        if (!kept) return kept.error();
+        note(fs.CopyAt(f.backup.handle(), name, f.folder.handle(), name, AttributesOf(*kept)));
+    }
+    note(fs.SyncFolder(f.folder.handle()));
+    return first;
+}
+
+} // namespace vel
