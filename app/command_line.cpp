@@ -291,11 +291,41 @@ int RestoreBackup(Suite& suite, const std::string& kindWord, const std::string& 
         return ExitUsage;
     }
     const SaveReport restored = suite.Restore(kind, backup);
-    if (!restored.written && restored.error.code == ErrorCode::NotFound) {
+    if (!restored.written && (restored.error.code == ErrorCode::NotFound || restored.error.code == ErrorCode::BadFormat)) {
         Complain(err, restored.error.message + "; see " + Program + " backups");
         return ExitRefused;
     }
     return SaveStatus(restored, kind == "Profiles" ? SavedKind::Profiles : SavedKind::Receivers, err);
+}
+
+// Removes a lock that a program which died left, after saying whose it was.
+int Unlock(Suite& suite, const std::string& kindWord, std::ostream& out, std::ostream& err)
+{
+    std::string name;
+    std::string what;
+    for (const KindDescription& desc : suite.Context.kinds)
+        if (Lower(desc.kind) == Lower(kindWord)) {
+            name = desc.kind;
+            what = desc.what;
+        }
+    if (Lower(kindWord) == "history") {
+        name = "History";
+        what = "history of renames";
+    }
+    if (name.empty()) {
+        Complain(err, "unlock needs the kind profiles, receivers or history, not \"" + kindWord + "\"");
+        return ExitUsage;
+    }
+    auto owner = BreakSaveLock(*suite.Context.fs, suite.Context.ProjectPath, name, what, *suite.Context.desks);
+    if (!owner) {
+        Complain(err, owner.error().message);
+        return owner.error().code == ErrorCode::NotFound || owner.error().code == ErrorCode::Busy ? ExitRefused
+                                                                                                   : ExitSaveFailed;
+    }
+    out << Lower(name) << '\t' << TextColumn(owner->desk.user) << '\t' << TextColumn(owner->desk.host) << '\t'
+        << owner->desk.process << '\t' << ReadableLocalTime(owner->since) << '\n';
+    Complain(err, "the lock of the " + what + " held by " + DescribeLockOwner(*owner) + " was removed");
+    return ExitDone;
 }
 
 int RenameAndSave(Suite& suite, const Invocation& inv, std::ostream& out, std::ostream& err)
@@ -426,6 +456,7 @@ constexpr CommandWord Commands[] = {
     {"rename-receiver", Invocation::Mode::RenameReceiver, 2, "needs the old and the new name"},
     {"backups", Invocation::Mode::Backups, 0, "takes no names"},
     {"restore", Invocation::Mode::Restore, 2, "needs the kind (profiles or receivers) and the backup's name"},
+    {"unlock", Invocation::Mode::Unlock, 1, "needs the kind of the lock (profiles, receivers or history)"},
 };
 
 } // namespace
@@ -502,7 +533,8 @@ Invocation ParseCommandLine(const std::vector<std::string>& args)
 
     const bool rename = inv.mode == Invocation::Mode::RenameProfile || inv.mode == Invocation::Mode::RenameReceiver;
     if (inv.dryRun && !rename) return Usage("--dry-run goes only with rename-profile and rename-receiver");
-    if (inv.format == Invocation::Format::Json && (rename || inv.mode == Invocation::Mode::Restore))
+    if (inv.format == Invocation::Format::Json &&
+        (rename || inv.mode == Invocation::Mode::Restore || inv.mode == Invocation::Mode::Unlock))
         return Usage("--format json goes only with list-profiles, list-receivers, check, references and backups");
     return inv;
 }
@@ -526,6 +558,9 @@ std::string UsageText()
            "  backups                  the kept backups: kind TAB time TAB files TAB name\n"
            "  restore KIND NAME        put backup NAME of KIND (profiles or receivers) back,\n"
            "                           as a save of that kind\n"
+           "  unlock KIND              remove the lock of KIND (profiles, receivers, history)\n"
+           "                           that a program which died left; prints whose it was:\n"
+           "                           kind TAB user TAB host TAB process TAB since\n"
            "\n"
            "Options (before the command; everything after it is taken literally):\n"
            "  --project DIR    the project directory (it holds Profiles/ and Receivers/)\n"
@@ -544,6 +579,9 @@ std::string UsageText()
            "Each save keeps the newest 20 backups of its kind (keep-backups=N in that file keeps\n"
            "more) in .velnamechange/backup; files the load passed over are kept for good in\n"
            ".velnamechange/passed-over.\n"
+           "A save waits up to 5 seconds for a save of another desk; a lock that another\n"
+           "machine left is taken over after 30 minutes (stale-lock-minutes=N in that file),\n"
+           "one of this machine as soon as its process is gone.\n"
            "\n"
            "check prints, one line each:\n"
            "  passed-over TAB file TAB reason\n"
@@ -563,7 +601,8 @@ std::string UsageText()
            "  0  done; check: nothing found\n"
            "  1  refused, nothing written; check: something found\n"
            "  2  usage error\n"
-           "  3  the save failed; the previous files are in place\n"
+           "  3  the save failed; the previous files are in place (also: another desk is\n"
+           "     saving, or an interrupted earlier save cannot be finished now)\n"
            "  4  saved, but the server could not be told to reload\n"
            "  5  the save was committed but could not be finished; it is finished, and the\n"
            "     server told, at the next start\n"
@@ -613,6 +652,22 @@ std::size_t ConfiguredKeptBackups(std::string* problem)
     return std::max<std::size_t>(DefaultKeptBackups, static_cast<std::size_t>(n));
 }
 
+std::int64_t ConfiguredStaleLockMinutes(std::string* problem)
+{
+    const ConfigValue config = ReadConfigured("stale-lock-minutes");
+    if (config.value.empty()) return DefaultStaleLockMinutes;
+    char* end = nullptr;
+    errno = 0;
+    const long long n = std::strtoll(config.value.c_str(), &end, 10);
+    if (errno != 0 || end == config.value.c_str() || *end != '\0' || n < 1) {
+        if (problem != nullptr)
+            *problem = config.file + ": stale-lock-minutes=" + config.value + " is no number of minutes; " +
+                       std::to_string(DefaultStaleLockMinutes) + " minutes are used";
+        return DefaultStaleLockMinutes;
+    }
+    return n;
+}
+
 int SaveFailureStatus(ErrorCode code) { return code == ErrorCode::Unfinished ? ExitUnfinished : ExitSaveFailed; }
 
 int RunCommand(const Invocation& inv, std::ostream& out, std::ostream& err, const CommandServices& services)
@@ -645,6 +700,10 @@ int RunCommand(const Invocation& inv, std::ostream& out, std::ostream& err, cons
     std::string settingProblem;
     suite.Context.keepBackups = ConfiguredKeptBackups(&settingProblem);
     if (!settingProblem.empty()) Complain(err, settingProblem);
+    settingProblem.clear();
+    suite.Context.staleLockMinutes = ConfiguredStaleLockMinutes(&settingProblem);
+    if (!settingProblem.empty()) Complain(err, settingProblem);
+    if (inv.mode == Invocation::Mode::Unlock) return Unlock(suite, inv.oldName, out, err);
     suite.Context.log = nullptr;
     if (inv.verbose)
         suite.Context.log = [&err](const std::string& line) {

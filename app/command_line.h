@@ -34,7 +34,7 @@ enum ExitStatus : int {
 struct Invocation {
     enum class Mode {
         Window, Help, Version, ListProfiles, ListReceivers, Check, References, RenameProfile, RenameReceiver,
-        Backups, Restore, Usage
+        Backups, Restore, Unlock, Usage
     };
     enum class Format { Tsv, Json };
     Mode mode = Mode::Window;
@@ -43,7 +43,7 @@ struct Invocation {
     bool dryRun = false;
     bool verbose = false;
     Format format = Format::Tsv;
-    std::string oldName;       // UTF-8; the NAME of references; the KIND of restore
+    std::string oldName;       // UTF-8; the NAME of references; the KIND of restore and unlock
     std::string newName;       // UTF-8; the backup of restore
     std::string error;         // Usage: what is wrong
 };
@@ -74,6 +74,11 @@ std::string ResolveProjectPath(const Invocation& invocation);
 // configuration file, never fewer than the default of 20. A value that is no
 // number keeps the default, and `problem` says so.
 std::size_t ConfiguredKeptBackups(std::string* problem = nullptr);
+
+// After how many minutes a lock that another machine left is taken over:
+// stale-lock-minutes= in the configuration file, at least 1, 30 by default.
+// A value that is no number keeps the default, and `problem` says so.
+std::int64_t ConfiguredStaleLockMinutes(std::string* problem = nullptr);
 
 // The exit status of a save that did not write its files: 5 when it passed
 // its commit point and is finished at the next start, else 3.

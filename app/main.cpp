@@ -23,7 +23,10 @@ int main(int argc, char** argv)
     std::string settingProblem;
     vel::WindowSettings settings;
     settings.keepBackups = vel::ConfiguredKeptBackups(&settingProblem);
-    settings.verbose = invocation.verbose;
     if (!settingProblem.empty()) std::cerr << "VelNameChange: " << settingProblem << '\n';
+    settingProblem.clear();
+    settings.staleLockMinutes = vel::ConfiguredStaleLockMinutes(&settingProblem);
+    if (!settingProblem.empty()) std::cerr << "VelNameChange: " << settingProblem << '\n';
+    settings.verbose = invocation.verbose;
     return vel::RunWindow(argc, argv, project.path, settings);
 }

@@ -434,6 +434,7 @@ int RunWindow(int& argc, char** argv, const std::string& projectPath, const Wind
 
     Suite suite(projectPath);
     suite.Context.keepBackups = settings.keepBackups;
+    suite.Context.staleLockMinutes = settings.staleLockMinutes;
     if (!settings.verbose) suite.Context.log = nullptr;
     DialogPrompt prompt;
     MainWindow window(suite, prompt);

@@ -120,9 +120,11 @@ private:
 // The window mode of the program: creates the application, opens the window
 // on the project and runs until it is closed.
 // How the window mode runs: each save keeps the newest keepBackups backups of
-// its kind; the suite's own log lines go to standard error only when verbose.
+// its kind; a lock another machine left is taken over after staleLockMinutes;
+// the suite's own log lines go to standard error only when verbose.
 struct WindowSettings {
     std::size_t keepBackups = DefaultKeptBackups;
+    std::int64_t staleLockMinutes = DefaultStaleLockMinutes;
     bool verbose = false;
 };
 int RunWindow(int& argc, char** argv, const std::string& projectPath, const WindowSettings& settings);

@@ -413,7 +413,7 @@ TEST(HelpAndManPage, NameTheSameCommandsOptionsAndExitStatuses)
                                       R"(\n  ([a-z]+-?[a-z]*))");
     const std::string manCommands = man.substr(man.find(".SH COMMANDS"), man.find(".SH OPTIONS") - man.find(".SH COMMANDS"));
     EXPECT_EQ(helpCommands, Matches(manCommands, R"(\n\.BI? ([a-z]+-?[a-z]*))"));
-    EXPECT_EQ(helpCommands.size(), 8U);
+    EXPECT_EQ(helpCommands.size(), 9U);
 
     const auto helpStatuses = Matches(help.substr(help.find("Exit status:")), R"(\n  ([0-9]) )");
     EXPECT_EQ(helpStatuses, Matches(man.substr(man.find(".SH EXIT STATUS")), R"(\n\.B ([0-9])\n)"));
@@ -553,6 +553,72 @@ TEST(WorkFolderLinks, AListingNeverDeletesOutsideTheProject)
     EXPECT_EQ(test::Snapshot(project.path()), projectBefore);
     EXPECT_EQ(test::Snapshot(outside.path(), true), before);
     EXPECT_TRUE(project.server.commands.empty());
+}
+
+// --- Locks that a program on another desk left ---------------------------------
+
+// A save refused by another desk's lock names it; unlock shows whose it was
+// and removes it, and the rename then goes through.
+TEST(Unlock, ShowsWhoseTheLockWasAndRemovesIt)
+{
+    TestProject project;
+    project.AddReceiver(1, "Pager");
+    const LockOwner other{{"carol", "desk-9", 4711}, SystemClock().Now()}; // fresh: not stale
+    test::WriteBytes(project / ".velnamechange/Receivers.held/owner", EncodeLockOwner(other));
+    const auto before = test::Snapshot(project / "Receivers");
+
+    const Outcome refused = Vel(project, {"rename-receiver", "Pager", "Beeper"});
+    EXPECT_EQ(refused.status, ExitSaveFailed) << refused.err;
+    EXPECT_NE(refused.err.find("carol on desk-9 (process 4711)"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("unlock receivers"), std::string::npos) << refused.err;
+    EXPECT_EQ(test::Snapshot(project / "Receivers"), before);
+
+    const Outcome unlocked = Vel(project, {"unlock", "receivers"});
+    EXPECT_EQ(unlocked.status, ExitDone) << unlocked.err;
+    EXPECT_EQ(unlocked.out, "receivers\tcarol\tdesk-9\t4711\t" + ReadableLocalTime(other.since) + "\n");
+    EXPECT_FALSE(test::Exists(project / ".velnamechange/Receivers.held"));
+    EXPECT_EQ(Vel(project, {"rename-receiver", "Pager", "Beeper"}).status, ExitDone);
+
+    EXPECT_EQ(Vel(project, {"unlock", "receivers"}).status, ExitRefused) << "nobody holds it now";
+    EXPECT_EQ(Vel(project, {"unlock", "calendars"}).status, ExitUsage);
+    EXPECT_EQ(Vel(project, {"unlock"}).status, ExitUsage);
+}
+
+// A backup that its save never finished is never offered, nor put back.
+TEST(Backups, AHalfMadeBackupIsNeitherListedNorRestored)
+{
+    TestProject project;
+    project.AddReceiver(1, "Pager");
+    project.AddReceiver(2, "Siren");
+    ASSERT_EQ(Vel(project, {"rename-receiver", "Pager", "Beeper"}).status, 0);
+    const std::string last = Lines(Vel(project, {"backups"}).out).back();
+    const std::string whole = last.substr(last.rfind('\t') + 1);
+    // A save killed while it made its backup leaves this behind.
+    const std::string half = "Receivers-20261207-101500";
+    test::WriteBytes(project / (".velnamechange/backup/" + half + ".partial/Receiver_0001.dat"), test::Bytes({4, 0}));
+    // And a backup whose list names a file that is gone is no whole set either.
+    std::filesystem::copy(project / (".velnamechange/backup/" + whole),
+                          project / ".velnamechange/backup/Receivers-20261207-101600",
+                          std::filesystem::copy_options::recursive);
+    std::filesystem::remove(project / ".velnamechange/backup/Receivers-20261207-101600/Receiver_0002.dat");
+
+    const Outcome listed = Vel(project, {"backups"});
+    EXPECT_EQ(listed.out.find("partial"), std::string::npos) << listed.out;
+    EXPECT_EQ(listed.out.find("Receivers-20261207-101600"), std::string::npos) << listed.out;
+    EXPECT_NE(listed.out.find(whole), std::string::npos) << listed.out;
+
+    const auto now = test::Snapshot(project / "Receivers");
+    const Outcome partial = Vel(project, {"restore", "receivers", half + ".partial"});
+    EXPECT_EQ(partial.status, ExitRefused) << partial.err;
+    EXPECT_NE(partial.err.find("never finished"), std::string::npos) << partial.err;
+    const Outcome missing = Vel(project, {"restore", "receivers", "Receivers-20261207-101600"});
+    EXPECT_EQ(missing.status, ExitRefused) << missing.err;
+    EXPECT_NE(missing.err.find("'Receiver_0002.dat' of its list is missing"), std::string::npos) << missing.err;
+    EXPECT_EQ(test::Snapshot(project / "Receivers"), now);
+
+    // The next save of the kind clears the half-made one away.
+    ASSERT_EQ(Vel(project, {"rename-receiver", "Beeper", "Pager"}).status, 0);
+    EXPECT_FALSE(test::Exists(project / (".velnamechange/backup/" + half + ".partial")));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "records/save_transaction.h"
 
+#include "project/rename_commands.h"
 #include "project/suite.h"
 #include "tests/support/test_util.h"
 
@@ -417,6 +418,94 @@ TEST_F(SaveTransactionTest, TheLargestLegalReceiverLoads)
     ASSERT_EQ(report.passedOver.size(), 1u);
     EXPECT_EQ(report.passedOver[0].file, "Receiver_0002.dat");
     EXPECT_LT(largest.size(), ReceiverKind().maxFileBytes);
+}
+
+// Another desk of a share saves the receivers (its lock, which flock on its
+// own mount would never show here): the save waits, then refuses naming who
+// and since when, and changes nothing. Once that lock is older than the
+// limit, the program that left it is taken to have died: the save goes on.
+TEST_F(SaveTransactionTest, AnotherDesksLockIsWaitedForThenTakenOverOnlyWhenStale)
+{
+    test::TestClock clock;
+    auto suite = Open();
+    suite->Context.clock = &clock;
+    suite->Context.lockWaitMilliseconds = 300;
+    const LockOwner other{{"carol", "desk-9", 4711}, clock.now - 60};
+    test::WriteBytes(work("Receivers.held/owner"), EncodeLockOwner(other));
+    const auto before = test::Snapshot(folder());
+
+    const SaveReport refused = RenameAndSave(*suite);
+    EXPECT_FALSE(refused.written);
+    EXPECT_EQ(refused.error.code, ErrorCode::Busy);
+    EXPECT_NE(refused.error.message.find(DescribeLockOwner(other)), std::string::npos) << refused.error.message;
+    EXPECT_NE(DescribeSave(refused, SavedKind::Receivers).find("not saved"), std::string::npos);
+    EXPECT_EQ(test::Snapshot(folder()), before);
+    EXPECT_EQ(test::ReadBytes(work("Receivers.held/owner")), EncodeLockOwner(other));
+    EXPECT_TRUE(server.commands.empty());
+
+    clock.now += DefaultStaleLockMinutes * 60;
+    const SaveReport saved = RenameAndSave(*suite);
+    ASSERT_TRUE(saved.ok()) << saved.error.message;
+    EXPECT_TRUE(ToldSomething("left by carol on desk-9"));
+    EXPECT_FALSE(test::Exists(work("Receivers.held"))) << "the lock goes with the save";
+}
+
+// An interrupted save that cannot be finished now (its kind folder refuses
+// to rename its files, as a read-only mount would) stops the next save: it fails,
+// says why, and promises nothing; a later start that can write finishes the
+// older save, and the refused rename is not on disk.
+TEST_F(SaveTransactionTest, AnInterruptedSaveThatCannotBeFinishedNowFailsTheSave)
+{
+    ASSERT_EQ(test::KillAfterOperation("rename .Receivers.commit", [&](FileSystem& fs) {
+                  auto s = Open(&fs);
+                  return RenameAndSave(*s).written;
+              }),
+              9);
+    ASSERT_TRUE(test::Exists(work("Receivers.commit")));
+
+    class NoRenames : public FaultInjectingFileSystem {
+    public:
+        using FaultInjectingFileSystem::FaultInjectingFileSystem;
+        Status RenameAt(FolderHandle fromDir, const std::string& from, FolderHandle toDir,
+                        const std::string& to) override
+        {
+            if (from.rfind("Receiver_", 0) == 0)
+                return MakeError(ErrorCode::Io, "cannot rename '" + from + "': Read-only file system");
+            return FaultInjectingFileSystem::RenameAt(fromDir, from, toDir, to);
+        }
+    } readOnly(RealFileSystem());
+    auto suite = Open(&readOnly);
+    ASSERT_FALSE(report.passedOver.empty()) << "the start says it could not finish it";
+    for (ReceiverEntry& e : suite->ReceiverTable.Entries())
+        if (e.record.Name() == "beta") e.record.Name() = "delta";
+    const SaveReport r = suite->ReceiverTable.SaveAllReceivers(suite->Context);
+    EXPECT_FALSE(r.written);
+    EXPECT_NE(r.error.code, ErrorCode::Unfinished) << r.error.message;
+    EXPECT_NE(r.error.message.find("cannot be finished now"), std::string::npos) << r.error.message;
+    EXPECT_NE(r.error.message.find("Read-only file system"), std::string::npos) << r.error.message;
+
+    auto later = Open();
+    std::vector<std::string> names;
+    for (const ReceiverEntry& e : later->ReceiverTable.Entries()) names.push_back(e.record.Name());
+    EXPECT_EQ(names, (std::vector<std::string>{"beta", "gamma"}));
+}
+
+// A save interrupted by the version before this one left its marker in the
+// earlier form: it is finished all the same.
+TEST_F(SaveTransactionTest, AMarkerOfTheEarlierFormIsFinished)
+{
+    const ByteBuffer staged = ReceiverFile("staged");
+    test::WriteBytes(work("Receivers.staging/Receiver_0000.dat"), staged);
+    test::WriteBytes(work("backup/Receivers-20260101-000000/Receiver_0003.dat"), ReceiverFile("beta"));
+    test::WriteBytes(work("backup/Receivers-20260101-000000/Receiver_0007.dat"), ReceiverFile("alpha"));
+    const std::string marker = "VelNameChange commit 2\nkind Receivers\nfolder Receivers\n"
+                               "backup Receivers-20260101-000000\nnew Receiver_0000.dat\n"
+                               "old Receiver_0003.dat\nold Receiver_0007.dat\nend\n";
+    test::WriteBytes(work("Receivers.commit"), ByteBuffer(marker.begin(), marker.end()));
+    auto suite = Open();
+    EXPECT_TRUE(ToldSomething("was finished")) << (told.lines.empty() ? "" : told.lines.front());
+    EXPECT_EQ(test::Snapshot(folder()), (std::map<std::string, ByteBuffer>{{"Receiver_0000.dat", staged}}));
+    EXPECT_EQ(server.commands, (std::vector<std::string>{"RR\t0"}));
 }
 
 } // namespace

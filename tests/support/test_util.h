@@ -4,12 +4,14 @@
 // child processes that die or run as another user, for the tests.
 
 #include "base/bytes.h"
+#include "base/clock.h"
 #include "base/file_system.h"
 #include "base/server_command.h"
 #include "base/texts.h"
 
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -68,6 +70,24 @@ public:
     Status SetCommandEntry(const std::string& command, std::int32_t arg) override;
     std::vector<std::string> commands;
     bool fail = false;
+};
+
+// A clock that stands where a test puts it.
+class TestClock : public Clock {
+public:
+    explicit TestClock(std::int64_t now = 1796650000) : now(now) {}
+    std::int64_t Now() override { return now; }
+    std::int64_t now;
+};
+
+// A desk a test plays: who it is, and which of this machine's processes run.
+class TestDesks : public Desks {
+public:
+    TestDesks(std::string user, std::string host, long process) : self{std::move(user), std::move(host), process} {}
+    Desk Self() override { return self; }
+    bool Running(long process) override { return running.count(process) != 0; }
+    Desk self;
+    std::set<long> running;
 };
 
 ByteBuffer Bytes(std::initializer_list<int> values);
