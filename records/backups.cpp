@@ -14,11 +14,6 @@ namespace {
 constexpr const char* ContentsHeader = "VelNameChange backup 1";
 constexpr std::uint64_t MaxContentsBytes = 4u * 1024 * 1024;
 
-bool EndsWith(const std::string& s, const std::string& suffix)
-{
-    return s.size() > suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
 std::string InBackups(const std::string& name) { return InWork(std::string(BackupFolderName) + "/" + name); }
 
 // Names in the list of a backup's files: "%" and line ends escaped.
@@ -96,6 +91,56 @@ Result<std::optional<Folder>> OpenIfThere(FileSystem& fs, const Folder& parent, 
     return std::optional<Folder>(std::move(*folder));
 }
 
+// What a backup folder is: whole (or made before backups kept a list, which
+// nothing tells from whole), unfinished (a save was killed while it made it),
+// or damaged since (a file of its list gone).
+struct Inspected {
+    enum class State { Whole, Unfinished, Damaged } state = State::Whole;
+    std::string why;
+    std::optional<std::map<std::string, std::uint64_t>> contents;
+    std::vector<DirEntry> entries; // without the list and the mark
+};
+
+Result<Inspected> Inspect(FileSystem& fs, const Folder& folder)
+{
+    auto entries = fs.List(folder.handle());
+    if (!entries) return entries.error();
+    Inspected out;
+    bool unfinished = false;
+    bool listed = false;
+    for (DirEntry& e : *entries) {
+        if (e.name == BackupUnfinishedFile) unfinished = true;
+        else if (e.name == BackupContentsFile) listed = true;
+        else out.entries.push_back(std::move(e));
+    }
+    if (unfinished || out.entries.empty()) {
+        out.state = Inspected::State::Unfinished;
+        out.why = "an interrupted save never finished it";
+        return out;
+    }
+    if (!listed) return out;
+    auto contents = ReadContents(fs, folder);
+    if (!contents) {
+        out.state = Inspected::State::Damaged;
+        out.why = contents.error().message;
+        return out;
+    }
+    out.contents = std::move(*contents);
+    if (!out.contents) return out;
+    for (const auto& listed : *out.contents) {
+        const std::string& name = listed.first;
+        const bool there = std::any_of(out.entries.begin(), out.entries.end(), [&](const DirEntry& e) {
+            return e.name == name && e.type == FileType::Regular;
+        });
+        if (!there) {
+            out.state = Inspected::State::Damaged;
+            out.why = "'" + name + "' of its list is missing";
+            return out;
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 std::optional<std::pair<std::string, int>> BackupKey(const std::string& name, const std::string& kind)
@@ -167,18 +212,22 @@ Result<NewFolder> StartTimedFolder(WorkArea& area, WorkRoot& root, const std::st
 {
     auto parent = OpenWorkRoot(area, root);
     if (!parent) return parent.error();
-    auto name = FreeName(*area.fs, **parent, kind + "-" + CompactLocalTime(clock.Now()), PartialSuffix);
+    auto name = FreeName(*area.fs, **parent, kind + "-" + CompactLocalTime(clock.Now()));
     if (!name) return name.error();
-    auto folder = OpenFolderAt(*area.fs, **parent, *name + PartialSuffix, true, area.folderAttributes);
+    auto folder = OpenFolderAt(*area.fs, **parent, *name, true, area.folderAttributes);
     if (!folder) return folder.error();
-    return NewFolder{std::move(*name), std::move(*folder), false};
+    VEL_TRY(area.fs->CreateAt(folder->handle(), BackupUnfinishedFile, {}, area.fileAttributes));
+    return NewFolder{std::move(*name), std::move(*folder)};
 }
 
 Status FinishTimedFolder(FileSystem& fs, const Folder& root, NewFolder& folder)
 {
+    // Its files first, durably; only then may the mark go, and its going
+    // must be durable before a commit marker names the folder: a mark that
+    // came back after a power cut would have the folder removed as unfinished.
     VEL_TRY(fs.SyncFolder(folder.folder.handle()));
-    VEL_TRY(fs.RenameAt(root.handle(), folder.name + PartialSuffix, root.handle(), folder.name));
-    folder.finished = true;
+    VEL_TRY(fs.RemoveAt(folder.folder.handle(), BackupUnfinishedFile));
+    VEL_TRY(fs.SyncFolder(folder.folder.handle()));
     return fs.SyncFolder(root.handle());
 }
 
@@ -190,33 +239,56 @@ ByteBuffer EncodeBackupContents(const std::vector<std::pair<std::string, std::ui
     return ByteBuffer(text.begin(), text.end());
 }
 
-Status ClearPartialFolders(WorkArea& area, const std::string& kind, const SaveHooks& hooks,
-                           const std::vector<KindDescription>& known)
+namespace {
+
+// The newest folder of a kind below a work root, if it is unfinished.
+Result<std::optional<std::string>> NewestUnfinished(FileSystem& fs, const Folder& root, const std::string& kind)
+{
+    auto names = BackupsOf(fs, root, kind);
+    if (!names) return names.error();
+    if (names->empty()) return std::optional<std::string>();
+    auto folder = OpenFolderAt(fs, root, names->back());
+    if (!folder) return folder.error();
+    auto inspected = Inspect(fs, *folder);
+    if (!inspected) return inspected.error();
+    if (inspected->state != Inspected::State::Unfinished) return std::optional<std::string>();
+    return std::optional<std::string>(names->back());
+}
+
+} // namespace
+
+Result<bool> HasUnfinishedFolder(WorkArea& area, const std::string& kind)
+{
+    for (const char* rootName : {BackupFolderName, PassedOverFolderName}) {
+        auto root = OpenIfThere(*area.fs, area.work, rootName);
+        if (!root) return root.error();
+        if (!*root) continue;
+        auto unfinished = NewestUnfinished(*area.fs, **root, kind);
+        if (!unfinished) return unfinished.error();
+        if (*unfinished) return true;
+    }
+    return false;
+}
+
+Status ClearUnfinishedFolders(WorkArea& area, const std::string& kind, const SaveHooks& hooks,
+                              const std::vector<KindDescription>& known)
 {
     FileSystem& fs = *area.fs;
-    bool clearedBackup = false;
     for (const char* rootName : {BackupFolderName, PassedOverFolderName}) {
         auto root = OpenIfThere(fs, area.work, rootName);
         if (!root) return root.error();
         if (!*root) continue;
-        auto entries = fs.List((*root)->handle());
-        if (!entries) return entries.error();
-        bool removed = false;
-        for (const DirEntry& e : *entries) {
-            if (e.type != FileType::Folder || !EndsWith(e.name, PartialSuffix)) continue;
-            if (!BackupKey(e.name.substr(0, e.name.size() - std::string(PartialSuffix).size()), kind)) continue;
-            VEL_TRY(RemoveWorkFolder(fs, **root, e.name, InWork(std::string(rootName) + "/" + e.name),
-                                     Holds::AnyFiles));
-            removed = true;
-        }
-        if (!removed) continue;
+        auto unfinished = NewestUnfinished(fs, **root, kind);
+        if (!unfinished) return unfinished.error();
+        if (!*unfinished) continue;
+        VEL_TRY(RemoveWorkFolder(fs, **root, **unfinished, InWork(std::string(rootName) + "/" + **unfinished),
+                                 Holds::AnyFiles));
         VEL_TRY(fs.SyncFolder((*root)->handle()));
-        clearedBackup = clearedBackup || std::string(rootName) == BackupFolderName;
+        if (std::string(rootName) == BackupFolderName)
+            Tell(hooks, "A backup of the " + What(known, kind) + " that an interrupted save had begun (" +
+                            InWork(std::string(rootName) + "/" + **unfinished) +
+                            ") was not complete and was removed; the files of the project are as they were.");
     }
-    if (clearedBackup)
-        Tell(hooks, "A backup of the " + What(known, kind) +
-                        " that an interrupted save had begun was not complete and was removed; the files of the "
-                        "project are as they were.");
     return Status::Ok();
 }
 
@@ -225,10 +297,6 @@ Result<std::vector<NamedFile>> ReadBackupSet(WorkArea& area, const KindDescripti
 {
     FileSystem& fs = *area.fs;
     const Error none = MakeError(ErrorCode::NotFound, "the " + desc.what + " have no backup '" + name + "'");
-    if (EndsWith(name, PartialSuffix) && BackupKey(name.substr(0, name.size() - std::string(PartialSuffix).size()),
-                                                   desc.kind))
-        return MakeError(ErrorCode::BadFormat, "'" + name + "' is a backup of the " + desc.what +
-                                                   " that an interrupted save never finished, not a whole set");
     if (!IsPlainName(name) || !BackupKey(name, desc.kind)) return none;
     auto root = OpenIfThere(fs, area.work, BackupFolderName);
     if (!root) return root.error();
@@ -236,36 +304,28 @@ Result<std::vector<NamedFile>> ReadBackupSet(WorkArea& area, const KindDescripti
     auto folder = OpenIfThere(fs, **root, name);
     if (!folder) return folder.error();
     if (!*folder) return none;
-    auto contents = ReadContents(fs, **folder);
-    if (!contents) return MakeError(ErrorCode::BadFormat, "the backup " + name + " is not a whole set: " +
-                                                              contents.error().message);
-    auto entries = fs.List((*folder)->handle());
-    if (!entries) return entries.error();
+    auto inspected = Inspect(fs, **folder);
+    if (!inspected) return inspected.error();
+    if (inspected->state != Inspected::State::Whole)
+        return MakeError(ErrorCode::BadFormat, "the backup " + name + " of the " + desc.what +
+                                                   " is not a whole set: " + inspected->why);
+    const auto& contents = inspected->contents;
     std::vector<NamedFile> files;
-    for (const DirEntry& e : *entries) {
-        if (e.name == BackupContentsFile) continue;
+    for (const DirEntry& e : inspected->entries) {
         if (e.type != FileType::Regular || !IsKindFileName(e.name, desc.prefix)) {
             Tell(hooks, "'" + e.name + "' in the backup " + name + " is no file of the " + desc.what +
                             " and is not put back.");
             continue;
         }
-        if (*contents && (*contents)->count(e.name) == 0)
+        if (contents && contents->count(e.name) == 0)
             return MakeError(ErrorCode::BadFormat, "the backup " + name + " is not a whole set: it holds '" + e.name +
                                                        "', which its list of files does not name");
         auto data = fs.ReadAt((*folder)->handle(), e.name, desc.maxFileBytes);
         if (!data) return data.error();
-        if (*contents && (*contents)->at(e.name) != data->size())
+        if (contents && contents->at(e.name) != data->size())
             return MakeError(ErrorCode::BadFormat, "the backup " + name + " is not a whole set: '" + e.name +
                                                        "' is not the size its list of files says");
         files.emplace_back(e.name, std::move(*data));
-    }
-    if (*contents) {
-        for (const auto& [listed, size] : **contents) {
-            const bool found = std::any_of(files.begin(), files.end(), [&](const NamedFile& f) { return f.first == listed; });
-            if (!found)
-                return MakeError(ErrorCode::BadFormat,
-                                 "the backup " + name + " is not a whole set: '" + listed + "' of its list is missing");
-        }
     }
     std::sort(files.begin(), files.end(), [](const NamedFile& a, const NamedFile& b) { return a.first < b.first; });
     return files;
@@ -290,27 +350,16 @@ Result<std::vector<BackupInfo>> ListBackups(FileSystem& fs, const std::string& p
         for (const std::string& name : *names) {
             auto folder = OpenFolderAt(fs, **root, name);
             if (!folder) return folder.error();
-            auto entries = fs.List(folder->handle());
-            if (!entries) return entries.error();
-            auto contents = ReadContents(fs, *folder);
-            if (!contents) continue; // a damaged list: not shown to be whole
-            if (*contents) {
-                const bool whole = std::all_of((*contents)->begin(), (*contents)->end(), [&](const auto& listed) {
-                    return std::any_of(entries->begin(), entries->end(), [&](const DirEntry& e) {
-                        return e.name == listed.first && e.type == FileType::Regular;
-                    });
-                });
-                if (!whole) continue;
-            }
+            auto inspected = Inspect(fs, *folder);
+            if (!inspected) return inspected.error();
+            if (inspected->state != Inspected::State::Whole) continue;
             BackupInfo b;
             b.kind = desc.kind;
             b.name = name;
             const std::string t = BackupKey(name, desc.kind)->first; // YYYYMMDD-HHMMSS
             b.time = t.substr(0, 4) + "-" + t.substr(4, 2) + "-" + t.substr(6, 2) + " " + t.substr(9, 2) + ":" +
                      t.substr(11, 2) + ":" + t.substr(13, 2);
-            b.files = static_cast<std::size_t>(std::count_if(entries->begin(), entries->end(), [](const DirEntry& e) {
-                return e.name != BackupContentsFile;
-            }));
+            b.files = inspected->entries.size();
             out.push_back(std::move(b));
         }
     }

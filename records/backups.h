@@ -3,12 +3,14 @@
 // The backups a save keeps of the set it replaces, below
 // .velnamechange/backup/<Kind>-YYYYMMDD-HHMMSS[-N]/, and the folders of files
 // the load passed over, below .velnamechange/passed-over/. A backup is a set
-// too: it is made under a temporary name (the final name + ".partial"), holds
-// a list of its files (".contents": names and sizes), and takes its final
-// name only when it is complete and flushed; so a save killed while it makes
-// its backup leaves a ".partial" folder, which is never listed nor restored,
-// and which the next save or start of that kind removes (it holds only
-// second names or copies of files still in place).
+// too, and is never offered until it is whole: it holds the file
+// ".unfinished" from the moment it is made until its files and the list of
+// them (".contents": names and sizes) are in and flushed. A save killed while
+// it makes its backup leaves a folder with ".unfinished" (or an empty one),
+// which is never listed nor restored, and which the next save or start of
+// that kind removes: it holds only second names or copies of files that are
+// still in place. (The folder is not made under another name and renamed
+// when whole: FAT through FUSE loses the files of a folder it renames.)
 
 #include "base/file_system.h"
 #include "base/result.h"
@@ -23,7 +25,7 @@
 
 namespace vel {
 
-inline constexpr const char* PartialSuffix = ".partial";
+inline constexpr const char* BackupUnfinishedFile = ".unfinished";
 inline constexpr const char* BackupContentsFile = ".contents";
 
 // The order of a backup folder of a kind, "<Kind>-YYYYMMDD-HHMMSS" or
@@ -45,25 +47,24 @@ struct WorkRoot {
 };
 Result<const Folder*> OpenWorkRoot(WorkArea& area, WorkRoot& root);
 
-// A new folder below a work root, named after the kind and the time, made
-// under its temporary name; Finish gives it its final name.
+// A new folder below a work root, named after the kind and the time, marked
+// unfinished; Finish flushes it and takes the mark away (and flushes that).
 struct NewFolder {
-    std::string name; // the final name
+    std::string name;
     Folder folder;
-    bool finished = false;
-    std::string current() const { return finished ? name : name + PartialSuffix; }
 };
 Result<NewFolder> StartTimedFolder(WorkArea& area, WorkRoot& root, const std::string& kind, Clock& clock);
-// Flushes the folder, gives it its final name and flushes its parent.
 Status FinishTimedFolder(FileSystem& fs, const Folder& root, NewFolder& folder);
 
 // The list of a backup's files, written last before it takes its name.
 ByteBuffer EncodeBackupContents(const std::vector<std::pair<std::string, std::uint64_t>>& files);
 
-// Removes what killed saves of a kind left in backup/ and passed-over/.
-// Called with the kind's lock held.
-Status ClearPartialFolders(WorkArea& area, const std::string& kind, const SaveHooks& hooks,
-                           const std::vector<KindDescription>& known);
+// Whether the newest folder of a kind in backup/ or passed-over/ is one that a
+// killed save left unfinished (a save leaves at most one, its newest).
+Result<bool> HasUnfinishedFolder(WorkArea& area, const std::string& kind);
+// Removes it; called with the kind's lock held.
+Status ClearUnfinishedFolders(WorkArea& area, const std::string& kind, const SaveHooks& hooks,
+                              const std::vector<KindDescription>& known);
 
 // The plain files of a kind kept in the backup `name`, read: the set a
 // restore puts back. NotFound when there is no such backup of the kind;

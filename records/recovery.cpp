@@ -164,30 +164,6 @@ Status ThrowAwayStaging(WorkArea& area, const std::string& kind, const std::vect
     return Status::Ok();
 }
 
-// The kinds with a backup or passed-over folder that was never finished.
-Result<std::set<std::string>> KindsWithPartials(WorkArea& area, const std::vector<KindDescription>& known)
-{
-    std::set<std::string> kinds;
-    for (const char* rootName : {BackupFolderName, PassedOverFolderName}) {
-        auto info = area.fs->StatAt(area.work.handle(), rootName);
-        if (!info) return info.error();
-        if (!info->isFolder()) continue;
-        auto root = OpenFolderAt(*area.fs, area.work, rootName);
-        if (!root) return root.error();
-        auto entries = area.fs->List(root->handle());
-        if (!entries) return entries.error();
-        const std::string suffix = PartialSuffix;
-        for (const DirEntry& e : *entries) {
-            if (e.name.size() <= suffix.size() || e.name.compare(e.name.size() - suffix.size(), suffix.size(), suffix))
-                continue;
-            const std::string stem = e.name.substr(0, e.name.size() - suffix.size());
-            for (const KindDescription& desc : known)
-                if (BackupKey(stem, desc.kind)) kinds.insert(desc.kind);
-        }
-    }
-    return kinds;
-}
-
 // At start-up: every interrupted save that is not running right now in
 // another copy of the program (its lock held) is finished or thrown away.
 Status RecoverAtStart(WorkArea& area, const std::vector<KindDescription>& known, const SaveHooks& hooks)
@@ -237,13 +213,14 @@ Status RecoverAtStart(WorkArea& area, const std::vector<KindDescription>& known,
         if (!taken) return taken.error();
         if (*taken) problem(ThrowAwayStaging(area, kind, known, hooks));
     }
-    auto partial = KindsWithPartials(area, known);
-    if (!partial) return partial.error();
-    for (const std::string& kind : *partial) {
+    for (const KindDescription& desc : known) {
+        auto unfinished = HasUnfinishedFolder(area, desc.kind);
+        if (!unfinished) return unfinished.error();
+        if (!*unfinished) continue;
         Locks locks;
-        auto taken = lock(locks, kind);
+        auto taken = lock(locks, desc.kind);
         if (!taken) return taken.error();
-        if (*taken) problem(ClearPartialFolders(area, kind, hooks, known));
+        if (*taken) problem(ClearUnfinishedFolders(area, desc.kind, hooks, known));
     }
     return first;
 }
@@ -344,7 +321,7 @@ Status RecoverOwnKinds(WorkArea& area, Locks& locks, const std::set<std::string>
         });
         if (!marked) VEL_TRY(ThrowAwayStaging(area, kind, known, hooks));
     }
-    for (const std::string& kind : kinds) VEL_TRY(ClearPartialFolders(area, kind, hooks, known));
+    for (const std::string& kind : kinds) VEL_TRY(ClearUnfinishedFolders(area, kind, hooks, known));
     return Status::Ok();
 }
 

@@ -183,7 +183,8 @@ public:
                                                     : "the " + k.save.desc.what + " cannot be saved: " + k.refused);
             if (!k.folderName) continue;
             const std::set<std::string> existing(k.existing.begin(), k.existing.end());
-            for (const auto& [name, data] : m_sets[i]) {
+            for (const auto& file : m_sets[i]) {
+                const std::string& name = file.first;
                 if (existing.count(name) != 0) continue;
                 auto info = m_fs.StatAt(k.folder.handle(), name);
                 if (!info) return info.error();
@@ -369,8 +370,9 @@ private:
     // The old set of kind i, kept in a new backup folder: hard links, or
     // copies where the system refuses a link (another user's file, a file
     // system without them); anything but a plain file that cannot be linked
-    // is moved into the backup when the new set goes in. The backup takes
-    // its name only once it is whole and flushed, with the list of its files.
+    // is moved into the backup when the new set goes in. The backup is
+    // marked unfinished until it is whole and flushed, with the list of its
+    // files.
     Status KeepOldSet(std::size_t i, KindMarker& m)
     {
         auto& k = m_s.kinds[i];
@@ -427,13 +429,13 @@ private:
             m_stagings[i].Close();
             (void)RemoveStaging(m_s.area, m_s.kinds[i].save.desc.kind);
             if (m_backups[i] && m_backupRoot.folder.isOpen()) {
-                const std::string name = m_backups[i]->current();
+                const std::string name = m_backups[i]->name;
                 m_backups[i]->folder.Close();
                 (void)RemoveWorkFolder(m_fs, m_backupRoot.folder, name,
                                        InWork(std::string(BackupFolderName) + "/" + name), Holds::AnyFiles);
             }
             if (m_kept[i] && m_keptRoot.folder.isOpen()) {
-                const std::string name = m_kept[i]->current();
+                const std::string name = m_kept[i]->name;
                 m_kept[i]->folder.Close();
                 (void)RemoveWorkFolder(m_fs, m_keptRoot.folder, name,
                                        InWork(std::string(PassedOverFolderName) + "/" + name), Holds::AnyFiles);

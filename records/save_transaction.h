@@ -9,8 +9,8 @@
 // what an interrupted save of those kinds left behind, compare each kind
 // folder with the files as loaded (a change refuses the save), write and
 // flush the new sets into staging folders, keep the old sets in a backup
-// folder (hard links, or copies where the system refuses a link) that takes
-// its name only when whole, check that the locks are still this save's,
+// folder (hard links, or copies where the system refuses a link) that is
+// marked unfinished until it is whole, check that the locks are still this save's,
 // write the commit marker and flush its folder (the commit point), put the
 // staged files in place, add the history's lines, tell the server, remove
 // the marker. The locks are held to the end.
@@ -30,8 +30,8 @@
 //   .velnamechange/<Kinds>.commit            the marker: "Receivers", or
 //                                            "Profiles+Receivers" for both at once
 //   .velnamechange/backup/<Kind>-YYYYMMDD-HHMMSS/   the previous set, with the
-//                                            list of its files (.contents);
-//                                            "....partial" while it is made;
+//                                            list of its files (.contents),
+//                                            and .unfinished while it is made;
 //                                            after each save only the newest
 //                                            of a kind are kept (20, or more if set)
 //   .velnamechange/passed-over/<Kind>-YYYYMMDD-HHMMSS/   old files whose

@@ -584,7 +584,8 @@ TEST(Unlock, ShowsWhoseTheLockWasAndRemovesIt)
     EXPECT_EQ(Vel(project, {"unlock"}).status, ExitUsage);
 }
 
-// A backup that its save never finished is never offered, nor put back.
+// A backup that its save never finished is never offered, nor put back; the
+// next start clears away what a killed save left.
 TEST(Backups, AHalfMadeBackupIsNeitherListedNorRestored)
 {
     TestProject project;
@@ -593,32 +594,36 @@ TEST(Backups, AHalfMadeBackupIsNeitherListedNorRestored)
     ASSERT_EQ(Vel(project, {"rename-receiver", "Pager", "Beeper"}).status, 0);
     const std::string last = Lines(Vel(project, {"backups"}).out).back();
     const std::string whole = last.substr(last.rfind('\t') + 1);
-    // A save killed while it made its backup leaves this behind.
-    const std::string half = "Receivers-20261207-101500";
-    test::WriteBytes(project / (".velnamechange/backup/" + half + ".partial/Receiver_0001.dat"), test::Bytes({4, 0}));
+    const std::string backups = project / ".velnamechange/backup/";
+    // A save killed while it made its backup leaves its newest backup
+    // marked; an older marked one (a killed save of a desk whose clock is
+    // behind) stays, but is never offered either.
+    const std::string killed = "Receivers-29991207-101500";
+    const std::string older = "Receivers-20000101-000000";
+    for (const std::string& half : {killed, older}) {
+        test::WriteBytes(backups + half + "/Receiver_0001.dat", test::Bytes({4, 0}));
+        test::WriteBytes(backups + half + "/.unfinished", {});
+    }
     // And a backup whose list names a file that is gone is no whole set either.
-    std::filesystem::copy(project / (".velnamechange/backup/" + whole),
-                          project / ".velnamechange/backup/Receivers-20261207-101600",
-                          std::filesystem::copy_options::recursive);
-    std::filesystem::remove(project / ".velnamechange/backup/Receivers-20261207-101600/Receiver_0002.dat");
+    const std::string damaged = "Receivers-20261207-101600";
+    std::filesystem::copy(backups + whole, backups + damaged, std::filesystem::copy_options::recursive);
+    std::filesystem::remove(backups + damaged + "/Receiver_0002.dat");
 
     const Outcome listed = Vel(project, {"backups"});
-    EXPECT_EQ(listed.out.find("partial"), std::string::npos) << listed.out;
-    EXPECT_EQ(listed.out.find("Receivers-20261207-101600"), std::string::npos) << listed.out;
+    EXPECT_EQ(listed.out.find(older), std::string::npos) << listed.out;
+    EXPECT_EQ(listed.out.find(damaged), std::string::npos) << listed.out;
     EXPECT_NE(listed.out.find(whole), std::string::npos) << listed.out;
+    EXPECT_FALSE(test::Exists(backups + killed)) << "the start clears what a killed save left";
+    EXPECT_NE(listed.err.find("was not complete and was removed"), std::string::npos) << listed.err;
 
     const auto now = test::Snapshot(project / "Receivers");
-    const Outcome partial = Vel(project, {"restore", "receivers", half + ".partial"});
-    EXPECT_EQ(partial.status, ExitRefused) << partial.err;
-    EXPECT_NE(partial.err.find("never finished"), std::string::npos) << partial.err;
-    const Outcome missing = Vel(project, {"restore", "receivers", "Receivers-20261207-101600"});
+    const Outcome unfinished = Vel(project, {"restore", "receivers", older});
+    EXPECT_EQ(unfinished.status, ExitRefused) << unfinished.err;
+    EXPECT_NE(unfinished.err.find("never finished"), std::string::npos) << unfinished.err;
+    const Outcome missing = Vel(project, {"restore", "receivers", damaged});
     EXPECT_EQ(missing.status, ExitRefused) << missing.err;
     EXPECT_NE(missing.err.find("'Receiver_0002.dat' of its list is missing"), std::string::npos) << missing.err;
     EXPECT_EQ(test::Snapshot(project / "Receivers"), now);
-
-    // The next save of the kind clears the half-made one away.
-    ASSERT_EQ(Vel(project, {"rename-receiver", "Beeper", "Pager"}).status, 0);
-    EXPECT_FALSE(test::Exists(project / (".velnamechange/backup/" + half + ".partial")));
 }
 
 } // namespace
