@@ -42,13 +42,20 @@ bool RefuseNewName(std::string_view newNameUtf8, RenameOutcome& outcome)
     return false;
 }
 
+// The first entry of the table other than entry `except` that satisfies `pred`.
+template <class Table, class Pred>
+std::optional<std::size_t> OtherEntry(const Table& table, std::size_t except, Pred pred)
+{
+    for (std::size_t i = 0; i < table.size(); ++i)
+        if (i != except && pred(table.at(i))) return i;
+    return std::nullopt;
+}
+
 // Whether an entry of the table other than entry `except` satisfies `pred`.
 template <class Table, class Pred>
 bool AnyOtherEntry(const Table& table, std::size_t except, Pred pred)
 {
-    for (std::size_t i = 0; i < table.size(); ++i)
-        if (i != except && pred(table.at(i))) return true;
-    return false;
+    return OtherEntry(table, except, pred).has_value();
 }
 
 // The slots of the entries named `nameUtf8` exactly.
@@ -141,9 +148,10 @@ Result<RenameOutcome> RenameProfile(Suite& suite, std::int16_t slot, std::string
         outcome.result = RenameResult::SameName;
         return outcome;
     }
-    if (AnyOtherEntry(table, *index, [&](const RouteProfile& p) { return p.Name() == outcome.newName; })) {
+    if (const auto holder = OtherEntry(table, *index, [&](const RouteProfile& p) { return p.Name() == outcome.newName; })) {
         outcome.result = RenameResult::Duplicate;
         outcome.message = DuplicateProfileMessage;
+        outcome.holder = holder;
         outcome.newName.clear();
         return outcome;
     }
@@ -171,9 +179,12 @@ Result<RenameOutcome> RenameReceiver(Suite& suite, std::int16_t slot, std::strin
         return AnyOtherEntry(table, *index, [&](const Receiver& r) { return UpperCaseAnsi(r.Name()) == upper; });
     };
     const bool oldHasTwin = bearsUpper(UpperCaseAnsi(oldName));
-    if (bearsUpper(UpperCaseAnsi(outcome.newName))) {
+    const AnsiText newUpper = UpperCaseAnsi(outcome.newName);
+    if (const auto holder =
+            OtherEntry(table, *index, [&](const Receiver& r) { return UpperCaseAnsi(r.Name()) == newUpper; })) {
         outcome.result = RenameResult::Duplicate;
         outcome.message = DuplicateReceiverMessage;
+        outcome.holder = holder;
         outcome.newName.clear();
         return outcome;
     }
@@ -206,8 +217,9 @@ Result<RenameOutcome> RenameReceiver(Suite& suite, std::int16_t slot, std::strin
     for (std::size_t j = 0; j < profiles.size(); ++j) {
         RouteProfile& p = profiles.at(j);
         Rebuilt& r = rebuilt[j];
-        if (p.ReceiverList1() != r.list1) ++outcome.listsChanged;
-        if (p.ReceiverList2() != r.list2) ++outcome.listsChanged;
+        const int changed = (p.ReceiverList1() != r.list1 ? 1 : 0) + (p.ReceiverList2() != r.list2 ? 1 : 0);
+        outcome.listsChanged += changed;
+        if (changed > 0) ++outcome.profilesChanged;
         p.ReceiverList1() = std::move(r.list1);
         p.ReceiverList2() = std::move(r.list2);
     }
@@ -246,6 +258,19 @@ std::string DescribeSave(const SaveReport& report, SavedKind kind)
         return "The " + what + " are saved, but the alarm server was not told to reload them: " +
                report.notify.error().message;
     return {};
+}
+
+std::string DescribeDuplicateHolder(const Suite& suite, const RenameOutcome& outcome, bool receivers)
+{
+    if (outcome.result != RenameResult::Duplicate || !outcome.holder) return {};
+    const std::size_t slot = *outcome.holder;
+    if (receivers) {
+        if (slot >= suite.ReceiverTable.size()) return {};
+        return "The receiver \"" + Cp1252ToUtf8(suite.ReceiverTable.at(slot).Name()) +
+               "\" bears it; receiver names are compared without regard to upper and lower case.";
+    }
+    if (slot >= suite.ProfileTable.size()) return {};
+    return "The route profile \"" + Cp1252ToUtf8(suite.ProfileTable.at(slot).Name()) + "\" bears it.";
 }
 
 std::string DescribeItemsLeftAlone(const RenameOutcome& outcome, const std::string& oldNameUtf8)

@@ -13,6 +13,7 @@
 #include "project/suite.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +39,10 @@ struct RenameOutcome {
     std::string message; // UTF-8; for Duplicate the system's text, for NotStorable why
     AnsiText newName;    // the stored name (Renamed only)
     int listsChanged = 0; // receiver renames: profile lists whose content changed
+    int profilesChanged = 0; // receiver renames: profiles with a list among them
+    // Duplicate: the table slot of the entry that bears the name already
+    // (for receivers, the name without regard to case).
+    std::optional<std::size_t> holder;
     // Receiver renames in a project whose receivers include another one of
     // the same name but for case: list items that equal the old name only
     // without regard to case, which may name that other receiver, and so
@@ -102,6 +107,12 @@ enum class SavedKind { Profiles, Receivers, Both };
 
 // What the operator is told about a save, UTF-8; empty when it went well.
 std::string DescribeSave(const SaveReport& report, SavedKind kind);
+
+// The line added below a duplicate message: which entry bears the name
+// already (slot outcome.holder of the profiles or, with receivers, of the
+// receivers), and for receivers that upper and lower case are not told apart.
+// UTF-8; empty when the outcome is no duplicate.
+std::string DescribeDuplicateHolder(const Suite& suite, const RenameOutcome& outcome, bool receivers);
 
 // What the operator is told about receiver list items a rename left alone
 // (RenameOutcome::itemsLeftAlone); empty when there were none.

@@ -76,6 +76,9 @@ TEST_F(ProfileRenameTest, DuplicateTestIsCaseSensitive)
     EXPECT_EQ(dup->result, RenameResult::Duplicate);
     EXPECT_EQ(dup->message, "A Route Profile with this name already exists.");
     EXPECT_EQ(NameAt(beta), "Beta");
+    ASSERT_TRUE(dup->holder.has_value());
+    EXPECT_EQ(NameAt(static_cast<std::int16_t>(*dup->holder)), "Alpha");
+    EXPECT_EQ(DescribeDuplicateHolder(*suite, *dup, false), "The route profile \"Alpha\" bears it.");
 
     auto upper = RenameProfile(*suite, beta, "ALPHA");
     ASSERT_TRUE(upper.ok());
@@ -189,6 +192,8 @@ TEST_F(ReceiverRenameTest, RenameCascadesIntoEveryProfileList)
     EXPECT_EQ(odd.ReceiverList2(), Nul({"Other"}));
     // Day list 1 and 2, Night list 1 (closing NUL), Odd list 1.
     EXPECT_EQ(r->listsChanged, 4);
+    EXPECT_EQ(r->profilesChanged, 3);
+    EXPECT_FALSE(r->holder.has_value());
 }
 
 TEST_F(ReceiverRenameTest, DuplicateIsRefusedAndNoListChanges)
@@ -208,6 +213,12 @@ TEST_F(ReceiverRenameTest, DuplicateIsRefusedAndNoListChanges)
         ASSERT_TRUE(lower.ok());
         EXPECT_EQ(lower->result, RenameResult::Duplicate) << twin;
         EXPECT_EQ(lower->message, "A Receiver with this name already exists.");
+        // The line below the message names the receiver that bears it, as it is spelt.
+        ASSERT_TRUE(lower->holder.has_value());
+        EXPECT_EQ(suite->ReceiverTable.at(*lower->holder).Name(), "Siren");
+        EXPECT_EQ(DescribeDuplicateHolder(*suite, *lower, true),
+                  "The receiver \"Siren\" bears it; receiver names are compared without regard to upper and lower "
+                  "case.");
     }
     // Its own name in other case is a rename.
     auto own = RenameReceiver(*suite, pager, "PAGER");
