@@ -459,7 +459,53 @@ constexpr CommandWord Commands[] = {
     {"unlock", Invocation::Mode::Unlock, 1, "needs the kind of the lock (profiles, receivers or history)"},
 };
 
+// The options QApplication and QGuiApplication read from the command line
+// (xcb adds -display and -geometry), with a value and without.
+constexpr std::string_view QtOptionsWithValue[] = {
+    "style",   "stylesheet",      "platform",    "platformpluginpath", "platformtheme", "plugin",
+    "session", "qwindowgeometry", "qwindowicon", "qwindowtitle",       "display",       "geometry",
+    "qmljsdebugger", "dialogs", "fontengine",
+};
+constexpr std::string_view QtFlags[] = {"reverse", "widgetcount"};
+// The program's own options whose value may come as the next argument.
+constexpr std::string_view OwnOptionsWithValue[] = {"project", "format"};
+
+template <std::size_t N>
+bool OneOf(std::string_view name, const std::string_view (&names)[N])
+{
+    return std::find(std::begin(names), std::end(names), name) != std::end(names);
+}
+
 } // namespace
+
+SplitArguments SplitQtOptions(const std::vector<std::string>& args)
+{
+    SplitArguments split;
+    std::size_t i = 0;
+    while (i < args.size()) {
+        const std::string& arg = args[i];
+        // "--", a lone "-" and the command word end the options.
+        if (arg == "--" || arg == "-" || arg.empty() || arg[0] != '-') break;
+        std::string_view name(arg);
+        name.remove_prefix(name.starts_with("--") ? 2 : 1);
+        const std::size_t equals = name.find('=');
+        const bool valueJoined = equals != std::string_view::npos;
+        name = name.substr(0, equals);
+        const bool takesNext = !valueJoined && i + 1 < args.size();
+        if (OneOf(name, QtOptionsWithValue)) {
+            split.qt.push_back(arg);
+            if (takesNext) split.qt.push_back(args[++i]);
+        } else if (!valueJoined && OneOf(name, QtFlags)) {
+            split.qt.push_back(arg);
+        } else {
+            split.own.push_back(arg);
+            if (arg.starts_with("--") && OneOf(name, OwnOptionsWithValue) && takesNext) split.own.push_back(args[++i]);
+        }
+        ++i;
+    }
+    split.own.insert(split.own.end(), args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
+    return split;
+}
 
 Invocation ParseCommandLine(const std::vector<std::string>& args)
 {
@@ -571,6 +617,7 @@ std::string UsageText()
            "  --verbose        also print the alarm suite's own log lines\n"
            "  -h, --help       print this help and exit\n"
            "  --version        print the version and exit\n"
+           "Qt's standard options (see qt6options(7)) among them go to the window.\n"
            "\n"
            "Without --project the project is Project beside the program when that folder\n"
            "exists; else the folder named by VELNAMECHANGE_PROJECT; else project= in\n"

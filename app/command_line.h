@@ -51,6 +51,17 @@ struct Invocation {
 // args: the arguments without the program's name.
 Invocation ParseCommandLine(const std::vector<std::string>& args);
 
+// Qt's own options (-style Fusion, -platform xcb, -reverse, ...; one dash or
+// two, the value after "=" or as the next argument) among the options before
+// the command word, apart from the program's own arguments: the window's Qt
+// reads the first, ParseCommandLine the second. After "--" or the command
+// word nothing is taken for Qt, so a name may be "-style".
+struct SplitArguments {
+    std::vector<std::string> qt;
+    std::vector<std::string> own;
+};
+SplitArguments SplitQtOptions(const std::vector<std::string>& args);
+
 std::string UsageText();   // the whole help (--help)
 std::string VersionText();
 

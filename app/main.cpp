@@ -11,8 +11,11 @@
 
 int main(int argc, char** argv)
 {
-    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-    const vel::Invocation invocation = vel::ParseCommandLine(args);
+    // Qt's own options (-style, -platform, -reverse, ...) go to the window's
+    // QApplication; the program reads the rest.
+    const vel::SplitArguments args =
+        vel::SplitQtOptions(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+    const vel::Invocation invocation = vel::ParseCommandLine(args.own);
     if (invocation.mode != vel::Invocation::Mode::Window) return vel::RunCommand(invocation, std::cout, std::cerr);
 
     const vel::ProjectChoice project = vel::ChooseProject(invocation);
@@ -28,5 +31,11 @@ int main(int argc, char** argv)
     settings.staleLockMinutes = vel::ConfiguredStaleLockMinutes(&settingProblem);
     if (!settingProblem.empty()) std::cerr << "VelNameChange: " << settingProblem << '\n';
     settings.verbose = invocation.verbose;
-    return vel::RunWindow(argc, argv, project.path, settings);
+    std::vector<std::string> qtArgs{argc > 0 ? argv[0] : "VelNameChange"};
+    qtArgs.insert(qtArgs.end(), args.qt.begin(), args.qt.end());
+    std::vector<char*> qtArgv;
+    for (std::string& a : qtArgs) qtArgv.push_back(a.data());
+    qtArgv.push_back(nullptr);
+    int qtArgc = static_cast<int>(qtArgs.size());
+    return vel::RunWindow(qtArgc, qtArgv.data(), project.path, settings);
 }

@@ -239,6 +239,43 @@ TEST_F(CommandLineTest, HelpAndVersion)
     EXPECT_EQ(both.out, help.out);
 }
 
+// Qt's own options reach Qt; the program's options around them still count.
+TEST_F(CommandLineTest, QtOptionsAreNoUsageErrors)
+{
+    const ProgramRun version = RunProgram({"-style", "Fusion", "-reverse", "--platform=offscreen", "--version"});
+    EXPECT_EQ(version.status, 0) << version.err;
+    EXPECT_EQ(version.out, "VelNameChange 1.0.0\n");
+    const ProgramRun list = Vel({"-style=Fusion", "-qwindowtitle", "Day desk", "list-receivers"});
+    EXPECT_EQ(list.status, 0) << list.err;
+    EXPECT_EQ(Lines(list.out).size(), 6U);
+    // After the command word, "-style" is a name.
+    const ProgramRun name = Vel({"references", "-style"});
+    EXPECT_EQ(name.status, 0) << name.err;
+    EXPECT_NE(name.err.find("no receiver is named \"-style\""), std::string::npos) << name.err;
+}
+
+TEST(SplitQtOptions, QtsOptionsApartFromTheProgramsOwn)
+{
+    using V = std::vector<std::string>;
+    SplitArguments s = SplitQtOptions({"-style", "Fusion", "--project", "-reverse", "-platform=xcb", "--widgetcount",
+                                       "--format=json", "-reverse", "check", "-style", "x"});
+    EXPECT_EQ(s.qt, (V{"-style", "Fusion", "-platform=xcb", "--widgetcount", "-reverse"}));
+    // --project takes the next argument as its value, even one that looks like Qt's.
+    EXPECT_EQ(s.own, (V{"--project", "-reverse", "--format=json", "check", "-style", "x"}));
+
+    s = SplitQtOptions({"--verbose", "--", "-reverse", "--style", "F"});
+    EXPECT_TRUE(s.qt.empty());
+    EXPECT_EQ(s.own, (V{"--verbose", "--", "-reverse", "--style", "F"}));
+    s = SplitQtOptions({"--stylesheet", "a.qss", "-session", "s1", "-display", ":1", "-h"});
+    EXPECT_EQ(s.qt, (V{"--stylesheet", "a.qss", "-session", "s1", "-display", ":1"}));
+    EXPECT_EQ(s.own, V{"-h"});
+    // A flag with a value, an unknown option and a value option at the end stay as they are.
+    s = SplitQtOptions({"-reverse=1", "-x", "-style"});
+    EXPECT_EQ(s.qt, V{"-style"});
+    EXPECT_EQ(s.own, (V{"-reverse=1", "-x"}));
+    EXPECT_EQ(ParseCommandLine(SplitQtOptions({"-style", "Fusion"}).own).mode, Invocation::Mode::Window);
+}
+
 TEST(CommandLineDefault, ProjectBesideTheProgram)
 {
     TempDir install;
