@@ -2,9 +2,17 @@
 
 #include "project/project_check.h"
 #include "gui/prompt.h"
+#include "gui/list_filter.h"
+#include "gui/list_frame.h"
+#include "gui/rename_box.h"
+#include "gui/status_line.h"
+#include "gui/used_by_dialog.h"
 #include "project/rename_commands.h"
 #include "base/codepage.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QAction>
 #include <QApplication>
 #include <QBoxLayout>
 #include <QCloseEvent>
@@ -12,14 +20,19 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <map>
+#include <memory>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace vel {
 
@@ -71,6 +84,11 @@ public:
         setData(0, ImageNumberRole, imageNumber);
         setData(0, Qt::UserRole, tag);
         setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+        // What the image says, in words: for the pointer resting on the row
+        // and for a screen reader, which reads the row's description.
+        const bool enabled = imageNumber == 1;
+        setData(0, Qt::ToolTipRole, enabled ? QStringLiteral("Enabled") : QStringLiteral("Disabled"));
+        setData(0, Qt::AccessibleDescriptionRole, enabled ? QStringLiteral("enabled") : QStringLiteral("disabled"));
     }
 
     void SetName(const AnsiText& name)
@@ -95,6 +113,8 @@ QTreeWidget* MakeList(QGroupBox* frame, const char* name, const QRect& frameGeom
 {
     auto* list = new QTreeWidget(frame);
     list->setObjectName(QString::fromLatin1(name));
+    // A screen reader names the list by its frame's caption.
+    list->setAccessibleName(QString(frame->title()).remove(QLatin1Char('&')));
     // The list keeps its design distances to the frame's edges, measured
     // from the frame's outer rectangle (not the room the style leaves
     // inside it), as the design measures them.
@@ -140,24 +160,6 @@ struct SameNamePlace {
     std::size_t before = 0; // receivers of that name ahead of it
 };
 
-SameNamePlace PlaceOf(const ReceiverStore& table, std::size_t index)
-{
-    SameNamePlace place{table.at(index).Name(), 0};
-    for (std::size_t i = 0; i < index; ++i)
-        if (table.at(i).Name() == place.name) ++place.before;
-    return place;
-}
-
-std::optional<std::size_t> IndexOf(const ReceiverStore& table, const SameNamePlace& place)
-{
-    std::size_t seen = 0;
-    for (std::size_t i = 0; i < table.size(); ++i) {
-        if (table.at(i).Name() != place.name) continue;
-        if (seen++ == place.before) return i;
-    }
-    return std::nullopt;
-}
-
 // F2, Return and the keypad's Enter, without Ctrl, Alt, Shift or Meta.
 bool IsRenameKey(const QKeyEvent& key)
 {
@@ -170,6 +172,53 @@ QTreeWidgetItem* SelectedRow(QTreeWidget* list)
     const QList<QTreeWidgetItem*> rows = list->selectedItems();
     return rows.isEmpty() ? nullptr : rows.front();
 }
+
+// The main window is a frame to a screen reader, as a main window is, not
+// the filler a plain widget would be.
+QAccessibleInterface* MainWindowAccessible(const QString& className, QObject* object)
+{
+    if (className == QLatin1String(MainWindow::staticMetaObject.className()) && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    return nullptr;
+}
+
+// Gives every row of the receiver list the slot its receiver has after a
+// save sorted the table (receivers of one name keep their order), in place:
+// the rows stay the same objects, so the selection, the current row and
+// whatever a screen reader holds of them stay valid.
+class ReceiverRetagger {
+public:
+    explicit ReceiverRetagger(const ReceiverStore& table)
+    {
+        std::map<AnsiText, std::size_t> seen;
+        m_places.reserve(table.size());
+        for (std::size_t i = 0; i < table.size(); ++i) {
+            const AnsiText& name = table.at(i).Name();
+            m_places.push_back({name, seen[name]++});
+        }
+    }
+
+    void Retag(QTreeWidget* list, const ReceiverStore& sorted) const
+    {
+        std::map<AnsiText, std::vector<std::size_t>> slots;
+        for (std::size_t i = 0; i < sorted.size(); ++i) slots[sorted.at(i).Name()].push_back(i);
+        list->setSortingEnabled(false);
+        for (int r = 0; r < list->topLevelItemCount(); ++r) {
+            QTreeWidgetItem* row = list->topLevelItem(r);
+            const std::size_t tag = TagOf(*row);
+            if (tag >= m_places.size()) continue;
+            const SameNamePlace& place = m_places[tag];
+            const auto found = slots.find(place.name);
+            if (found == slots.end() || place.before >= found->second.size()) continue;
+            row->setData(0, Qt::UserRole, static_cast<int>(found->second[place.before]));
+        }
+        list->setSortingEnabled(true);
+        list->sortItems(0, Qt::AscendingOrder);
+    }
+
+private:
+    std::vector<SameNamePlace> m_places;
+};
 
 } // namespace
 
@@ -199,11 +248,17 @@ MainWindow::MainWindow(Suite& suite, Prompt& prompt, QWidget* parent)
     // The marker shows while a table holds unsaved changes.
     setWindowTitle(QStringLiteral("Veltra Name change utility[*]"));
 
-    m_frameProfiles = new QGroupBox(QStringLiteral("&Route Profiles"), this);
+    static const bool accessibleInstalled = [] {
+        QAccessible::installFactory(MainWindowAccessible);
+        return true;
+    }();
+    (void)accessibleInstalled;
+
+    m_frameProfiles = new ListFrame(QStringLiteral("&Route Profiles"), this);
     m_frameProfiles->setObjectName(QStringLiteral("Frame_0"));
     m_listProfiles = MakeList(m_frameProfiles, "ListView_Profiles", ProfileFrame, ProfileListInFrame);
 
-    m_frameReceivers = new QGroupBox(QStringLiteral("R&eceivers"), this);
+    m_frameReceivers = new ListFrame(QStringLiteral("R&eceivers"), this);
     m_frameReceivers->setObjectName(QStringLiteral("Frame_1"));
     m_listReceivers = MakeList(m_frameReceivers, "ListView_Receivers", ReceiverFrame, ReceiverListInFrame);
 
@@ -236,6 +291,9 @@ MainWindow::MainWindow(Suite& suite, Prompt& prompt, QWidget* parent)
     layout->addWidget(m_frameReceivers, ReceiverFrame.height());
     layout->addSpacing(SaveProfilesButtonAt.top() - ReceiverFrame.bottom() - 1);
     layout->addLayout(buttons);
+    // Below the buttons, shown from the first sentence on.
+    m_status = new StatusLine(this);
+    layout->addWidget(m_status);
 
     setMinimumSize(SmallestSize);
     resize(DesignSize);
@@ -244,9 +302,29 @@ MainWindow::MainWindow(Suite& suite, Prompt& prompt, QWidget* parent)
     m_frameProfiles->layout()->activate();
     m_frameReceivers->layout()->activate();
 
-    setTabOrder(m_listProfiles, m_listReceivers);
+    // The find fields sit above their lists, hidden until Ctrl+F; hidden,
+    // the list keeps its design place.
+    m_filterProfiles = new ListFilter(m_listProfiles, static_cast<QBoxLayout*>(m_frameProfiles->layout()), 0,
+                                      QStringLiteral("route profiles"));
+    m_filterReceivers = new ListFilter(m_listReceivers, static_cast<QBoxLayout*>(m_frameReceivers->layout()), 0,
+                                       QStringLiteral("receivers"));
+
+    setTabOrder(m_filterProfiles->Field(), m_listProfiles);
+    setTabOrder(m_listProfiles, m_filterReceivers->Field());
+    setTabOrder(m_filterReceivers->Field(), m_listReceivers);
     setTabOrder(m_listReceivers, m_saveProfiles);
     setTabOrder(m_saveProfiles, m_saveReceivers);
+
+    auto addKey = [this](QKeySequence keys, auto slot) {
+        auto* action = new QAction(this);
+        action->setShortcut(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+        connect(action, &QAction::triggered, this, slot);
+    };
+    addKey(QKeySequence(Qt::CTRL | Qt::Key_S), &MainWindow::SaveEverything);
+    addKey(QKeySequence(Qt::CTRL | Qt::Key_F), &MainWindow::Find);
+    addKey(QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); });
 
     for (QTreeWidget* list : {m_listProfiles, m_listReceivers}) {
         list->installEventFilter(this);
@@ -284,9 +362,17 @@ void MainWindow::FitInto(const QRect& available)
     resize(size().boundedTo((available.size() - FrameAllowance).expandedTo(minimumSize())));
 }
 
-void MainWindow::FillProfiles() { Fill(m_listProfiles, m_images, m_suite.ProfileTable.Entries()); }
+void MainWindow::FillProfiles()
+{
+    Fill(m_listProfiles, m_images, m_suite.ProfileTable.Entries());
+    m_filterProfiles->Apply();
+}
 
-void MainWindow::FillReceivers() { Fill(m_listReceivers, m_images, m_suite.ReceiverTable.Entries()); }
+void MainWindow::FillReceivers()
+{
+    Fill(m_listReceivers, m_images, m_suite.ReceiverTable.Entries());
+    m_filterReceivers->Apply();
+}
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
@@ -294,6 +380,34 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     // renames the selected row, and so do F2 and Enter in a list. The keys
     // stop at the list: Enter never reaches a button.
     QTreeWidget* list = nullptr;
+    if (event->type() == QEvent::FocusIn && (watched == m_listProfiles || watched == m_listReceivers)) {
+        // A list that gets the focus selects its current row (the first row
+        // shown when it has none yet), so that the first F2 or Enter acts on
+        // the row the focus rectangle marks.
+        auto* focused = static_cast<QTreeWidget*>(watched);
+        m_lastList = focused;
+        QTreeWidgetItem* row = RowToActOn(focused);
+        for (int r = 0; row == nullptr && r < focused->topLevelItemCount(); ++r)
+            if (!focused->topLevelItem(r)->isHidden()) row = focused->topLevelItem(r);
+        if (row != nullptr && SelectedRow(focused) != row) focused->setCurrentItem(row);
+        return QWidget::eventFilter(watched, event);
+    }
+    if (event->type() == QEvent::ContextMenu &&
+        (watched == m_listProfiles->viewport() || watched == m_listReceivers->viewport())) {
+        auto* menuEvent = static_cast<QContextMenuEvent*>(event);
+        list = watched == m_listProfiles->viewport() ? m_listProfiles : m_listReceivers;
+        // The pointer's row becomes the current one; from the keyboard, the
+        // current row stays.
+        QPoint at = menuEvent->pos();
+        if (menuEvent->reason() == QContextMenuEvent::Mouse) {
+            if (QTreeWidgetItem* row = list->itemAt(at)) list->setCurrentItem(row);
+        } else if (QTreeWidgetItem* row = RowToActOn(list)) {
+            at = list->visualItemRect(row).center();
+        }
+        const std::unique_ptr<QMenu> menu(MakeListMenu(list));
+        menu->exec(list->viewport()->mapToGlobal(at));
+        return true;
+    }
     if (event->type() == QEvent::MouseButtonDblClick) {
         if (watched == m_listProfiles->viewport()) list = m_listProfiles;
         if (watched == m_listReceivers->viewport()) list = m_listReceivers;
@@ -313,19 +427,43 @@ void MainWindow::RenameSelectedProfile() { RenameSelected(m_listProfiles, NewPro
 
 void MainWindow::RenameSelectedReceiver() { RenameSelected(m_listReceivers, NewReceiverPrompt, RenameReceiver); }
 
+QTreeWidgetItem* MainWindow::RowToActOn(QTreeWidget* list)
+{
+    QTreeWidgetItem* row = SelectedRow(list);
+    if (row == nullptr) row = list->currentItem();
+    return row != nullptr && !row->isHidden() ? row : nullptr;
+}
+
 void MainWindow::RenameSelected(QTreeWidget* list, const char* prompt,
                                 Result<RenameOutcome> (*rename)(Suite&, std::int16_t, std::string_view))
 {
-    QTreeWidgetItem* row = SelectedRow(list);
+    QTreeWidgetItem* row = RowToActOn(list);
     if (row == nullptr) return;
+    list->setCurrentItem(row);
+    const bool receiver = list == m_listReceivers;
     const QString oldText = row->text(0);
-    const QString answer = m_prompt.AskText(QString::fromLatin1(prompt), oldText);
+    const QString entry = RenamedEntryLine(receiver, oldText);
     const auto tag = static_cast<std::int16_t>(row->data(0, Qt::UserRole).toInt());
-    auto outcome = rename(m_suite, tag, answer.toStdString());
-    if (!outcome) {
-        m_prompt.Tell(QString::fromStdString(outcome.error().message));
-        return;
+    // A refused name is told, then asked for again with the text as typed.
+    QString proposed = oldText;
+    Result<RenameOutcome> outcome = RenameOutcome{};
+    for (;;) {
+        const QString answer = m_prompt.AskNewName(QString::fromLatin1(prompt), entry, proposed);
+        outcome = rename(m_suite, tag, answer.toStdString());
+        if (!outcome) {
+            m_status->Say(RefusedStatus(oldText, outcome.error().message));
+            m_prompt.Tell(QString::fromStdString(outcome.error().message));
+            return;
+        }
+        if (outcome->result != RenameResult::Duplicate && outcome->result != RenameResult::NotStorable) break;
+        QString message = QString::fromStdString(outcome->message);
+        const std::string holder = DescribeDuplicateHolder(m_suite, *outcome, receiver);
+        if (!holder.empty()) message += QLatin1Char('\n') + QString::fromStdString(holder);
+        m_status->Say(RefusedStatus(oldText, outcome->message));
+        m_prompt.Tell(message);
+        proposed = answer;
     }
+    if (const QString said = RenamedStatus(oldText, *outcome, receiver); !said.isEmpty()) m_status->Say(said);
     if (outcome->result == RenameResult::Renamed) {
         static_cast<NameItem*>(row)->SetName(outcome->newName);
         if (list == m_listProfiles) {
@@ -339,6 +477,77 @@ void MainWindow::RenameSelected(QTreeWidget* list, const char* prompt,
             m_prompt.Tell(QString::fromStdString(DescribeItemsLeftAlone(*outcome, oldText.toStdString())));
     } else if (!outcome->message.empty()) {
         m_prompt.Tell(QString::fromStdString(outcome->message));
+    }
+}
+
+void MainWindow::SaveEverything()
+{
+    if (!AnyUnsaved()) {
+        m_status->Say(NothingToSaveStatus());
+        return;
+    }
+    Save(Unsaved());
+}
+
+void MainWindow::Find()
+{
+    QWidget* focus = focusWidget();
+    QTreeWidget* list = m_lastList != nullptr ? m_lastList : m_listProfiles;
+    if (focus != nullptr && m_frameReceivers->isAncestorOf(focus)) list = m_listReceivers;
+    if (focus != nullptr && m_frameProfiles->isAncestorOf(focus)) list = m_listProfiles;
+    (list == m_listProfiles ? m_filterProfiles : m_filterReceivers)->Open();
+}
+
+QMenu* MainWindow::MakeListMenu(QTreeWidget* list)
+{
+    auto* menu = new QMenu(this);
+    const bool receivers = list == m_listReceivers;
+    const bool onRow = RowToActOn(list) != nullptr;
+    QAction* rename = menu->addAction(QStringLiteral("&Rename..."));
+    rename->setShortcut(QKeySequence(Qt::Key_F2)); // shown only: F2 works in the list
+    rename->setEnabled(onRow);
+    connect(rename, &QAction::triggered, this,
+            receivers ? &MainWindow::RenameSelectedReceiver : &MainWindow::RenameSelectedProfile);
+    if (receivers) {
+        QAction* usedBy = menu->addAction(QStringLiteral("&Used by..."));
+        usedBy->setEnabled(onRow);
+        connect(usedBy, &QAction::triggered, this, &MainWindow::ShowUsedBy);
+    }
+    menu->addSeparator();
+    QAction* find = menu->addAction(QStringLiteral("&Find..."));
+    find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    connect(find, &QAction::triggered, this,
+            [this, list] { (list == m_listProfiles ? m_filterProfiles : m_filterReceivers)->Open(); });
+    return menu;
+}
+
+UsedByDialog* MainWindow::UsedBy() const { return m_usedBy; }
+
+void MainWindow::ShowUsedBy()
+{
+    const QTreeWidgetItem* row = RowToActOn(m_listReceivers);
+    if (row == nullptr) return;
+    const std::size_t slot = TagOf(*row);
+    if (slot >= m_suite.ReceiverTable.size()) return;
+    // One used-by window at a time: the newest question replaces the last.
+    if (m_usedBy != nullptr) m_usedBy->close();
+    m_usedBy = new UsedByDialog(m_suite, m_suite.ReceiverTable.at(slot).Name(), this);
+    connect(m_usedBy, &UsedByDialog::ProfileChosen, this, &MainWindow::GoToProfile);
+    m_usedBy->show();
+}
+
+void MainWindow::GoToProfile(std::size_t slot)
+{
+    for (int r = 0; r < m_listProfiles->topLevelItemCount(); ++r) {
+        QTreeWidgetItem* row = m_listProfiles->topLevelItem(r);
+        if (TagOf(*row) != slot) continue;
+        // A profile the find field hides is shown again: the field is emptied.
+        if (row->isHidden()) m_filterProfiles->Close();
+        m_listProfiles->setCurrentItem(row);
+        m_listProfiles->scrollToItem(row);
+        activateWindow();
+        m_listProfiles->setFocus(Qt::OtherFocusReason);
+        return;
     }
 }
 
@@ -367,25 +576,17 @@ bool MainWindow::Save(SavedKind kind)
 {
     const bool profiles = kind != SavedKind::Receivers;
     const bool receivers = kind != SavedKind::Profiles;
-    // A receivers save sorts the table again, so the rows are filled anew and
-    // every tag names its own entry; the selected receiver stays selected.
-    std::optional<SameNamePlace> selected;
-    if (const QTreeWidgetItem* row = receivers ? SelectedRow(m_listReceivers) : nullptr)
-        selected = PlaceOf(m_suite.ReceiverTable, TagOf(*row));
+    // A receivers save sorts the table again, so every row is given the slot
+    // its receiver moved to; the rows themselves stay, and with them the
+    // selection.
+    std::optional<ReceiverRetagger> retagger;
+    if (receivers) retagger.emplace(m_suite.ReceiverTable);
 
     const SaveReport report = kind == SavedKind::Profiles    ? SaveProfiles(m_suite)
                               : kind == SavedKind::Receivers ? SaveReceivers(m_suite)
                                                              : SaveReceiversAndProfiles(m_suite);
-    if (receivers) FillReceivers();
-    if (const auto index = selected ? IndexOf(m_suite.ReceiverTable, *selected) : std::nullopt) {
-        for (int r = 0; r < m_listReceivers->topLevelItemCount(); ++r) {
-            QTreeWidgetItem* row = m_listReceivers->topLevelItem(r);
-            if (TagOf(*row) == *index) {
-                m_listReceivers->setCurrentItem(row);
-                break;
-            }
-        }
-    }
+    if (retagger) retagger->Retag(m_listReceivers, m_suite.ReceiverTable);
+    m_status->Say(SavedStatus(report, kind));
     if (report.written) {
         // Whatever stays unsaved no longer waits for the other table: the
         // part of a receiver rename that was saved is on disk now.

@@ -8,6 +8,13 @@
 // the controls at their design positions; resized, the lists take the room
 // and the buttons stay at the bottom.
 //
+// For the keyboard: Ctrl+S saves whatever is unsaved (both tables in one
+// commit), Ctrl+F opens the find field of the list in use, Ctrl+Q closes
+// (asking, as closing does, about unsaved changes); a list that gets the
+// focus selects its current row. Both lists have a context menu (Rename, and
+// for receivers Used by). A status line tells what each rename and save did;
+// a refused name is told with the entry that bears it and asked for again.
+//
 // The window knows which table holds changes that are not saved: its title
 // then carries the modified marker, closing asks whether to save them, and a
 // receiver rename whose list changes would reach the disk without the
@@ -18,18 +25,24 @@
 #include "project/suite.h"
 
 #include <QIcon>
+#include <QPointer>
 #include <QWidget>
 
 #include <string>
 
 class QCloseEvent;
 class QGroupBox;
+class QMenu;
 class QPushButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace vel {
 
+class ListFilter;
 class Prompt;
+class StatusLine;
+class UsedByDialog;
 
 // Role of a row's image number (1 ticked box, 2 empty box) beside its icon.
 inline constexpr int ImageNumberRole = Qt::UserRole + 1;
@@ -69,6 +82,13 @@ public:
     QPushButton* SaveProfilesButton() const { return m_saveProfiles; }
     QPushButton* SaveReceiversButton() const { return m_saveReceivers; }
     const SmallImageList& Images() const { return m_images; }
+    ListFilter* ProfileFilter() const { return m_filterProfiles; }
+    ListFilter* ReceiverFilter() const { return m_filterReceivers; }
+    StatusLine* Status() const { return m_status; }
+    // The open used-by window, if any.
+    UsedByDialog* UsedBy() const;
+    // The context menu of `list` for its current row; the caller owns it.
+    QMenu* MakeListMenu(QTreeWidget* list);
 
 public Q_SLOTS:
     // The double-click, F2 and Enter handlers: rename the selected row's entry.
@@ -78,6 +98,13 @@ public Q_SLOTS:
     // the same receiver rename, they ask whether to save both together.
     void SaveAllProfiles();
     void SaveAllReceivers();
+    // Ctrl+S: saves every table with unsaved changes, both in one commit.
+    void SaveEverything();
+    // Ctrl+F: opens the find field of the list in use (the profiles' when
+    // neither list has been used yet).
+    void Find();
+    // Opens the used-by window for the selected receiver.
+    void ShowUsedBy();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -86,6 +113,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The row F2, Enter and the menu act on: the selected row, else the
+    // current one (which the focus may have left unselected); never a row
+    // the find field hides.
+    static QTreeWidgetItem* RowToActOn(QTreeWidget* list);
+    // Selects the row `slot` of the profile list (from the used-by window).
+    void GoToProfile(std::size_t slot);
     // Asks for the selected row's new name and renames its entry.
     void RenameSelected(QTreeWidget* list, const char* prompt,
                         Result<RenameOutcome> (*rename)(Suite&, std::int16_t, std::string_view));
@@ -115,6 +148,12 @@ private:
     // The unsaved profile changes include receiver lists changed by a
     // receiver rename that is not saved either: the two tables belong together.
     bool m_tied = false;
+    ListFilter* m_filterProfiles = nullptr;
+    ListFilter* m_filterReceivers = nullptr;
+    StatusLine* m_status = nullptr;
+    QPointer<UsedByDialog> m_usedBy;
+    // The list the operator used last, for Ctrl+F.
+    QTreeWidget* m_lastList = nullptr;
 };
 
 // The window mode of the program: creates the application, opens the window

@@ -1,6 +1,9 @@
 #include "gui/prompt.h"
 
+#include "gui/rename_box.h"
+
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -15,6 +18,13 @@ QString DialogPrompt::AskText(const QString& prompt, const QString& proposed)
     box.setTextValue(proposed);
     if (box.exec() != QDialog::Accepted) return {};
     return box.textValue();
+}
+
+QString DialogPrompt::AskNewName(const QString& prompt, const QString& entry, const QString& proposed)
+{
+    RenameBox box(prompt, entry, proposed, m_parent);
+    if (box.exec() != QDialog::Accepted) return {};
+    return box.Field()->text();
 }
 
 void DialogPrompt::Tell(const QString& message)

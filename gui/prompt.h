@@ -22,6 +22,13 @@ public:
     virtual ~Prompt() = default;
     // The operator's answer; empty when the box was cancelled.
     virtual QString AskText(const QString& prompt, const QString& proposed) = 0;
+    // The same for an entry's new name, in a box that also shows `entry`, a
+    // line naming the entry being renamed.
+    virtual QString AskNewName(const QString& prompt, const QString& entry, const QString& proposed)
+    {
+        (void)entry;
+        return AskText(prompt, proposed);
+    }
     // A message with the information icon and an OK button.
     virtual void Tell(const QString& message) = 0;
     // The window is closed while the tables named by `unsaved` hold changes
@@ -39,6 +46,8 @@ public:
     void SetParent(QWidget* parent) { m_parent = parent; }
 
     QString AskText(const QString& prompt, const QString& proposed) override;
+    // The rename box (RenameBox).
+    QString AskNewName(const QString& prompt, const QString& entry, const QString& proposed) override;
     void Tell(const QString& message) override;
     // Save, Discard and Cancel; Save is the default.
     CloseAnswer AskUnsavedOnClose(SavedKind unsaved) override;

@@ -383,8 +383,10 @@ TEST_F(MainWindowTest, DoubleClickRenamesThroughThePrompt)
     prompt.answers = {u"Alpha"_s};
     DoubleClick(profiles(), RowNamed(profiles(), u"Delta"_s));
     ASSERT_EQ(prompt.told.size(), 1U);
-    EXPECT_EQ(prompt.told[0], u"A Route Profile with this name already exists."_s);
+    EXPECT_EQ(prompt.told[0], u"A Route Profile with this name already exists.\nThe route profile \"Alpha\" bears it."_s);
     EXPECT_NE(RowNamed(profiles(), u"Delta"_s), nullptr);
+    // The box opened again with the refused name, and was cancelled.
+    EXPECT_EQ(prompt.asked.back(), std::make_pair(QString(u"New Profile Name:"_s), QString(u"Alpha"_s)));
 
     prompt.answers = {u"Horn"_s};
     DoubleClick(receivers(), RowNamed(receivers(), u"Siren"_s));
@@ -447,10 +449,13 @@ TEST_F(MainWindowTest, F2AndEnterRenameTheSelectedRow)
         QTest::keyClick(QApplication::focusWidget(), key, modifiers);
     };
 
-    // Nothing selected: the keys ask nothing and press no button.
+    // The list that gets the focus selects its current row (the first at
+    // start), so the first key acts on it; cancelled, nothing changes.
     press(profiles(), Qt::Key_Return);
-    press(profiles(), Qt::Key_F2);
-    EXPECT_TRUE(prompt.asked.empty());
+    ASSERT_EQ(prompt.asked.size(), 1U);
+    EXPECT_EQ(prompt.asked[0].second, u"Alpha"_s);
+    EXPECT_EQ(Rows(profiles()), (QStringList{u"Alpha"_s, u"Beta"_s}));
+    prompt.asked.clear();
 
     profiles()->setCurrentItem(RowNamed(profiles(), u"Beta"_s));
     prompt.answers = {u"Delta"_s};
@@ -474,15 +479,16 @@ TEST_F(MainWindowTest, F2AndEnterRenameTheSelectedRow)
     EXPECT_EQ(Rows(receivers()), (QStringList{u"Horn"_s, u"Pager"_s}));
     press(receivers(), Qt::Key_Enter, Qt::KeypadModifier);
     ASSERT_EQ(prompt.told.size(), 1U);
-    EXPECT_EQ(prompt.told[0], u"A Receiver with this name already exists."_s);
-    EXPECT_EQ(prompt.asked.size(), 4U);
+    EXPECT_EQ(prompt.told[0].section(u'\n', 0, 0), u"A Receiver with this name already exists."_s);
+    // Asked again with "Pager", and cancelled.
+    EXPECT_EQ(prompt.asked.size(), 5U);
     EXPECT_EQ(Rows(receivers()), (QStringList{u"Horn"_s, u"Pager"_s}));
 
     // Enter with Ctrl or Alt, and other keys, start no rename.
     press(receivers(), Qt::Key_Return, Qt::ControlModifier);
     press(receivers(), Qt::Key_Return, Qt::AltModifier);
     press(receivers(), Qt::Key_Space);
-    EXPECT_EQ(prompt.asked.size(), 4U);
+    EXPECT_EQ(prompt.asked.size(), 5U);
     EXPECT_EQ(clicks, 0);
     EXPECT_TRUE(project.server.commands.empty());
 }
