@@ -23,12 +23,12 @@ StatusLine::StatusLine(QWidget* parent) : QStatusBar(parent), m_label(new QLabel
 
 void StatusLine::Say(const QString& text)
 {
+    // The label tells a screen reader of each change of its text (a name
+    // change event); the same sentence again is a change too.
+    if (m_label->text() == text) m_label->clear();
     m_label->setText(text);
     m_label->setToolTip(text);
     show();
-    // A screen reader that follows the status bar hears the change of its text.
-    QAccessibleEvent changed(m_label, QAccessible::NameChanged);
-    QAccessible::updateAccessibility(&changed);
 #if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
     QAccessibleAnnouncementEvent announcement(m_label, text);
     QAccessible::updateAccessibility(&announcement);
