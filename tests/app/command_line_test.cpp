@@ -56,7 +56,8 @@ ProgramRun RunProgram(const std::vector<std::string>& args, std::map<std::string
     const std::string err = outputs / ("err" + std::to_string(n++));
     env.try_emplace("VELTRA2_LIBRARY", VEL_STANDIN_LIBRARY);
     env.try_emplace("VELTRA2_COMMAND_LOG", outputs / "commands.log");
-    std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb";
+    // No core file from a run that Qt aborts.
+    std::string cmd = "ulimit -c 0; env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb";
     for (const auto& [k, v] : env) cmd += " " + k + "=" + Quote(v);
     cmd += " " + Quote(program);
     for (const auto& a : args) cmd += " " + Quote(a);
@@ -248,6 +249,11 @@ TEST_F(CommandLineTest, QtOptionsAreNoUsageErrors)
     const ProgramRun list = Vel({"-style=Fusion", "-qwindowtitle", "Day desk", "list-receivers"});
     EXPECT_EQ(list.status, 0) << list.err;
     EXPECT_EQ(Lines(list.out).size(), 6U);
+    // The window's Qt reads them: a platform that does not exist is Qt's complaint, not a usage error.
+    const ProgramRun window = Vel({"-platform", "no-such-platform", "-style", "Fusion"});
+    EXPECT_NE(window.status, 0);
+    EXPECT_EQ(window.err.find("Unknown option"), std::string::npos) << window.err;
+    EXPECT_NE(window.err.find("\"no-such-platform\""), std::string::npos) << window.err;
     // After the command word, "-style" is a name.
     const ProgramRun name = Vel({"references", "-style"});
     EXPECT_EQ(name.status, 0) << name.err;
