@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -414,6 +415,7 @@ TEST_F(WindowAidsTest, UsedByMatchesReferences)
 {
     project.AddReceiver(1, "Siren");
     project.AddReceiver(2, "Pager");
+    project.AddReceiver(3, "Bell");
     project.AddProfile(1, "Day", -1, Nul({"Pager", "siren"}), Nul({"SIREN", "Siren"}));
     project.AddProfile(2, "Night", -1, Nul({"Pager"}));
     project.AddProfile(3, "Weekend", -1, {}, Nul({"Siren "})); // not the same name
@@ -457,14 +459,15 @@ TEST_F(WindowAidsTest, UsedByMatchesReferences)
     EXPECT_EQ(profiles()->currentItem()->text(0), u"Alarm"_s);
     EXPECT_FALSE(profiles()->currentItem()->isHidden());
 
-    // A receiver no list names.
-    receivers()->setCurrentItem(RowNamed(receivers(), u"Pager"_s));
-    Rename(profiles(), u"Night"_s, u"Late"_s);
+    // Another receiver replaces the window; one that no list names gets none, and no Go to.
+    const QPointer<UsedByDialog> first = window->UsedBy();
+    receivers()->setCurrentItem(RowNamed(receivers(), u"Bell"_s));
     window->ShowUsedBy();
     ASSERT_NE(window->UsedBy(), nullptr);
-    EXPECT_EQ(window->UsedBy()->Rows()->topLevelItemCount(), 2);
-    project.AddProfile(9, "unused");
-    EXPECT_TRUE(ProfilesUsing(*suite, "Nobody").empty());
+    EXPECT_TRUE(first.isNull() || !first->isVisible());
+    EXPECT_EQ(window->UsedBy()->Rows()->topLevelItemCount(), 0);
+    EXPECT_EQ(window->UsedBy()->Heading()->text(), u"No route profile's receiver list names \"Bell\"."_s);
+    EXPECT_FALSE(window->UsedBy()->GoToButton()->isEnabled());
 
     // The profiles' menu has no Used by.
     const std::unique_ptr<QMenu> profileMenu(window->MakeListMenu(profiles()));
