@@ -392,13 +392,28 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         if (row != nullptr && SelectedRow(focused) != row) focused->setCurrentItem(row);
         return QWidget::eventFilter(watched, event);
     }
-    if (event->type() == QEvent::ContextMenu &&
-        (watched == m_listProfiles->viewport() || watched == m_listReceivers->viewport())) {
+    if (event->type() == QEvent::KeyPress && (watched == m_listProfiles || watched == m_listReceivers)) {
+        // Shift+F10 opens the context menu, as the menu key does.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier) {
+            auto* menuList = static_cast<QWidget*>(watched);
+            const QPoint at = menuList->rect().center();
+            QContextMenuEvent menuEvent(QContextMenuEvent::Keyboard, at, menuList->mapToGlobal(at));
+            QApplication::sendEvent(menuList, &menuEvent);
+            return true;
+        }
+    }
+    if (event->type() == QEvent::ContextMenu) {
+        // The pointer's menu comes to the viewport, the keyboard's (the menu
+        // key, Shift+F10) to the list itself.
+        if (watched == m_listProfiles || watched == m_listProfiles->viewport()) list = m_listProfiles;
+        if (watched == m_listReceivers || watched == m_listReceivers->viewport()) list = m_listReceivers;
+    }
+    if (event->type() == QEvent::ContextMenu && list != nullptr) {
         auto* menuEvent = static_cast<QContextMenuEvent*>(event);
-        list = watched == m_listProfiles->viewport() ? m_listProfiles : m_listReceivers;
         // The pointer's row becomes the current one; from the keyboard, the
         // current row stays.
-        QPoint at = menuEvent->pos();
+        QPoint at = watched == list ? list->viewport()->mapFrom(list, menuEvent->pos()) : menuEvent->pos();
         if (menuEvent->reason() == QContextMenuEvent::Mouse) {
             if (QTreeWidgetItem* row = list->itemAt(at)) list->setCurrentItem(row);
         } else if (QTreeWidgetItem* row = RowToActOn(list)) {

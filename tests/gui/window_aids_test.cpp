@@ -481,24 +481,46 @@ TEST_F(WindowAidsTest, ContextMenuActsOnTheRowUnderThePointer)
     project.AddProfile(2, "Beta");
     Open();
     ShowActive();
+    // Opens the menu with `open` and chooses Rename, answering `answer`;
+    // whether the menu opened.
+    auto renameThroughMenu = [&](const QString& answer, const std::function<void()>& open) {
+        bool sawMenu = false;
+        QTimer::singleShot(0, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (menu == nullptr) return;
+            sawMenu = true;
+            prompt.answers = {answer};
+            menu->actions().at(0)->trigger();
+            menu->close();
+        });
+        open();
+        return sawMenu;
+    };
+
     profiles()->setCurrentItem(RowNamed(profiles(), u"Alpha"_s));
-    QTreeWidgetItem* beta = RowNamed(profiles(), u"Beta"_s);
-    const QPoint at = profiles()->visualItemRect(beta).center();
-    bool sawMenu = false;
-    QTimer::singleShot(0, [&] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (menu == nullptr) return;
-        sawMenu = true;
-        prompt.answers = {u"Gamma"_s};
-        menu->actions().at(0)->trigger();
-        menu->close();
-    });
-    QContextMenuEvent event(QContextMenuEvent::Mouse, at, profiles()->viewport()->mapToGlobal(at));
-    QApplication::sendEvent(profiles()->viewport(), &event);
-    EXPECT_TRUE(sawMenu);
+    const QPoint at = profiles()->visualItemRect(RowNamed(profiles(), u"Beta"_s)).center();
+    EXPECT_TRUE(renameThroughMenu(u"Gamma"_s, [&] {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, profiles()->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(profiles()->viewport(), &event);
+    }));
     ASSERT_FALSE(prompt.asked.empty());
     EXPECT_EQ(prompt.asked.back().second, u"Beta"_s);
     EXPECT_EQ(ShownRows(profiles()), (QStringList{u"Alpha"_s, u"Gamma"_s}));
+
+    // From the keyboard (Shift+F10, or the menu key, for which the window
+    // system sends the list a keyboard menu event): the menu acts on the current row.
+    profiles()->setFocus();
+    profiles()->setCurrentItem(RowNamed(profiles(), u"Alpha"_s));
+    EXPECT_TRUE(renameThroughMenu(u"Delta"_s, [&] { QTest::keyClick(profiles(), Qt::Key_F10, Qt::ShiftModifier); }));
+    EXPECT_EQ(prompt.asked.back().second, u"Alpha"_s);
+    EXPECT_EQ(ShownRows(profiles()), (QStringList{u"Delta"_s, u"Gamma"_s}));
+    EXPECT_TRUE(renameThroughMenu(u"Epsilon"_s, [&] {
+        const QPoint middle = profiles()->rect().center();
+        QContextMenuEvent key(QContextMenuEvent::Keyboard, middle, profiles()->mapToGlobal(middle));
+        QApplication::sendEvent(profiles(), &key);
+    }));
+    EXPECT_EQ(prompt.asked.back().second, u"Delta"_s);
+    EXPECT_EQ(ShownRows(profiles()), (QStringList{u"Epsilon"_s, u"Gamma"_s}));
 }
 
 // The list that holds the focus has a ring in the highlight colour around it.
