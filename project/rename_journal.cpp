@@ -79,7 +79,7 @@ RenameStep RenameStep::Reversed() const
 {
     RenameStep back = *this;
     std::swap(back.oldName, back.newName);
-    for (ListChange& c : back.lists) std::swap(c.before, c.after);
+    for (ListEdit& c : back.lists) std::swap(c.before, c.after);
     // A new name is one no other entry bears (the rename checks it).
     back.sameNamed = 1;
     back.place = 0;
@@ -189,12 +189,12 @@ bool Put(Suite& suite, const RenameStep& step, bool forward)
         name = &suite.ReceiverTable.at(step.index).Name();
     }
     if (name != nullptr && *name != expected) return false;
-    for (const ListChange& c : step.lists) {
+    for (const ListEdit& c : step.lists) {
         if (c.profile >= suite.ProfileTable.size()) return false;
         if (ListOf(suite.ProfileTable.at(c.profile), c.list) != (forward ? c.before : c.after)) return false;
     }
     if (name != nullptr) *name = wanted;
-    for (const ListChange& c : step.lists)
+    for (const ListEdit& c : step.lists)
         ListOf(suite.ProfileTable.at(c.profile), c.list) = forward ? c.after : c.before;
     return true;
 }
@@ -244,7 +244,7 @@ bool RenameJournal::Unsaved(Table table) const
         if (!Touches(s, table)) continue;
         if (table == Profiles) {
             if (s.kind == RenamedKind::Profile) follow(names, s.index, s.oldName, s.newName);
-            for (const ListChange& c : s.lists) follow(lists, std::pair(c.profile, c.list), c.before, c.after);
+            for (const ListEdit& c : s.lists) follow(lists, std::pair(c.profile, c.list), c.before, c.after);
         } else {
             follow(names, s.index, s.oldName, s.newName);
         }
@@ -377,7 +377,7 @@ RenameJournal RenameJournal::Replay(Suite& fresh, std::vector<ReplayLine>& lines
                     }
                 }
                 if (fits) {
-                    for (const ListChange& c : step.lists) ListOf(profiles.at(c.profile), c.list) = c.after;
+                    for (const ListEdit& c : step.lists) ListOf(profiles.at(c.profile), c.list) = c.after;
                     line.applied = true;
                     const std::size_t n = step.lists.size();
                     line.reason = n == 0   ? "No receiver list names it any more."
@@ -397,6 +397,7 @@ std::unique_ptr<Suite> LoadFresh(const Suite& suite, LoadReport* report)
     auto fresh = std::make_unique<Suite>(suite.Context.ProjectPath, suite.Context.fs, suite.Context.server);
     // The window's own load has logged what it passes over.
     fresh->Context.log = nullptr;
+    fresh->Context.busy = suite.Context.busy;
     fresh->ReceiverTable.ReadAllReceivers(fresh->Context, report);
     fresh->ProfileTable.ReadAllRouteProfiles(fresh->Context, report);
     return fresh;

@@ -35,7 +35,7 @@ namespace vel {
 enum class RenamedKind { Profile, Receiver };
 
 // A receiver list of a route profile as a rename found and left it.
-struct ListChange {
+struct ListEdit {
     std::size_t profile = 0; // the profile's table index
     int list = 1;            // ReceiverList1 or ReceiverList2
     AnsiText before;
@@ -48,7 +48,7 @@ struct RenameStep {
     AnsiText oldName;
     AnsiText newName;
     // Receivers: the profile lists the rename changed.
-    std::vector<ListChange> lists;
+    std::vector<ListEdit> lists;
     // A receiver rename whose receiver part is on disk already, and which
     // changes the profile lists alone (made by Replay).
     bool listsOnly = false;
