@@ -588,6 +588,12 @@ void MainWindow::ReloadKeepingSelection(LoadReport* report)
 
 void MainWindow::CheckFolder()
 {
+    // A question open in front of the window may hold on to rows of the
+    // lists (the rename box does): look once it is answered.
+    if (QApplication::activeModalWidget() != nullptr) {
+        m_lockRetry->start();
+        return;
+    }
     // While another desk saves, its files are half in place: look again
     // once it is done, and say who it is.
     for (const KindDescription* desc : {&ReceiverKind(), &ProfileKind()}) {

@@ -160,7 +160,8 @@ private:
     QAction* m_redoAction = nullptr;
     QLabel* m_folderNotice = nullptr;
     FolderWatch* m_watch = nullptr;
-    // Looks again while another desk holds a save lock.
+    // Looks again later: while another desk holds a save lock, or a question
+    // is open in front of the window.
     QTimer* m_lockRetry = nullptr;
     // Another program changed the files while renames were unsaved.
     bool m_changedOutside = false;

@@ -9,10 +9,12 @@
 #include "tests/support/test_project.h"
 
 #include <QAction>
+#include <QDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QWindow>
 #include <gtest/gtest.h>
@@ -324,6 +326,24 @@ TEST_F(MainWindowFolderTest, ASaveLockOfAnotherDeskIsNamed)
     EXPECT_FALSE(RowNamed(receivers(), u"Buzzer"_s));
 
     std::filesystem::remove_all(project / ".velnamechange/Profiles.held");
+    window->CheckFolder();
+    EXPECT_TRUE(RowNamed(receivers(), u"Buzzer"_s));
+}
+
+TEST_F(MainWindowFolderTest, NoReloadWhileAQuestionIsOpen)
+{
+    // The rename box holds a row of the list while it is open: the look at
+    // the folder waits until it is answered.
+    project.AddReceiver(5, "Buzzer");
+    QDialog question(window.get());
+    bool reloadedMeanwhile = true;
+    QTimer::singleShot(0, &question, [&] {
+        window->CheckFolder();
+        reloadedMeanwhile = RowNamed(receivers(), u"Buzzer"_s) != nullptr;
+        question.reject();
+    });
+    question.exec();
+    EXPECT_FALSE(reloadedMeanwhile);
     window->CheckFolder();
     EXPECT_TRUE(RowNamed(receivers(), u"Buzzer"_s));
 }
