@@ -582,7 +582,6 @@ void MainWindow::ReloadKeepingSelection(LoadReport* report)
     FillReceivers();
     SelectPlace(m_listProfiles, m_suite.ProfileTable, profile);
     SelectPlace(m_listReceivers, m_suite.ReceiverTable, receiver);
-    m_changedOutside = false;
     FollowJournal();
 }
 
@@ -611,7 +610,6 @@ void MainWindow::CheckFolder()
         outside = ChangedOnDisk(m_suite, SavedKind::Both, &changed);
     }
     if (!outside) {
-        m_changedOutside = false;
         ShowFolderNotice({});
         return;
     }
@@ -625,7 +623,6 @@ void MainWindow::CheckFolder()
         ShowFolderNotice(text);
         return;
     }
-    m_changedOutside = true;
     ShowFolderNotice(QStringLiteral("Another program changed the files of the project (%1). Your renames are not "
                                     "saved. When you save, they can be applied again onto the files as they are "
                                     "now; you see what that does before anything is written.")
@@ -664,7 +661,8 @@ bool MainWindow::ReadyToSave()
                        "your renames again onto them?")
             .arg(what);
     if (!m_reapplyPrompt->AskReapply(question, shown)) {
-        m_changedOutside = true;
+        // The renames wait; the line above the lists says why.
+        CheckFolder();
         return false;
     }
 
@@ -679,7 +677,6 @@ bool MainWindow::ReadyToSave()
     FillReceivers();
     SelectPlace(m_listProfiles, m_suite.ProfileTable, profile);
     SelectPlace(m_listReceivers, m_suite.ReceiverTable, receiver);
-    m_changedOutside = false;
     ShowFolderNotice({});
     FollowJournal();
 

@@ -163,8 +163,6 @@ private:
     // Looks again later: while another desk holds a save lock, or a question
     // is open in front of the window.
     QTimer* m_lockRetry = nullptr;
-    // Another program changed the files while renames were unsaved.
-    bool m_changedOutside = false;
     std::unique_ptr<ReapplyPrompt> m_ownReapplyPrompt;
     ReapplyPrompt* m_reapplyPrompt = nullptr;
 };

@@ -265,6 +265,9 @@ TEST_F(MainWindowFolderTest, DecliningToApplyAgainWritesNothing)
     EXPECT_TRUE(window->isWindowModified());
     EXPECT_TRUE(RowNamed(profiles(), u"Gimel"_s));
     EXPECT_TRUE(project.server.commands.empty());
+    EXPECT_TRUE(window->FolderNotice()->isVisibleTo(window.get()));
+    EXPECT_TRUE(window->FolderNotice()->text().contains(u"Receiver_0005.dat"_s))
+        << window->FolderNotice()->text().toStdString();
 }
 
 TEST_F(MainWindowFolderTest, RenamesWhoseEntryVanishedOrWhoseNameIsTakenAreRefused)
