@@ -1,6 +1,7 @@
 #include "gui/main_window.h"
 
 #include "project/project_check.h"
+#include "gui/folder_watch.h"
 #include "gui/prompt.h"
 #include "gui/list_filter.h"
 #include "gui/list_frame.h"
@@ -20,6 +21,8 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QKeySequence>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
@@ -339,6 +342,36 @@ MainWindow::MainWindow(Suite& suite, Prompt& prompt, QWidget* parent)
         else
             QApplication::restoreOverrideCursor();
     };
+
+    // Above the lists, hidden until another program changes the project's
+    // folders: it tells without stopping the operator.
+    m_folderNotice = new QLabel(this);
+    m_folderNotice->setObjectName(QStringLiteral("Label_FolderNotice"));
+    m_folderNotice->setWordWrap(true);
+    m_folderNotice->setFrameShape(QFrame::StyledPanel);
+    m_folderNotice->setMargin(4);
+    m_folderNotice->setAccessibleName(QStringLiteral("Folder notice"));
+    m_folderNotice->hide();
+    layout->insertWidget(0, m_folderNotice);
+
+    m_undoAction = new QAction(QStringLiteral("Undo Rename"), this);
+    m_undoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    m_redoAction = new QAction(QStringLiteral("Redo Rename"), this);
+    m_redoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    for (QAction* action : {m_undoAction, m_redoAction}) {
+        action->setShortcutContext(Qt::WindowShortcut);
+        action->setEnabled(false);
+        addAction(action);
+    }
+    connect(m_undoAction, &QAction::triggered, this, &MainWindow::Undo);
+    connect(m_redoAction, &QAction::triggered, this, &MainWindow::Redo);
+
+    m_lockRetry = new QTimer(this);
+    m_lockRetry->setSingleShot(true);
+    m_lockRetry->setInterval(2000);
+    connect(m_lockRetry, &QTimer::timeout, this, &MainWindow::CheckFolder);
+    m_ownReapplyPrompt = std::make_unique<DialogReapplyPrompt>(this);
+    m_reapplyPrompt = m_ownReapplyPrompt.get();
 }
 
 MainWindow::~MainWindow() { m_suite.Context.busy = nullptr; }
@@ -348,6 +381,12 @@ LoadReport MainWindow::StartUp()
     LoadReport report = m_suite.LoadAll();
     FillProfiles();
     FillReceivers();
+    m_journal.Clear();
+    FollowJournal();
+    if (m_watch == nullptr) {
+        m_watch = new FolderWatch(m_suite.Context.ProjectPath, this);
+        connect(m_watch, &FolderWatch::Changed, this, &MainWindow::CheckFolder);
+    }
     return report;
 }
 
@@ -459,6 +498,8 @@ void MainWindow::RenameSelected(QTreeWidget* list, const char* prompt,
     const QString oldText = row->text(0);
     const QString entry = RenamedEntryLine(receiver, oldText);
     const auto tag = static_cast<std::int16_t>(row->data(0, Qt::UserRole).toInt());
+    RenameJournal::Before before =
+        RenameJournal::Take(m_suite, receiver ? RenamedKind::Receiver : RenamedKind::Profile, TagOf(*row));
     // A refused name is told, then asked for again with the text as typed.
     QString proposed = oldText;
     Result<RenameOutcome> outcome = RenameOutcome{};
@@ -488,6 +529,8 @@ void MainWindow::RenameSelected(QTreeWidget* list, const char* prompt,
             if (outcome->listsChanged > 0) m_profilesUnsaved = m_tied = true;
         }
         setWindowModified(true);
+        m_journal.Record(std::move(before), m_suite);
+        FollowJournal();
         if (outcome->itemsLeftAlone > 0)
             m_prompt.Tell(QString::fromStdString(DescribeItemsLeftAlone(*outcome, oldText.toStdString())));
     } else if (!outcome->message.empty()) {
@@ -589,6 +632,7 @@ void MainWindow::SaveFromButton(SavedKind pressed)
 
 bool MainWindow::Save(SavedKind kind)
 {
+    if (!ReadyToSave()) return false;
     const bool profiles = kind != SavedKind::Receivers;
     const bool receivers = kind != SavedKind::Profiles;
     // A receivers save sorts the table again, so every row is given the slot
@@ -597,9 +641,12 @@ bool MainWindow::Save(SavedKind kind)
     std::optional<ReceiverRetagger> retagger;
     if (receivers) retagger.emplace(m_suite.ReceiverTable);
 
+    // The save sorts the receivers; the journal's steps follow them.
+    const RenameJournal::Places places = m_journal.ReceiverPlaces(m_suite);
     const SaveReport report = kind == SavedKind::Profiles    ? SaveProfiles(m_suite)
                               : kind == SavedKind::Receivers ? SaveReceivers(m_suite)
                                                              : SaveReceiversAndProfiles(m_suite);
+    if (receivers) m_journal.ReceiversSorted(m_suite, places);
     if (retagger) retagger->Retag(m_listReceivers, m_suite.ReceiverTable);
     m_status->Say(SavedStatus(report, kind));
     if (report.written) {
@@ -609,6 +656,8 @@ bool MainWindow::Save(SavedKind kind)
         if (receivers) m_receiversUnsaved = false;
         m_tied = false;
         setWindowModified(AnyUnsaved());
+        m_journal.Saved(kind);
+        FollowJournal();
     }
     const std::string text = DescribeSave(report, kind);
     if (!text.empty()) m_prompt.Tell(QString::fromStdString(text));
@@ -641,6 +690,227 @@ void MainWindow::closeEvent(QCloseEvent* event)
         event->accept();
     else
         event->ignore();
+}
+
+namespace {
+
+// An entry's place among the entries of exactly its name, which keep their
+// order through a sort and a load: the selected row's entry found again in
+// the tables loaded anew.
+template <class Table>
+std::optional<SameNamePlace> SelectedPlace(QTreeWidget* list, const Table& table)
+{
+    const QTreeWidgetItem* row = SelectedRow(list);
+    if (row == nullptr || TagOf(*row) >= table.size()) return std::nullopt;
+    SameNamePlace place{table.at(TagOf(*row)).Name(), 0};
+    for (std::size_t i = 0; i < TagOf(*row); ++i)
+        if (table.at(i).Name() == place.name) ++place.before;
+    return place;
+}
+
+template <class Table>
+void SelectPlace(QTreeWidget* list, const Table& table, const std::optional<SameNamePlace>& place)
+{
+    if (!place) return;
+    std::size_t seen = 0;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        if (table.at(i).Name() != place->name || seen++ != place->before) continue;
+        for (int r = 0; r < list->topLevelItemCount(); ++r) {
+            if (TagOf(*list->topLevelItem(r)) == i) {
+                list->setCurrentItem(list->topLevelItem(r));
+                return;
+            }
+        }
+    }
+}
+
+QString ReplayLineText(const ReplayLine& line)
+{
+    std::string text = DescribeStep(line.step);
+    if (!text.empty()) text[0] = static_cast<char>(text[0] - 'a' + 'A');
+    text += line.applied ? ": applied again." : ": refused:";
+    if (!line.reason.empty()) text += " " + line.reason;
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+void MainWindow::SetReapplyPrompt(ReapplyPrompt* prompt)
+{
+    m_reapplyPrompt = prompt != nullptr ? prompt : m_ownReapplyPrompt.get();
+}
+
+void MainWindow::FollowJournal()
+{
+    m_profilesUnsaved = m_journal.ProfilesUnsaved();
+    m_receiversUnsaved = m_journal.ReceiversUnsaved();
+    m_tied = m_journal.Tied();
+    setWindowModified(AnyUnsaved());
+    m_undoAction->setEnabled(m_journal.CanUndo());
+    m_redoAction->setEnabled(m_journal.CanRedo());
+}
+
+void MainWindow::ShowStep(const RenameStep& step)
+{
+    if (step.listsOnly) return;
+    const bool profile = step.kind == RenamedKind::Profile;
+    QTreeWidget* list = profile ? m_listProfiles : m_listReceivers;
+    if (step.index >= (profile ? m_suite.ProfileTable.size() : m_suite.ReceiverTable.size())) return;
+    const AnsiText& name = profile ? m_suite.ProfileTable.at(step.index).Name() : m_suite.ReceiverTable.at(step.index).Name();
+    for (int r = 0; r < list->topLevelItemCount(); ++r) {
+        QTreeWidgetItem* row = list->topLevelItem(r);
+        if (TagOf(*row) != step.index) continue;
+        static_cast<NameItem*>(row)->SetName(name);
+        list->setCurrentItem(row);
+        list->scrollToItem(row);
+        return;
+    }
+}
+
+void MainWindow::Undo()
+{
+    if (const auto step = m_journal.Undo(m_suite)) ShowStep(*step);
+    FollowJournal();
+}
+
+void MainWindow::Redo()
+{
+    if (const auto step = m_journal.Redo(m_suite)) ShowStep(*step);
+    FollowJournal();
+}
+
+void MainWindow::ShowFolderNotice(const QString& text)
+{
+    m_folderNotice->setText(text);
+    m_folderNotice->setVisible(!text.isEmpty());
+}
+
+void MainWindow::ReloadKeepingSelection(LoadReport* report)
+{
+    const auto profile = SelectedPlace(m_listProfiles, m_suite.ProfileTable);
+    const auto receiver = SelectedPlace(m_listReceivers, m_suite.ReceiverTable);
+    m_suite.ReceiverTable.ReadAllReceivers(m_suite.Context, report);
+    m_suite.ProfileTable.ReadAllRouteProfiles(m_suite.Context, report);
+    // The steps taken so far were made on the tables as they were.
+    m_journal.Clear();
+    FillProfiles();
+    FillReceivers();
+    SelectPlace(m_listProfiles, m_suite.ProfileTable, profile);
+    SelectPlace(m_listReceivers, m_suite.ReceiverTable, receiver);
+    FollowJournal();
+}
+
+void MainWindow::CheckFolder()
+{
+    // A question open in front of the window may hold on to rows of the
+    // lists (the rename box does): look once it is answered.
+    if (QApplication::activeModalWidget() != nullptr) {
+        m_lockRetry->start();
+        return;
+    }
+    // While another desk saves, its files are half in place: look again
+    // once it is done, and say who it is.
+    for (const KindDescription* desc : {&ReceiverKind(), &ProfileKind()}) {
+        if (const auto holder = SaveLockHolder(m_suite, desc->kind)) {
+            ShowFolderNotice(QStringLiteral("The %1 are being saved by %2.")
+                                 .arg(QString::fromStdString(desc->what), QString::fromStdString(*holder)));
+            m_lockRetry->start();
+            return;
+        }
+    }
+    std::string changed;
+    bool outside = false;
+    {
+        BusyPointer busy(m_suite.Context);
+        outside = ChangedOnDisk(m_suite, SavedKind::Both, &changed);
+    }
+    if (!outside) {
+        ShowFolderNotice({});
+        return;
+    }
+    if (!AnyUnsaved()) {
+        LoadReport report;
+        ReloadKeepingSelection(&report);
+        QString text = QStringLiteral("Another program changed the files of the project; the lists show them as "
+                                      "they are now.");
+        if (!report.complete())
+            text += QStringLiteral(" %1 file(s) could not be loaded and are not listed.").arg(report.passedOver.size());
+        ShowFolderNotice(text);
+        return;
+    }
+    ShowFolderNotice(QStringLiteral("Another program changed the files of the project (%1). Your renames are not "
+                                    "saved. When you save, they can be applied again onto the files as they are "
+                                    "now; you see what that does before anything is written.")
+                         .arg(QString::fromStdString(changed)));
+}
+
+bool MainWindow::ReadyToSave()
+{
+    std::string changed;
+    bool outside = false;
+    {
+        BusyPointer busy(m_suite.Context);
+        outside = ChangedOnDisk(m_suite, SavedKind::Both, &changed);
+    }
+    if (!outside) return true;
+    const QString what = QString::fromStdString(changed);
+    if (!AnyUnsaved()) {
+        ReloadKeepingSelection(nullptr);
+        ShowFolderNotice({});
+        m_prompt.Tell(QStringLiteral("Another program changed the files of the project (%1). Nothing of yours was "
+                                     "unsaved, so nothing was saved; the lists show the files as they are now.")
+                          .arg(what));
+        return false;
+    }
+
+    // What applying the renames again would do, worked out on tables of
+    // their own: the window's tables stay as they are until the operator agrees.
+    const std::unique_ptr<Suite> fresh = LoadFresh(m_suite);
+    std::vector<ReplayLine> lines;
+    (void)m_journal.Replay(*fresh, lines);
+    QStringList shown;
+    for (const ReplayLine& line : lines) shown << ReplayLineText(line);
+    const QString question =
+        QStringLiteral("Another program changed the files of the project since they were loaded (%1). Saving the "
+                       "lists as they are would overwrite its change.\n\nLoad the files as they are now and apply "
+                       "your renames again onto them?")
+            .arg(what);
+    if (!m_reapplyPrompt->AskReapply(question, shown)) {
+        // The renames wait; the line above the lists says why.
+        CheckFolder();
+        return false;
+    }
+
+    // The same renames onto the files, now in the window's own tables.
+    const auto profile = SelectedPlace(m_listProfiles, m_suite.ProfileTable);
+    const auto receiver = SelectedPlace(m_listReceivers, m_suite.ReceiverTable);
+    m_suite.ReceiverTable.ReadAllReceivers(m_suite.Context);
+    m_suite.ProfileTable.ReadAllRouteProfiles(m_suite.Context);
+    std::vector<ReplayLine> made;
+    m_journal = m_journal.Replay(m_suite, made);
+    FillProfiles();
+    FillReceivers();
+    SelectPlace(m_listProfiles, m_suite.ProfileTable, profile);
+    SelectPlace(m_listReceivers, m_suite.ReceiverTable, receiver);
+    ShowFolderNotice({});
+    FollowJournal();
+
+    if (!(m_suite.ReceiverTable.Loaded() == fresh->ReceiverTable.Loaded()) ||
+        !(m_suite.ProfileTable.Loaded() == fresh->ProfileTable.Loaded())) {
+        // Changed again while the operator chose: nothing is written that was not shown.
+        QStringList now;
+        for (const ReplayLine& line : made) now << ReplayLineText(line);
+        m_prompt.Tell(QStringLiteral("The files changed again while you chose. Your renames were applied onto the "
+                                     "newest files; nothing was saved. Look at the lists and save again.\n\n") +
+                      now.join(QLatin1Char('\n')));
+        return false;
+    }
+    if (!AnyUnsaved()) {
+        m_prompt.Tell(QStringLiteral("None of your renames could be applied again; nothing was saved. The lists "
+                                     "show the files as they are now."));
+        return false;
+    }
+    return true;
 }
 
 int RunWindow(int& argc, char** argv, const std::string& projectPath, const WindowSettings& settings)

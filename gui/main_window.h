@@ -22,15 +22,20 @@
 // chooses so.
 
 #include "project/rename_commands.h"
+#include "project/rename_journal.h"
 #include "project/suite.h"
 
 #include <QIcon>
 #include <QPointer>
 #include <QWidget>
 
+#include <memory>
 #include <string>
 
+class QAction;
 class QCloseEvent;
+class QLabel;
+class QTimer;
 class QGroupBox;
 class QMenu;
 class QPushButton;
@@ -43,6 +48,8 @@ class ListFilter;
 class Prompt;
 class StatusLine;
 class UsedByDialog;
+class FolderWatch;
+class ReapplyPrompt;
 
 // Role of a row's image number (1 ticked box, 2 empty box) beside its icon.
 inline constexpr int ImageNumberRole = Qt::UserRole + 1;
@@ -90,6 +97,20 @@ public:
     // The context menu of `list` for its current row; the caller owns it.
     QMenu* MakeListMenu(QTreeWidget* list);
 
+    // Undo and redo of renames (Ctrl+Z, Ctrl+Shift+Z), and the journal they
+    // work on.
+    QAction* UndoAction() const { return m_undoAction; }
+    QAction* RedoAction() const { return m_redoAction; }
+    const RenameJournal& Journal() const { return m_journal; }
+    // The line above the lists that tells what another program did to the
+    // project's folders (hidden while there is nothing to tell).
+    QLabel* FolderNotice() const { return m_folderNotice; }
+    // The watcher of the project's folders (made by StartUp).
+    FolderWatch* Watch() const { return m_watch; }
+    // Who asks before renames are applied again onto changed files; by
+    // default a message box.
+    void SetReapplyPrompt(ReapplyPrompt* prompt);
+
 public Q_SLOTS:
     // The double-click, F2 and Enter handlers: rename the selected row's entry.
     void RenameSelectedProfile();
@@ -105,6 +126,13 @@ public Q_SLOTS:
     void Find();
     // Opens the used-by window for the selected receiver.
     void ShowUsedBy();
+    // Takes back the last rename / makes the last one taken back again.
+    void Undo();
+    void Redo();
+    // Looks whether another program changed the kind folders (the watcher
+    // runs this): with nothing unsaved the tables are loaded again, keeping
+    // the selection; with unsaved renames the operator is told at once.
+    void CheckFolder();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -133,6 +161,17 @@ private:
     // Whether any table holds unsaved changes, and which ones (when any does).
     bool AnyUnsaved() const { return m_profilesUnsaved || m_receiversUnsaved; }
     SavedKind Unsaved() const;
+    // The unsaved marks, the marker and the undo actions as the journal has them.
+    void FollowJournal();
+    // Shows a step's entry under the name the table gives it now, as the current row.
+    void ShowStep(const RenameStep& step);
+    // Loads both tables again and fills the lists, the selected rows kept.
+    void ReloadKeepingSelection(LoadReport* report);
+    // The check before a save: when another program changed the files, the
+    // renames are applied again onto them once the operator has seen what
+    // that does. True when the save may go on.
+    bool ReadyToSave();
+    void ShowFolderNotice(const QString& text);
 
     Suite& m_suite;
     Prompt& m_prompt;
@@ -154,6 +193,17 @@ private:
     QPointer<UsedByDialog> m_usedBy;
     // The list the operator used last, for Ctrl+F.
     QTreeWidget* m_lastList = nullptr;
+
+    RenameJournal m_journal;
+    QAction* m_undoAction = nullptr;
+    QAction* m_redoAction = nullptr;
+    QLabel* m_folderNotice = nullptr;
+    FolderWatch* m_watch = nullptr;
+    // Looks again later: while another desk holds a save lock, or a question
+    // is open in front of the window.
+    QTimer* m_lockRetry = nullptr;
+    std::unique_ptr<ReapplyPrompt> m_ownReapplyPrompt;
+    ReapplyPrompt* m_reapplyPrompt = nullptr;
 };
 
 // The window mode of the program: creates the application, opens the window
