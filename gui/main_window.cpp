@@ -756,7 +756,8 @@ void MainWindow::ShowStep(const RenameStep& step)
     const bool profile = step.kind == RenamedKind::Profile;
     QTreeWidget* list = profile ? m_listProfiles : m_listReceivers;
     if (step.index >= (profile ? m_suite.ProfileTable.size() : m_suite.ReceiverTable.size())) return;
-    const AnsiText& name = profile ? m_suite.ProfileTable.at(step.index).Name() : m_suite.ReceiverTable.at(step.index).Name();
+    const AnsiText& name =
+        profile ? m_suite.ProfileTable.at(step.index).Name() : m_suite.ReceiverTable.at(step.index).Name();
     for (int r = 0; r < list->topLevelItemCount(); ++r) {
         QTreeWidgetItem* row = list->topLevelItem(r);
         if (TagOf(*row) != step.index) continue;
@@ -769,14 +770,22 @@ void MainWindow::ShowStep(const RenameStep& step)
 
 void MainWindow::Undo()
 {
-    if (const auto step = m_journal.Undo(m_suite)) ShowStep(*step);
+    const auto step = m_journal.Undo(m_suite);
     FollowJournal();
+    if (!step) return;
+    ShowStep(*step);
+    m_status->Say(QStringLiteral("Rename of %1 taken back").arg(QString::fromStdString(DescribeStep(*step))) +
+                  (AnyUnsaved() ? QStringLiteral("; not saved") : QString()));
 }
 
 void MainWindow::Redo()
 {
-    if (const auto step = m_journal.Redo(m_suite)) ShowStep(*step);
+    const auto step = m_journal.Redo(m_suite);
     FollowJournal();
+    if (!step) return;
+    ShowStep(*step);
+    m_status->Say(QStringLiteral("Rename of %1 made again").arg(QString::fromStdString(DescribeStep(*step))) +
+                  (AnyUnsaved() ? QStringLiteral("; not saved") : QString()));
 }
 
 void MainWindow::ShowFolderNotice(const QString& text)

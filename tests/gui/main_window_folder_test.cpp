@@ -4,6 +4,7 @@
 #include "gui/folder_watch.h"
 #include "gui/main_window.h"
 #include "gui/prompt.h"
+#include "gui/status_line.h"
 #include "project/rename_commands.h"
 #include "records/desk_lock.h"
 #include "tests/support/test_project.h"
@@ -158,11 +159,13 @@ TEST_F(MainWindowFolderTest, CtrlZAndCtrlShiftZTakeAReceiverRenameBackWithItsLis
     EXPECT_FALSE(window->UndoAction()->isEnabled());
     EXPECT_TRUE(window->RedoAction()->isEnabled());
     EXPECT_EQ(Selected(receivers()), u"Siren"_s);
+    EXPECT_EQ(window->Status()->Text(), u"Rename of receiver \"Siren\" to \"Horn\" taken back"_s);
 
     QTest::keyClick(receivers(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(Rows(receivers()), (QStringList{u"Bell"_s, u"Horn"_s}));
     EXPECT_EQ(ProfileNamed(*suite, "Beta")->ReceiverList1(), Nul({"Horn"}));
     EXPECT_TRUE(window->isWindowModified());
+    EXPECT_EQ(window->Status()->Text(), u"Rename of receiver \"Siren\" to \"Horn\" made again; not saved"_s);
     // Every row still carries the index of the entry it shows.
     for (int r = 0; r < receivers()->topLevelItemCount(); ++r) {
         const QTreeWidgetItem* row = receivers()->topLevelItem(r);
