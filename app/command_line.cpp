@@ -4,6 +4,7 @@
 #include "project/rename_commands.h"
 #include "base/codepage.h"
 #include "base/line_escape.h"
+#include "records/history.h"
 #include "records/save_transaction.h"
 #include "records/project.h"
 
@@ -281,6 +282,26 @@ int PrintBackups(const Suite& suite, bool json, std::ostream& out, std::ostream&
     return ExitDone;
 }
 
+// The history of renames, oldest first; a damaged line is passed over, and
+// said on standard error.
+int PrintHistory(const Suite& suite, bool json, std::ostream& out, std::ostream& err)
+{
+    auto history = ReadHistory(*suite.Context.fs, suite.Context.ProjectPath,
+                               [&err](const std::string& sentence) { Complain(err, sentence); });
+    if (!history) {
+        Complain(err, "the history of renames cannot be read: " + history.error().message);
+        return ExitSaveFailed;
+    }
+    std::vector<Row> rows;
+    for (const HistoryEntry& h : *history)
+        rows.push_back({TextField(u"time"_s, FormatHistoryTime(h.time)), TextField(u"user"_s, h.user),
+                        TextField(u"host"_s, h.host), TextField(u"kind"_s, h.kind), TextField(u"old"_s, h.oldName),
+                        TextField(u"new"_s, h.newName), NumberField(u"items"_s, h.items),
+                        TextField(u"backup"_s, h.backup)});
+    PrintRows(rows, json, out, u"history"_s);
+    return ExitDone;
+}
+
 int RestoreBackup(Suite& suite, const std::string& kindWord, const std::string& backup, std::ostream& err)
 {
     std::string kind;
@@ -457,6 +478,7 @@ constexpr CommandWord Commands[] = {
     {"backups", Invocation::Mode::Backups, 0, "takes no names"},
     {"restore", Invocation::Mode::Restore, 2, "needs the kind (profiles or receivers) and the backup's name"},
     {"unlock", Invocation::Mode::Unlock, 1, "needs the kind of the lock (profiles, receivers or history)"},
+    {"history", Invocation::Mode::History, 0, "takes no names"},
 };
 
 } // namespace
@@ -535,7 +557,8 @@ Invocation ParseCommandLine(const std::vector<std::string>& args)
     if (inv.dryRun && !rename) return Usage("--dry-run goes only with rename-profile and rename-receiver");
     if (inv.format == Invocation::Format::Json &&
         (rename || inv.mode == Invocation::Mode::Restore || inv.mode == Invocation::Mode::Unlock))
-        return Usage("--format json goes only with list-profiles, list-receivers, check, references and backups");
+        return Usage("--format json goes only with list-profiles, list-receivers, check, references, backups and "
+                     "history");
     return inv;
 }
 
@@ -561,13 +584,15 @@ std::string UsageText()
            "  unlock KIND              remove the lock of KIND (profiles, receivers, history)\n"
            "                           that a program which died left; prints whose it was:\n"
            "                           kind TAB user TAB host TAB process TAB since\n"
+           "  history                  the renames saved, oldest first: time TAB user TAB\n"
+           "                           host TAB kind TAB old TAB new TAB items TAB backup\n"
            "\n"
            "Options (before the command; everything after it is taken literally):\n"
            "  --project DIR    the project directory (it holds Profiles/ and Receivers/)\n"
            "  --dry-run        with rename-profile and rename-receiver: the same checks and\n"
            "                   messages, then what would change; nothing is written or posted\n"
            "  --format FORMAT  tsv (the default) or json, for list-profiles, list-receivers,\n"
-           "                   check, references and backups\n"
+           "                   check, references, backups and history\n"
            "  --verbose        also print the alarm suite's own log lines\n"
            "  -h, --help       print this help and exit\n"
            "  --version        print the version and exit\n"
@@ -593,6 +618,10 @@ std::string UsageText()
            "--dry-run prints \"profile TAB ProfileNumber TAB old TAB new\", or \"receiver TAB old\n"
            "TAB new\" and one \"list TAB ProfileNumber TAB profile TAB list TAB old TAB new\" per\n"
            "changed receiver list (each name in a list followed by \\x00).\n"
+           "history prints one line per rename that a save made and one per restore: time\n"
+           "in UTC (YYYY-MM-DDTHH:MM:SSZ); kind profiles or receivers, or restore-profiles\n"
+           "or restore-receivers (old empty, new the backup put back); items the receiver\n"
+           "list items that took the new name; backup the one holding the set before it.\n"
            "\n"
            "E is 1 for an enabled entry, else 0. Names are UTF-8; control characters in names\n"
            "are written as \\t, \\n or \\xHH, and a backslash as \\\\.\n"
@@ -734,6 +763,8 @@ int RunCommand(const Invocation& inv, std::ostream& out, std::ostream& err, cons
         return PrintBackups(suite, json, out, err);
     case Invocation::Mode::Restore:
         return RestoreBackup(suite, inv.oldName, inv.newName, err);
+    case Invocation::Mode::History:
+        return PrintHistory(suite, json, out, err);
     default:
         return RenameAndSave(suite, inv, out, err);
     }

@@ -34,7 +34,7 @@ enum ExitStatus : int {
 struct Invocation {
     enum class Mode {
         Window, Help, Version, ListProfiles, ListReceivers, Check, References, RenameProfile, RenameReceiver,
-        Backups, Restore, Unlock, Usage
+        Backups, Restore, Unlock, History, Usage
     };
     enum class Format { Tsv, Json };
     Mode mode = Mode::Window;
