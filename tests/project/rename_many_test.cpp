@@ -117,8 +117,17 @@ TEST_F(RenameManyTest, AChainMovesEachItemOnce)
     EXPECT_FALSE(suite->ProfileTable.Renames().size());
 }
 
-TEST_F(RenameManyTest, ProfilesAloneLeaveTheReceiversAndListsAlone)
+// Profile renames touch neither the receivers nor the lists; a NEW the entry
+// bears already changes nothing.
+TEST_F(RenameManyTest, ProfilesAloneAndNamesBorneAlready)
 {
+    const RenameSet same = RenameMany(*suite, {Receiver(4, "Alpha", " Alpha")});
+    EXPECT_TRUE(same.refused.empty());
+    EXPECT_TRUE(same.renames.empty());
+    EXPECT_EQ(same.sameName, (std::vector<int>{4}));
+    EXPECT_FALSE(same.receiversChanged || same.profilesChanged);
+    EXPECT_TRUE(suite->ReceiverTable.Renames().empty());
+
     const RenameSet set = RenameMany(*suite, {Profile(1, "Weekend", "day"), Profile(2, "Night", " Late ")});
     ASSERT_TRUE(set.refused.empty()) << set.refused.front().reason;
     EXPECT_FALSE(set.receiversChanged);
@@ -126,16 +135,6 @@ TEST_F(RenameManyTest, ProfilesAloneLeaveTheReceiversAndListsAlone)
     EXPECT_TRUE(set.lists.empty());
     EXPECT_EQ(ProfileNamed(*suite, "Late").ReceiverList1(), Nul({"Charlie"}));
     EXPECT_NO_THROW(ProfileNamed(*suite, "day")) << "profile names are compared exactly";
-}
-
-TEST_F(RenameManyTest, ANameTheEntryBearsAlreadyChangesNothing)
-{
-    const RenameSet set = RenameMany(*suite, {Receiver(4, "Alpha", " Alpha")});
-    EXPECT_TRUE(set.refused.empty());
-    EXPECT_TRUE(set.renames.empty());
-    EXPECT_EQ(set.sameName, (std::vector<int>{4}));
-    EXPECT_FALSE(set.receiversChanged || set.profilesChanged);
-    EXPECT_TRUE(suite->ReceiverTable.Renames().empty());
 }
 
 // Every refusal is named with its line, and nothing changes.
@@ -174,7 +173,9 @@ TEST_F(RenameManyTest, AnyRefusalChangesNothingAndNamesEveryRefusedLine)
     EXPECT_TRUE(suite->ProfileTable.Renames().empty());
 }
 
-TEST_F(RenameManyTest, TwoNewNamesAlikeAreBothRefused)
+// Two new names alike are both refused, and so is a chain that ends on a
+// name nobody gives up.
+TEST_F(RenameManyTest, NamesAlikeAfterTheRenamesAreRefused)
 {
     const auto before = Tables(*suite);
     const RenameSet set = RenameMany(*suite, {Receiver(2, "Alpha", "Zulu"), Receiver(5, "Bravo", "zulu"),
@@ -187,16 +188,10 @@ TEST_F(RenameManyTest, TwoNewNamesAlikeAreBothRefused)
               "A Receiver with this name already exists. Line 2 gives it to the receiver \"Alpha\" as well.");
     EXPECT_EQ(set.refused[2].line, 6);
     EXPECT_EQ(set.refused[3].line, 7);
-    EXPECT_EQ(Tables(*suite), before);
-}
 
-// A chain that ends on a name nobody gives up is a clash.
-TEST_F(RenameManyTest, AChainOntoANameThatStaysIsRefused)
-{
-    const auto before = Tables(*suite);
-    const RenameSet set = RenameMany(*suite, {Receiver(1, "Alpha", "Bravo"), Receiver(2, "Bravo", "Charlie")});
-    ASSERT_EQ(set.refused.size(), 1U);
-    EXPECT_EQ(set.refused[0].line, 2);
+    const RenameSet chain = RenameMany(*suite, {Receiver(1, "Alpha", "Bravo"), Receiver(2, "Bravo", "Charlie")});
+    ASSERT_EQ(chain.refused.size(), 1U);
+    EXPECT_EQ(chain.refused[0].line, 2);
     EXPECT_EQ(Tables(*suite), before);
 }
 
