@@ -2,8 +2,10 @@
 
 #include "project/project_check.h"
 #include "project/rename_commands.h"
+#include "project/rename_many.h"
 #include "base/codepage.h"
 #include "base/line_escape.h"
+#include "records/history.h"
 #include "records/save_transaction.h"
 #include "records/project.h"
 
@@ -11,11 +13,14 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
+#include <iterator>
 #include <ostream>
 
 namespace vel {
@@ -281,6 +286,26 @@ int PrintBackups(const Suite& suite, bool json, std::ostream& out, std::ostream&
     return ExitDone;
 }
 
+// The history of renames, oldest first; a damaged line is passed over, and
+// said on standard error.
+int PrintHistory(const Suite& suite, bool json, std::ostream& out, std::ostream& err)
+{
+    auto history = ReadHistory(*suite.Context.fs, suite.Context.ProjectPath,
+                               [&err](const std::string& sentence) { Complain(err, sentence); });
+    if (!history) {
+        Complain(err, "the history of renames cannot be read: " + history.error().message);
+        return ExitSaveFailed;
+    }
+    std::vector<Row> rows;
+    for (const HistoryEntry& h : *history)
+        rows.push_back({TextField(u"time"_s, FormatHistoryTime(h.time)), TextField(u"user"_s, h.user),
+                        TextField(u"host"_s, h.host), TextField(u"kind"_s, h.kind), TextField(u"old"_s, h.oldName),
+                        TextField(u"new"_s, h.newName), NumberField(u"items"_s, h.items),
+                        TextField(u"backup"_s, h.backup)});
+    PrintRows(rows, json, out, u"history"_s);
+    return ExitDone;
+}
+
 int RestoreBackup(Suite& suite, const std::string& kindWord, const std::string& backup, std::ostream& err)
 {
     std::string kind;
@@ -356,6 +381,156 @@ int RenameAndSave(Suite& suite, const Invocation& inv, std::ostream& out, std::o
     // A receiver rename changes both tables: they are saved in one commit.
     if (profile) return SaveStatus(SaveProfiles(suite), SavedKind::Profiles, err);
     return SaveStatus(SaveReceiversAndProfiles(suite), SavedKind::Both, err);
+}
+
+// --- Many renames -----------------------------------------------------------
+
+// A file of renames is read whole; one far beyond this is no list of renames.
+constexpr std::uint64_t MaxRenameFileBytes = 64u * 1024 * 1024;
+
+// The requests of a file of renames, one a line: "receiver TAB OLD TAB NEW" or
+// "profile TAB OLD TAB NEW", in UTF-8 (a byte order mark before the first line
+// and a carriage return before a line's end are passed over). Blank lines and
+// lines starting with "#" are no requests; any other line that is no request
+// is refused. Names are taken as written, as on the command line.
+struct RenameFile {
+    std::vector<RenameRequest> requests;
+    std::vector<RenameRefusal> refused;
+};
+
+RenameFile ParseRenameFile(std::string_view text)
+{
+    RenameFile file;
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    int number = 0;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        start = end + 1;
+        ++number;
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        if (line.find_first_not_of(" \t") == std::string_view::npos || line.front() == '#') continue;
+
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        // The decoder decodes only when its result is taken.
+        const QString decoded = utf8.decode(QByteArrayView(line.data(), static_cast<qsizetype>(line.size())));
+        if (utf8.hasError()) {
+            file.refused.push_back({number, "the line is not UTF-8"});
+            continue;
+        }
+        std::vector<std::string_view> fields;
+        for (std::size_t from = 0;;) {
+            const std::size_t tab = line.find('\t', from);
+            fields.push_back(line.substr(from, tab == std::string_view::npos ? std::string_view::npos : tab - from));
+            if (tab == std::string_view::npos) break;
+            from = tab + 1;
+        }
+        if (fields.size() != 3) {
+            file.refused.push_back({number, "the line holds " + std::to_string(fields.size()) +
+                                                " fields, not the three of \"receiver TAB OLD TAB NEW\" or "
+                                                "\"profile TAB OLD TAB NEW\""});
+            continue;
+        }
+        RenameRequest request;
+        if (fields[0] == "receiver")
+            request.kind = RenameRequest::Kind::Receiver;
+        else if (fields[0] == "profile")
+            request.kind = RenameRequest::Kind::Profile;
+        else {
+            file.refused.push_back({number, "the line starts with \"" + EscapeControls(fields[0], false) +
+                                                "\", not with receiver or profile"});
+            continue;
+        }
+        request.line = number;
+        request.oldName = fields[1];
+        request.newName = fields[2];
+        file.requests.push_back(std::move(request));
+    }
+    return file;
+}
+
+Result<std::string> ReadRenameFile(const std::string& name, std::istream* in)
+{
+    if (name == "-") {
+        std::istream& from = in != nullptr ? *in : std::cin;
+        std::string text(std::istreambuf_iterator<char>(from), {});
+        if (from.bad()) return MakeError(ErrorCode::Io, "standard input cannot be read");
+        return text;
+    }
+    auto data = ReadNamedFile(RealFileSystem(), name, MaxRenameFileBytes);
+    if (!data) return data.error();
+    return std::string(data->begin(), data->end());
+}
+
+int RenameManyAndSave(Suite& suite, const Invocation& inv, std::istream* in, std::ostream& out, std::ostream& err)
+{
+    const std::string where = inv.oldName == "-" ? "standard input" : inv.oldName;
+    auto text = ReadRenameFile(inv.oldName, in);
+    if (!text) {
+        Complain(err, "the file of renames \"" + inv.oldName + "\" cannot be read: " + text.error().message);
+        return ExitUsage;
+    }
+    const RenameFile file = ParseRenameFile(*text);
+    // Lines that are no request leave the others to be checked all the same,
+    // so that every refused line is named at once; nothing is saved then.
+    const RenameSet set = RenameMany(suite, file.requests);
+    std::vector<RenameRefusal> refused = file.refused;
+    refused.insert(refused.end(), set.refused.begin(), set.refused.end());
+    if (!refused.empty()) {
+        std::stable_sort(refused.begin(), refused.end(),
+                         [](const RenameRefusal& a, const RenameRefusal& b) { return a.line < b.line; });
+        for (const RenameRefusal& r : refused) Complain(err, where + " line " + std::to_string(r.line) + ": " + r.reason);
+        const std::size_t lines = file.requests.size() + file.refused.size();
+        Complain(err, std::to_string(refused.size()) + " of " + std::to_string(lines) + " line" +
+                          (lines == 1 ? " was" : "s were") + " refused; nothing was renamed or written");
+        return ExitRefused;
+    }
+    for (const int line : set.sameName)
+        Complain(err, "note: " + where + " line " + std::to_string(line) + ": the entry already bears that name");
+    for (const PlannedRename& r : set.renames) {
+        if (r.itemsLeftAlone == 0) continue;
+        RenameOutcome outcome;
+        outcome.itemsLeftAlone = r.itemsLeftAlone;
+        Complain(err, "note: " + where + " line " + std::to_string(r.line) + ": " +
+                          DescribeItemsLeftAlone(outcome, Cp1252ToUtf8(r.oldName)));
+    }
+    if (set.renames.empty()) {
+        Complain(err, "note: no name changes; nothing was saved");
+        return ExitDone;
+    }
+
+    if (inv.dryRun) {
+        std::size_t receivers = 0;
+        for (const PlannedRename& r : set.renames) {
+            if (r.kind == RenameRequest::Kind::Profile) {
+                out << "profile\t" << suite.ProfileTable.at(r.slot).ProfileNumber() << '\t' << Column(r.oldName)
+                    << '\t' << Column(r.newName) << '\n';
+            } else {
+                out << "receiver\t" << Column(r.oldName) << '\t' << Column(r.newName) << '\n';
+                ++receivers;
+            }
+        }
+        for (const ListChange& c : set.lists) {
+            const RouteProfile& p = suite.ProfileTable.at(c.slot);
+            out << "list\t" << p.ProfileNumber() << '\t' << Column(p.Name()) << '\t' << c.list << '\t'
+                << Column(c.before) << '\t' << Column(c.after) << '\n';
+        }
+        const std::size_t profiles = set.renames.size() - receivers;
+        Complain(err, "dry run: " + std::to_string(receivers) + " receiver" + (receivers == 1 ? "" : "s") + " and " +
+                          std::to_string(profiles) + " route profile" + (profiles == 1 ? "" : "s") +
+                          " would be renamed and " + std::to_string(set.lists.size()) + " profile receiver list" +
+                          (set.lists.size() == 1 ? "" : "s") + " changed, in one commit; nothing was written and "
+                          "no reload command was posted");
+        return ExitDone;
+    }
+
+    // One commit for every kind that changed, and one reload command each.
+    if (set.receiversChanged && set.profilesChanged)
+        return SaveStatus(SaveReceiversAndProfiles(suite), SavedKind::Both, err);
+    if (set.receiversChanged) return SaveStatus(SaveReceivers(suite), SavedKind::Receivers, err);
+    return SaveStatus(SaveProfiles(suite), SavedKind::Profiles, err);
 }
 
 // --- The project's location -----------------------------------------------
@@ -457,6 +632,8 @@ constexpr CommandWord Commands[] = {
     {"backups", Invocation::Mode::Backups, 0, "takes no names"},
     {"restore", Invocation::Mode::Restore, 2, "needs the kind (profiles or receivers) and the backup's name"},
     {"unlock", Invocation::Mode::Unlock, 1, "needs the kind of the lock (profiles, receivers or history)"},
+    {"history", Invocation::Mode::History, 0, "takes no names"},
+    {"rename-many", Invocation::Mode::RenameMany, 1, "needs the file of renames (- for standard input)"},
 };
 
 // The options QApplication and QGuiApplication read from the command line
@@ -557,7 +734,7 @@ Invocation ParseCommandLine(const std::vector<std::string>& args)
     // byte for byte, since everything after the command word is literal.
     const qsizetype positional = parser.positionalArguments().size();
     if (positional == 0) {
-        if (inv.dryRun) return Usage("--dry-run needs rename-profile or rename-receiver");
+        if (inv.dryRun) return Usage("--dry-run needs rename-profile, rename-receiver or rename-many");
         if (formatGiven) return Usage("--format needs a command that lists");
         return inv; // the window
     }
@@ -577,11 +754,14 @@ Invocation ParseCommandLine(const std::vector<std::string>& args)
     if (names >= 1) inv.oldName = args[first + 1];
     if (names >= 2) inv.newName = args[first + 2];
 
-    const bool rename = inv.mode == Invocation::Mode::RenameProfile || inv.mode == Invocation::Mode::RenameReceiver;
-    if (inv.dryRun && !rename) return Usage("--dry-run goes only with rename-profile and rename-receiver");
+    const bool rename = inv.mode == Invocation::Mode::RenameProfile || inv.mode == Invocation::Mode::RenameReceiver ||
+                        inv.mode == Invocation::Mode::RenameMany;
+    if (inv.dryRun && !rename)
+        return Usage("--dry-run goes only with rename-profile, rename-receiver and rename-many");
     if (inv.format == Invocation::Format::Json &&
         (rename || inv.mode == Invocation::Mode::Restore || inv.mode == Invocation::Mode::Unlock))
-        return Usage("--format json goes only with list-profiles, list-receivers, check, references and backups");
+        return Usage("--format json goes only with list-profiles, list-receivers, check, references, backups and "
+                     "history");
     return inv;
 }
 
@@ -601,19 +781,25 @@ std::string UsageText()
            "  rename-profile OLD NEW   rename a route profile, then save the profiles\n"
            "  rename-receiver OLD NEW  rename a receiver and carry the new name into every\n"
            "                           profile's receiver lists; then save both in one commit\n"
+           "  rename-many FILE         make every rename listed in FILE (- for standard input)\n"
+           "                           in one commit, or none: one per line, receiver TAB OLD\n"
+           "                           TAB NEW or profile TAB OLD TAB NEW (see below)\n"
            "  backups                  the kept backups: kind TAB time TAB files TAB name\n"
            "  restore KIND NAME        put backup NAME of KIND (profiles or receivers) back,\n"
            "                           as a save of that kind\n"
            "  unlock KIND              remove the lock of KIND (profiles, receivers, history)\n"
            "                           that a program which died left; prints whose it was:\n"
            "                           kind TAB user TAB host TAB process TAB since\n"
+           "  history                  the renames saved, oldest first: time TAB user TAB\n"
+           "                           host TAB kind TAB old TAB new TAB items TAB backup\n"
            "\n"
            "Options (before the command; everything after it is taken literally):\n"
            "  --project DIR    the project directory (it holds Profiles/ and Receivers/)\n"
-           "  --dry-run        with rename-profile and rename-receiver: the same checks and\n"
-           "                   messages, then what would change; nothing is written or posted\n"
+           "  --dry-run        with rename-profile, rename-receiver and rename-many: the same\n"
+           "                   checks and messages, then what would change; nothing is\n"
+           "                   written or posted\n"
            "  --format FORMAT  tsv (the default) or json, for list-profiles, list-receivers,\n"
-           "                   check, references and backups\n"
+           "                   check, references, backups and history\n"
            "  --verbose        also print the alarm suite's own log lines\n"
            "  -h, --help       print this help and exit\n"
            "  --version        print the version and exit\n"
@@ -640,6 +826,17 @@ std::string UsageText()
            "--dry-run prints \"profile TAB ProfileNumber TAB old TAB new\", or \"receiver TAB old\n"
            "TAB new\" and one \"list TAB ProfileNumber TAB profile TAB list TAB old TAB new\" per\n"
            "changed receiver list (each name in a list followed by \\x00).\n"
+           "rename-many reads UTF-8; blank lines and lines starting with # are passed over.\n"
+           "Every line is checked first, against the names after all the renames: OLD\n"
+           "must name exactly one entry, no entry may be renamed twice, NEW must be storable\n"
+           "and no name may be borne twice afterwards (receivers compared without regard to\n"
+           "case); swaps and chains work, and each receiver list item follows its receiver\n"
+           "once. Any refused line: each is named with its line number and nothing is\n"
+           "written (status 1). Names are taken as written, without escapes.\n"
+           "history prints one line per rename that a save made and one per restore: time\n"
+           "in UTC (YYYY-MM-DDTHH:MM:SSZ); kind profiles or receivers, or restore-profiles\n"
+           "or restore-receivers (old empty, new the backup put back); items the receiver\n"
+           "list items that took the new name; backup the one holding the set before it.\n"
            "\n"
            "E is 1 for an enabled entry, else 0. Names are UTF-8; control characters in names\n"
            "are written as \\t, \\n or \\xHH, and a backslash as \\\\.\n"
@@ -781,6 +978,10 @@ int RunCommand(const Invocation& inv, std::ostream& out, std::ostream& err, cons
         return PrintBackups(suite, json, out, err);
     case Invocation::Mode::Restore:
         return RestoreBackup(suite, inv.oldName, inv.newName, err);
+    case Invocation::Mode::History:
+        return PrintHistory(suite, json, out, err);
+    case Invocation::Mode::RenameMany:
+        return RenameManyAndSave(suite, inv, services.in, out, err);
     default:
         return RenameAndSave(suite, inv, out, err);
     }

@@ -14,6 +14,7 @@
 #include "base/file_system.h"
 #include "base/server_command.h"
 
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -34,7 +35,7 @@ enum ExitStatus : int {
 struct Invocation {
     enum class Mode {
         Window, Help, Version, ListProfiles, ListReceivers, Check, References, RenameProfile, RenameReceiver,
-        Backups, Restore, Unlock, Usage
+        Backups, Restore, Unlock, History, RenameMany, Usage
     };
     enum class Format { Tsv, Json };
     Mode mode = Mode::Window;
@@ -43,7 +44,8 @@ struct Invocation {
     bool dryRun = false;
     bool verbose = false;
     Format format = Format::Tsv;
-    std::string oldName;       // UTF-8; the NAME of references; the KIND of restore and unlock
+    std::string oldName;       // UTF-8; the NAME of references; the KIND of restore and unlock; the FILE
+                               // of rename-many
     std::string newName;       // UTF-8; the backup of restore
     std::string error;         // Usage: what is wrong
 };
@@ -99,6 +101,7 @@ int SaveFailureStatus(ErrorCode code);
 struct CommandServices {
     FileSystem* fs = &RealFileSystem();
     ServerCommand* server = nullptr; // nullptr: the suite's run-time library
+    std::istream* in = nullptr;      // what "-" reads; nullptr: standard input
 };
 
 // Runs every mode but the window; returns the exit status.

@@ -1,5 +1,6 @@
 #include "gui/main_window.h"
 
+#include "gui/history_dialog.h"
 #include "project/project_check.h"
 #include "gui/folder_watch.h"
 #include "gui/prompt.h"
@@ -335,6 +336,9 @@ MainWindow::MainWindow(Suite& suite, Prompt& prompt, QWidget* parent)
     }
     connect(m_saveProfiles, &QPushButton::clicked, this, &MainWindow::SaveAllProfiles);
     connect(m_saveReceivers, &QPushButton::clicked, this, &MainWindow::SaveAllReceivers);
+
+    // The history of renames: Ctrl+H and the context menu (history_dialog.h).
+    AddHistoryAction(*this, m_suite);
 
     m_suite.Context.busy = [](bool on) {
         if (on)

@@ -168,6 +168,7 @@ public:
         for (std::size_t i = 0; i < numbers.size() && i < m_entries.size(); ++i)
             Kind::TakeNumber(m_entries[i].record, numbers[i]);
         m_files.SavedAll();
+        m_renames.clear();
     }
     // What a save does to the table before it starts, whether or not it
     // goes on: the kinds sorted at save are sorted.
@@ -176,7 +177,22 @@ public:
         if constexpr (Kind::SortedAtSave) Sort();
     }
 
-    KindToSave ToSave() { return m_files.ToSave(Kind::Rules().desc); }
+    // The kind as a save takes it, with the renames it carries to the history.
+    KindToSave ToSave()
+    {
+        KindToSave k = m_files.ToSave(Kind::Rules().desc);
+        k.changes = m_renames;
+        return k;
+    }
+
+    // The renames made in the table since it was loaded or last saved, in
+    // the order they were made: the next save of the kind writes them to the
+    // history once it has committed. A load forgets them with the changes.
+    void RecordRename(const AnsiText& oldName, const AnsiText& newName, int items)
+    {
+        m_renames.push_back({Kind::Rules().desc.kind, oldName, newName, items});
+    }
+    const std::vector<NameChange>& Renames() const { return m_renames; }
     const KindSnapshot& Loaded() const { return m_files.Loaded(); }
     const std::set<std::string>& Carried() const { return m_files.Carried(); }
 
@@ -187,6 +203,7 @@ protected:
         BusyPointer busy(ctx);
         LoadReport local;
         m_entries.clear();
+        m_renames.clear();
         m_files.Load(ctx, Kind::Rules(), report != nullptr ? *report : local,
                      [this](std::span<const std::uint8_t> file, const std::string& source) -> Result<KindFiles::Taken> {
                          auto entry = Kind::Decode(file, source);
@@ -244,6 +261,7 @@ private:
 
     std::vector<Entry> m_entries;
     KindFiles m_files;
+    std::vector<NameChange> m_renames;
 };
 
 } // namespace vel

@@ -108,7 +108,7 @@ std::vector<std::string_view> SplitReceiverList(std::string_view list)
 }
 
 AnsiText RebuildReceiverList(const AnsiText& list, const AnsiText& oldName, const AnsiText& newName, bool exactOnly,
-                             int* leftAlone)
+                             int* leftAlone, int* replaced)
 {
     const AnsiText oldUpper = UpperCaseAnsi(oldName);
     AnsiText result;
@@ -119,6 +119,7 @@ AnsiText RebuildReceiverList(const AnsiText& list, const AnsiText& oldName, cons
         const bool matches = !item.empty() && UpperCaseAnsi(item) == oldUpper;
         if (matches && (!exactOnly || item == oldName)) {
             result += newName;
+            if (replaced != nullptr) ++*replaced;
         } else {
             if (matches && leftAlone != nullptr) ++*leftAlone;
             result += item;
@@ -155,6 +156,7 @@ Result<RenameOutcome> RenameProfile(Suite& suite, std::int16_t slot, std::string
         outcome.newName.clear();
         return outcome;
     }
+    table.RecordRename(profile.Name(), outcome.newName, 0);
     profile.Name() = outcome.newName;
     outcome.result = RenameResult::Renamed;
     return outcome;
@@ -199,8 +201,11 @@ Result<RenameOutcome> RenameReceiver(Suite& suite, std::int16_t slot, std::strin
     rebuilt.reserve(profiles.size());
     for (const RouteProfileEntry& e : profiles.Entries()) {
         const RouteProfile& p = e.record;
-        Rebuilt r{RebuildReceiverList(p.ReceiverList1(), oldName, outcome.newName, oldHasTwin, &outcome.itemsLeftAlone),
-                  RebuildReceiverList(p.ReceiverList2(), oldName, outcome.newName, oldHasTwin, &outcome.itemsLeftAlone)};
+        int items = 0;
+        Rebuilt r{RebuildReceiverList(p.ReceiverList1(), oldName, outcome.newName, oldHasTwin, &outcome.itemsLeftAlone,
+                                      &items),
+                  RebuildReceiverList(p.ReceiverList2(), oldName, outcome.newName, oldHasTwin, &outcome.itemsLeftAlone,
+                                      &items)};
         if (r.list1.size() > MaxTextBytes || r.list2.size() > MaxTextBytes) {
             outcome.result = RenameResult::NotStorable;
             outcome.message = "The name cannot be stored: a receiver list of the route profile \"" +
@@ -210,10 +215,12 @@ Result<RenameOutcome> RenameReceiver(Suite& suite, std::int16_t slot, std::strin
             outcome.itemsLeftAlone = 0;
             return outcome;
         }
+        outcome.itemsChanged += items;
         rebuilt.push_back(std::move(r));
     }
 
     table.at(*index).Name() = outcome.newName;
+    table.RecordRename(oldName, outcome.newName, outcome.itemsChanged);
     for (std::size_t j = 0; j < profiles.size(); ++j) {
         RouteProfile& p = profiles.at(j);
         Rebuilt& r = rebuilt[j];

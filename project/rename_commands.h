@@ -43,6 +43,7 @@ struct RenameOutcome {
     // Duplicate: the table slot of the entry that bears the name already
     // (for receivers, the name without regard to case).
     std::optional<std::size_t> holder;
+    int itemsChanged = 0; // receiver renames: list items that took the new name
     // Receiver renames in a project whose receivers include another one of
     // the same name but for case: list items that equal the old name only
     // without regard to case, which may name that other receiver, and so
@@ -64,7 +65,9 @@ Status CheckStorableName(const AnsiText& name);
 Result<std::size_t> TableIndex(const char* table, std::int16_t slot, std::size_t size);
 
 // Renames the route profile in table slot `slot`. A slot outside
-// 0..NumberOfRouteProfiles-1 is an IndexOutOfRange error.
+// 0..NumberOfRouteProfiles-1 is an IndexOutOfRange error. Both renames note
+// themselves in their table (RecordRename), for the history the next save
+// of the kind writes.
 Result<RenameOutcome> RenameProfile(Suite& suite, std::int16_t slot, std::string_view newNameUtf8);
 
 // Renames the receiver in table slot `slot` and the receiver inside the
@@ -87,9 +90,9 @@ std::vector<std::string_view> SplitReceiverList(std::string_view list);
 // every NUL up to the end of the text, so an empty item (two NULs in a row) is
 // kept as it was and no item after it is lost; a last item without its
 // closing NUL gains one. With exactOnly, leftAlone counts the items that
-// equal oldName in upper case only.
+// equal oldName in upper case only; `replaced` counts the items renamed.
 AnsiText RebuildReceiverList(const AnsiText& list, const AnsiText& oldName, const AnsiText& newName,
-                             bool exactOnly = false, int* leftAlone = nullptr);
+                             bool exactOnly = false, int* leftAlone = nullptr, int* replaced = nullptr);
 
 // Slots whose name equals `nameUtf8` exactly (after encoding; none when it
 // cannot be encoded).

@@ -3,6 +3,8 @@
 #include "records/project.h"
 #include "records/save_transaction.h"
 
+#include <utility>
+
 namespace vel {
 
 Suite::Suite(const std::string& projectPath, FileSystem* fs, ServerCommand* server)
@@ -44,8 +46,13 @@ SaveReport Suite::Restore(const std::string& kind, const std::string& backup)
         report.error = MakeError(ErrorCode::InvalidArgument, "there is no kind of record file named '" + kind + "'");
         return report;
     }
+    // The history says which backup was put back; renames made in the table
+    // are no part of it, since the files come from the backup.
+    KindToSave restore = receivers ? ReceiverTable.ToSave() : ProfileTable.ToSave();
+    restore.changes.clear();
+    restore.restoredFrom = backup;
     return RunSave(
-        Context, {receivers ? ReceiverTable.ToSave() : ProfileTable.ToSave()},
+        Context, {std::move(restore)},
         [&](SaveTransaction& transaction) -> Result<std::vector<std::vector<NamedFile>>> {
             auto files = transaction.BackupFiles(0, backup);
             if (!files) return files.error();

@@ -17,7 +17,9 @@ constexpr std::size_t HistoryFields = 9;
 // take some hundred megabytes).
 constexpr std::uint64_t HistoryMaxBytes = std::uint64_t{1} << 30;
 
-std::string UtcTime(std::int64_t seconds)
+} // namespace
+
+std::string FormatHistoryTime(std::int64_t seconds)
 {
     using namespace std::chrono;
     const sys_seconds at{std::chrono::seconds(seconds)};
@@ -31,6 +33,8 @@ std::string UtcTime(std::int64_t seconds)
                   static_cast<int>(time.seconds().count()));
     return buf;
 }
+
+namespace {
 
 // The digits of text[from, from + n) as a number; -1 when one is no digit.
 int Digits(std::string_view text, std::size_t from, std::size_t n)
@@ -141,7 +145,7 @@ std::string HistoryPath() { return std::string(WorkFolderName) + "/" + HistoryFi
 
 std::string FormatHistoryLine(const HistoryEntry& entry)
 {
-    const std::string fields[] = {UtcTime(entry.time), entry.user, entry.host, entry.kind, entry.oldName,
+    const std::string fields[] = {FormatHistoryTime(entry.time), entry.user, entry.host, entry.kind, entry.oldName,
                                   entry.newName, std::to_string(entry.items), entry.backup, entry.save};
     std::string line;
     for (std::size_t i = 0; i < HistoryFields; ++i) {

@@ -57,6 +57,9 @@ struct HistoryEntry {
     bool operator==(const HistoryEntry&) const = default;
 };
 
+// A time as the history writes it: YYYY-MM-DDTHH:MM:SSZ, in UTC.
+std::string FormatHistoryTime(std::int64_t seconds);
+
 // One line of the file, without its line end.
 std::string FormatHistoryLine(const HistoryEntry& entry);
 // A line of the file; BadFormat when it is damaged (a field too many or too

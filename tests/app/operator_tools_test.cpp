@@ -413,7 +413,7 @@ TEST(HelpAndManPage, NameTheSameCommandsOptionsAndExitStatuses)
                                       R"(\n  ([a-z]+-?[a-z]*))");
     const std::string manCommands = man.substr(man.find(".SH COMMANDS"), man.find(".SH OPTIONS") - man.find(".SH COMMANDS"));
     EXPECT_EQ(helpCommands, Matches(manCommands, R"(\n\.BI? ([a-z]+-?[a-z]*))"));
-    EXPECT_EQ(helpCommands.size(), 9U);
+    EXPECT_EQ(helpCommands.size(), 11U);
 
     const auto helpStatuses = Matches(help.substr(help.find("Exit status:")), R"(\n  ([0-9]) )");
     EXPECT_EQ(helpStatuses, Matches(man.substr(man.find(".SH EXIT STATUS")), R"(\n\.B ([0-9])\n)"));

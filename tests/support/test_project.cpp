@@ -19,7 +19,8 @@ Status Recover(const std::string& projectPath)
 void KillAtEveryOperation(const std::string& projectPath, const std::string& folder,
                           const std::map<std::string, ByteBuffer>& before,
                           const std::map<std::string, ByteBuffer>& after,
-                          const std::function<bool(FileSystem&)>& save, long minRuns)
+                          const std::function<bool(FileSystem&)>& save, long minRuns,
+                          const std::function<void(long k, bool newSet)>& checked)
 {
     bool sawNew = false;
     for (long k = 1;; ++k) {
@@ -44,6 +45,7 @@ void KillAtEveryOperation(const std::string& projectPath, const std::string& fol
         const auto now = Snapshot(folder);
         EXPECT_TRUE(now == before || now == after) << "killed at operation " << k;
         sawNew = sawNew || now == after;
+        if (checked) checked(k, now == after);
         if (code == 0) {
             EXPECT_GE(k, minRuns);
             break;

@@ -24,10 +24,13 @@ Status Recover(const std::string& projectPath);
 // `folder` is laid out as `before`; after each, what an interrupted save left
 // is finished by the recovery step, and the folder must hold exactly `before`
 // or exactly `after`. Expects at least `minRuns` runs and the new set seen.
+// `checked`, when given, looks at the project after each run and its
+// recovery, told the operation killed at and whether the new set is in place.
 void KillAtEveryOperation(const std::string& projectPath, const std::string& folder,
                           const std::map<std::string, ByteBuffer>& before,
                           const std::map<std::string, ByteBuffer>& after,
-                          const std::function<bool(FileSystem&)>& save, long minRuns);
+                          const std::function<bool(FileSystem&)>& save, long minRuns,
+                          const std::function<void(long k, bool newSet)>& checked = {});
 
 // A temporary project folder with Profiles/ and Receivers/.
 class TestProject {
