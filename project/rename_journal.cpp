@@ -176,6 +176,20 @@ namespace {
 
 // Puts a step's names and lists in (forward) or back; nothing when the tables
 // do not hold what the step expects.
+// How many items of the step's lists differ between before and after: the
+// list items the rename carried to the new name.
+int ItemsChanged(const RenameStep& step)
+{
+    int items = 0;
+    for (const ListEdit& c : step.lists) {
+        const auto before = SplitReceiverList(std::string_view(c.before.data(), c.before.size()));
+        const auto after = SplitReceiverList(std::string_view(c.after.data(), c.after.size()));
+        for (std::size_t i = 0; i < std::min(before.size(), after.size()); ++i)
+            if (before[i] != after[i]) ++items;
+    }
+    return items;
+}
+
 bool Put(Suite& suite, const RenameStep& step, bool forward)
 {
     const AnsiText& expected = forward ? step.oldName : step.newName;
@@ -196,6 +210,12 @@ bool Put(Suite& suite, const RenameStep& step, bool forward)
     if (name != nullptr) *name = wanted;
     for (const ListEdit& c : step.lists)
         ListOf(suite.ProfileTable.at(c.profile), c.list) = forward ? c.after : c.before;
+    // The table notes the rename for the history, as a rename made by hand;
+    // one that takes back the last noted rename cancels it instead.
+    if (step.kind == RenamedKind::Profile)
+        suite.ProfileTable.RecordRename(expected, wanted, 0);
+    else if (!step.listsOnly)
+        suite.ReceiverTable.RecordRename(expected, wanted, ItemsChanged(step));
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include "tests/support/test_project.h"
 
 #include "records/desk_lock.h"
+#include "records/history.h"
 #include "records/save_transaction.h"
 
 #include <gtest/gtest.h>
@@ -145,6 +146,32 @@ TEST_F(RenameJournalTest, UnsavedFollowsTheHistoryAcrossSaves)
     EXPECT_TRUE(journal.ProfilesUnsaved()) << "undone after the save: the table differs from the files";
     ASSERT_TRUE(journal.Redo(*suite));
     EXPECT_FALSE(journal.ProfilesUnsaved());
+}
+
+// The history gets what reached the disk: a rename taken back before the
+// save leaves no line, one taken back after it a line of its own.
+TEST_F(RenameJournalTest, TheHistoryHoldsWhatUndoAndRedoLeftOnDisk)
+{
+    auto history = [&] {
+        std::vector<std::string> lines;
+        auto read = ReadHistory(RealFileSystem(), project.path(), {});
+        EXPECT_TRUE(read.ok());
+        if (read)
+            for (const HistoryEntry& e : *read)
+                lines.push_back(e.kind + " " + e.oldName + ">" + e.newName + " " + std::to_string(e.items));
+        return lines;
+    };
+    RenameReceiver("Siren", "Horn2");
+    RenameProfile("Gamma", "Gimel");
+    journal.Undo(*suite);
+    journal.Undo(*suite);
+    journal.Redo(*suite); // Siren to Horn2 again
+    Save(SavedKind::Both);
+    EXPECT_EQ(history(), (std::vector<std::string>{"receivers Siren>Horn2 2"}));
+
+    ASSERT_TRUE(journal.Undo(*suite));
+    Save(SavedKind::Both);
+    EXPECT_EQ(history(), (std::vector<std::string>{"receivers Siren>Horn2 2", "receivers Horn2>Siren 2"}));
 }
 
 TEST_F(RenameJournalTest, ReceiverRenameTiesBothTablesUntilOneIsSaved)
