@@ -202,7 +202,7 @@ Files Before(const Scenario& s)
 }
 
 // rename-receiver changes both kinds in one transaction: the receivers and
-// the profiles' lists.
+// the profiles' lists. Power cuts, and single operations that fail.
 TEST(PowerCutTest, RenameReceiverAndRenameProfile)
 {
     for (const bool receiver : {true, false}) {
@@ -212,6 +212,7 @@ TEST(PowerCutTest, RenameReceiverAndRenameProfile)
         const Files after = Uncut(s);
         ASSERT_NE(before, after);
         EXPECT_GT(FailAtEveryOperation(s, before, after, Failure::PowerCut), 40);
+        EXPECT_GT(FailAtEveryOperation(s, before, after, Failure::Once), 40);
     }
 }
 
