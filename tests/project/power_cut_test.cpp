@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <functional>
 
@@ -34,6 +35,7 @@ struct Scenario {
     std::function<int(Suite&, std::string& said)> command;
     bool startOnly = false;
     test::ShareTraits traits = {};
+    bool windowsCase = false; // the project's names in capitals
 };
 
 // How the disk fails from operation k on.
@@ -78,6 +80,38 @@ Files Uncut(const Scenario& s)
     return Seen(disk);
 }
 
+// Every backup offered holds a whole set the kind had: its files as they
+// were in one of `sets`, byte for byte.
+void ExpectWholeBackups(ShareDisk& disk, const std::vector<Files>& sets)
+{
+    test::ShareClient mount(disk);
+    auto backups = ListBackups(mount, Project, {ProfileKind(), ReceiverKind()});
+    ASSERT_TRUE(backups.ok()) << backups.error().message;
+    for (const BackupInfo& b : *backups) {
+        Files kept;
+        for (auto& [name, data] : disk.Snapshot(Work + "/backup/" + b.name)) kept[b.kind + "/" + name] = data;
+        if (disk.traits.ignoresCase) {
+            Files lowered;
+            for (auto& [name, data] : kept) {
+                std::string low = name;
+                for (char& c : low) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                lowered[low] = data;
+            }
+            kept = lowered;
+        }
+        std::string prefix = b.kind + "/";
+        if (disk.traits.ignoresCase)
+            for (char& c : prefix) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const bool whole = std::any_of(sets.begin(), sets.end(), [&](const Files& set) {
+            Files ofKind;
+            for (const auto& [name, data] : set)
+                if (name.rfind(prefix, 0) == 0) ofKind[name] = data;
+            return ofKind == kept;
+        });
+        EXPECT_TRUE(whole) << "the backup " << b.name << " is not a whole set";
+    }
+}
+
 // Fails the disk at operation k = 1, 2, ... of the command until it runs to
 // its end, then starts the program again. Returns the number of runs.
 long FailAtEveryOperation(const Scenario& s, const Files& before, const Files& after, Failure failure)
@@ -92,6 +126,8 @@ long FailAtEveryOperation(const Scenario& s, const Files& before, const Files& a
         SCOPED_TRACE("the disk failed from operation " + std::to_string(k));
         ShareDisk disk(s.traits);
         s.prepare(disk);
+        ShareDisk original(s.traits);
+        test::LayOutShareProject(original, s.windowsCase);
         int status = 0;
         bool reached = false;
         std::string said;
@@ -133,6 +169,7 @@ long FailAtEveryOperation(const Scenario& s, const Files& before, const Files& a
             EXPECT_EQ(now, after) << status << ", but the old set is there";
         }
         EXPECT_FALSE(MarkerOnDisk(disk)) << "the next start left the marker";
+        ExpectWholeBackups(disk, {before, Seen(original)});
         sawOld = sawOld || now == before;
         sawNew = sawNew || now == after;
         if (!reached) {
@@ -286,6 +323,7 @@ TEST(PowerCutTest, RenameReceiverOnAShareWithoutLinksInWindowsCase)
     Scenario s = Rename(true);
     s.traits = {.ignoresCase = true, .links = false, .modes = false, .renameReplaces = false};
     s.prepare = [](ShareDisk& disk) { test::LayOutShareProject(disk, true); };
+    s.windowsCase = true;
     const Files before = Before(s);
     const Files after = Uncut(s);
     ASSERT_NE(before, after);
