@@ -179,6 +179,45 @@ TEST(ShareSaveTest, AFileHeldOpenByAnotherDesk)
     }
 }
 
+// The same, while one more operation fails (the share drops a request):
+// the undo goes on past it. Where the old set could be put back whole the
+// save fails (3) with that set in place at once; where it could not, it says
+// 5, and the next start, once the file is let go, puts the new set in place.
+TEST(ShareSaveTest, AFileHeldOpenAndAnotherOperationFailing)
+{
+    const Files renamed = SetAfter({{"alpha", "gamma"}});
+    int failed = 0, unfinished = 0;
+    for (long k = 1;; ++k) {
+        ASSERT_LT(k, 1000);
+        SCOPED_TRACE("operation " + std::to_string(k) + " fails");
+        ShareDisk disk(ShareTraits{.links = false, .heldErrno = EACCES});
+        test::LayOutShareProject(disk);
+        const Files before = disk.Snapshot(Project);
+        disk.HoldOpen(Project + "/Profiles/Profile_0002.dat");
+        ShareDesk desk(disk);
+        FaultInjectingFileSystem failing(desk.mount);
+        auto suite = desk.Open(&failing);
+        failing.Reset();
+        failing.FailAt(k, false);
+        SaveReport report;
+        const int status = test::RenameReceiverAndSave(*suite, "alpha", "gamma", &report);
+        if (status == 3) {
+            EXPECT_EQ(disk.Snapshot(Project), before) << report.error.message;
+            ++failed;
+        } else {
+            ASSERT_EQ(status, 5) << report.error.message;
+            ++unfinished;
+        }
+        disk.ReleaseAll();
+        ShareDesk next(disk, "alice", "desk-1", 200);
+        (void)next.Open();
+        EXPECT_EQ(disk.Snapshot(Project), status == 3 ? before : renamed);
+        if (failing.operations() < k) break;
+    }
+    EXPECT_GT(failed, 40);
+    EXPECT_GT(unfinished, 0);
+}
+
 // Two desks rename receivers through their own mounts at once: desk B's
 // whole run (start, rename, save) falls between any two file operations of
 // desk A's save. Their flocks never meet; the lock the share decides keeps
