@@ -277,6 +277,7 @@ TEST(PowerCutTest, Restore)
         ASSERT_NE(before, after);
         EXPECT_EQ(Uncut(restore), after);
         EXPECT_GT(FailAtEveryOperation(restore, before, after, Failure::PowerCut), 20);
+        EXPECT_GT(FailAtEveryOperation(restore, before, after, Failure::Once), 20);
     }
 }
 
@@ -301,6 +302,7 @@ TEST(PowerCutTest, TheStartThatFinishesAnInterruptedSave)
         const Files after = Uncut(Rename(true));
         EXPECT_EQ(Uncut(start), after);
         EXPECT_GT(FailAtEveryOperation(start, before, after, Failure::PowerCut), 10);
+        EXPECT_GT(FailAtEveryOperation(start, before, after, Failure::Once), 10);
     }
 }
 
@@ -316,8 +318,10 @@ TEST(PowerCutTest, ADiskThatStopsAnswering)
 // A FAT stick or a share without Unix extensions, its files named in
 // Windows case: no links (backups and undo copy), no modes, no rename over a
 // file (a file is removed before its new content takes its name), names
-// that ignore case. Power cuts, and a single operation that fails, after
-// which an undone save must have left the old set whole at once.
+// that ignore case (a rename onto a name in another case giving the new
+// spelling, or keeping the stored one). Power cuts, a share that stops
+// answering, and a single operation that fails, after which an undone save
+// must have left the old set whole at once.
 TEST(PowerCutTest, RenameReceiverOnAShareWithoutLinksInWindowsCase)
 {
     Scenario s = Rename(true);
@@ -329,6 +333,9 @@ TEST(PowerCutTest, RenameReceiverOnAShareWithoutLinksInWindowsCase)
     ASSERT_NE(before, after);
     EXPECT_GT(FailAtEveryOperation(s, before, after, Failure::PowerCut), 40);
     EXPECT_GT(FailAtEveryOperation(s, before, after, Failure::Once), 40);
+    EXPECT_GT(FailAtEveryOperation(s, before, after, Failure::Stops), 40);
+    s.traits.renameKeepsSpelling = true;
+    EXPECT_GT(FailAtEveryOperation(s, before, after, Failure::PowerCut), 40);
 }
 
 } // namespace
