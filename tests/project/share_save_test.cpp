@@ -281,5 +281,66 @@ TEST(ShareSaveTest, TwoDesksSavingAtOnceNeverMix)
     EXPECT_GT(refusedA, 0);
 }
 
+// Desk A's program dies at any operation of its save (its share stops
+// answering it), leaving its lock. Desk B is refused, naming A, until that
+// lock is older than the limit; then B takes it over, finishes or throws
+// away A's save as A's status said, and saves its own rename on top.
+TEST(ShareSaveTest, ADeskThatDiesLeavesItsLockUntilItIsStale)
+{
+    const Files a = SetAfter({{"alpha", "gamma"}});
+    const Files b = SetAfter({{"beta", "delta"}});
+    const Files ab = SetAfter({{"alpha", "gamma"}, {"beta", "delta"}});
+    int refused = 0;
+    for (long k = 1;; ++k) {
+        ASSERT_LT(k, 1000);
+        SCOPED_TRACE("desk A died at operation " + std::to_string(k));
+        ShareDisk disk(ShareTraits{.ignoresCase = true, .links = false});
+        test::LayOutShareProject(disk);
+        ShareDesk deskA(disk, "alice", "desk-1");
+        FaultInjectingFileSystem dying(deskA.mount);
+        auto suiteA = deskA.Open(&dying);
+        dying.Reset();
+        dying.FailAt(k, true);
+        SaveReport reportA;
+        const int statusA = test::RenameReceiverAndSave(*suiteA, "alpha", "gamma", &reportA);
+        const bool died = dying.operations() >= k;
+        suiteA.reset();
+        ASSERT_TRUE(statusA == 0 || statusA == 3 || statusA == 5) << statusA;
+
+        ShareDesk deskB(disk, "bob", "desk-2");
+        SaveReport report;
+        bool heldByA = false;
+        {
+            auto suiteB = deskB.Open();
+            const int statusB = test::RenameReceiverAndSave(*suiteB, "beta", "delta", &report);
+            // Refused, or (1) the rename found no single "beta" in a set A
+            // left half in place, which nobody may touch while A's lock holds.
+            heldByA = statusB == 1 || (statusB == 3 && report.error.code == ErrorCode::Busy);
+            if (statusB == 3) {
+                EXPECT_NE(report.error.message.find(DescribeLockOwner({deskA.desks.self, deskA.clock.now})),
+                          std::string::npos)
+                    << report.error.message;
+                ++refused;
+            } else if (!heldByA) {
+                EXPECT_EQ(statusB, 0) << report.error.message;
+            }
+        }
+        if (heldByA) {
+            deskB.clock.now += (DefaultStaleLockMinutes + 1) * 60;
+            auto suiteB = deskB.Open();
+            ASSERT_EQ(test::RenameReceiverAndSave(*suiteB, "beta", "delta", &report), 0) << report.error.message;
+        }
+        if (statusA == 3 && reportA.error.message.find("may still finish") != std::string::npos) {
+            // A's marker took its name before its share stopped answering.
+            EXPECT_TRUE(disk.Snapshot(Project) == b || disk.Snapshot(Project) == ab);
+        } else {
+            EXPECT_EQ(disk.Snapshot(Project), statusA == 3 ? b : ab) << "desk A said " << statusA;
+        }
+        EXPECT_TRUE(disk.Snapshot(Project) != a);
+        if (!died) break;
+    }
+    EXPECT_GT(refused, 20);
+}
+
 } // namespace
 } // namespace vel
