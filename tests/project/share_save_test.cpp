@@ -273,12 +273,16 @@ TEST(ShareSaveTest, TwoDesksSavingAtOnceNeverMix)
             EXPECT_EQ(final, ab);
             ++bothSaved;
         }
+        if (statusB != 0) {
+            EXPECT_EQ(final, a) << "desk B failed, yet its rename is on disk";
+        }
         refusedB += statusB == 3;
         if (statusB == -1) break; // desk A's save ended before operation k
     }
     EXPECT_GT(k, 30);
     EXPECT_GT(refusedB, 0);
     EXPECT_GT(refusedA, 0);
+    EXPECT_GT(bothSaved, 0) << "desk B never saved after desk A's lock went";
 }
 
 // Desk A's program dies at any operation of its save (its share stops
