@@ -203,6 +203,9 @@ Result<DeskLock> DeskLock::Take(FileSystem& fs, const Folder& work, const std::s
                 Folder folder(fs, *handle);
                 written = fs.CreateAt(folder.handle(), DeskLockOwnerFile, EncodeLockOwner(lock.m_owner),
                                       fileAttributes);
+                // Flushed with its folder, so that a lock whose name outlives
+                // a power cut still says whose it is.
+                if (written) written = fs.SyncFolder(folder.handle());
             }
             if (!written) {
                 (void)RemoveLockFolder(fs, work.handle(), folderName);

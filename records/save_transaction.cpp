@@ -275,16 +275,27 @@ public:
     Status PutAllInPlace() { return PutMarkerInPlace(m_s.area, m_marker, &m_spellings); }
 
     // A failure past the commit point: every kind taken back, in reverse
-    // order, and the marker removed and flushed; where that fails too the
-    // save is Unfinished, and the next start completes it.
+    // order, and the marker removed and flushed; where the set cannot be
+    // taken back or the marker stays, the save is Unfinished, and the next
+    // start completes it. Once the old sets are back and the marker is gone
+    // the save has failed, even if the marker's going cannot be flushed:
+    // the next start finds nothing to finish. Only a power cut before the
+    // work folder is flushed could bring the marker back, so its staged and
+    // kept sets stay for that start, and the operator is told.
     Error TakeAllBack(const Error& why)
     {
         Status undone = TakeMarkerBack(m_s.area, m_marker);
         if (undone) undone = m_fs.RemoveAt(m_s.area.work.handle(), m_markerName);
-        if (undone) undone = m_fs.SyncFolder(m_s.area.work.handle());
         if (!undone)
             return MakeError(ErrorCode::Unfinished,
                              why.message + "; the save could not be undone either (" + undone.error().message + ")");
+        Status flushed = m_fs.SyncFolder(m_s.area.work.handle());
+        if (!flushed)
+            return MakeError(why.code, why.message +
+                                           "; the previous files are back, but the removal of its commit marker " +
+                                           InWork(m_markerName) + " could not be flushed (" +
+                                           flushed.error().message +
+                                           "), so a start after a power cut may still finish this save");
         ClearAway();
         return why;
     }

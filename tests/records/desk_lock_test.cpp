@@ -3,6 +3,7 @@
 
 #include "records/desk_lock.h"
 
+#include "tests/support/share_file_system.h"
 #include "tests/support/test_util.h"
 
 #include <gtest/gtest.h>
@@ -178,6 +179,37 @@ TEST(LockOwnerFile, RoundTripsAndRefusesWhatIsNoOwner)
     const std::string noProcess = "VelNameChange lock 1\nuser a\nhost b\nsince 5\n";
     EXPECT_FALSE(DecodeLockOwner(ByteBuffer(noProcess.begin(), noProcess.end())).ok());
     EXPECT_FALSE(DecodeLockOwner(test::Bytes({})).ok());
+}
+
+// A lock whose name outlived a power cut (the save flushed the work folder
+// before its commit point) still says whose it is, so that the next start
+// takes over one of a program gone at once instead of guessing about a lock
+// without an owner.
+TEST_F(DeskLockTest, ALockThatOutlivesAPowerCutSaysWhoseItIs)
+{
+    test::ShareDisk disk;
+    disk.Write("/project/.velnamechange/history.tsv", {});
+    LockOwner owner;
+    {
+        test::ShareClient mount(disk);
+        auto shared = OpenFolder(mount, "/project/.velnamechange");
+        ASSERT_TRUE(shared.ok());
+        LockPolicy policy;
+        policy.clock = &clock;
+        policy.desks = &alice;
+        auto lock = DeskLock::Take(mount, *shared, "Receivers", "receivers", policy, {}, {});
+        ASSERT_TRUE(lock.ok()) << lock.error().message;
+        ASSERT_TRUE(mount.SyncFolder(shared->handle()).ok());
+        owner = {alice.self, clock.now};
+    }
+    disk.PowerCut();
+    test::ShareClient mount(disk);
+    auto shared = OpenFolder(mount, "/project/.velnamechange");
+    ASSERT_TRUE(shared.ok());
+    auto found = ReadDeskLock(mount, *shared, "Receivers");
+    ASSERT_TRUE(found.ok()) << found.error().message;
+    ASSERT_TRUE(found->has_value());
+    EXPECT_EQ(**found, owner) << DescribeLockOwner(**found);
 }
 
 } // namespace

@@ -1,10 +1,12 @@
 #include "tests/support/test_project.h"
 
+#include "project/rename_commands.h"
 #include "records/project.h"
 #include "records/save_transaction.h"
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -101,6 +103,90 @@ std::unique_ptr<Suite> TestProject::Open(bool load, FileSystem* fs)
     suite->Context.log = log.sink();
     if (load) (void)suite->LoadAll();
     return suite;
+}
+
+namespace {
+
+// The files of the share project, laid out once on a local disk.
+std::map<std::string, ByteBuffer> ShareProjectFiles(bool windowsCase)
+{
+    TestProject p;
+    p.AddReceiver(0, "alpha");
+    p.AddReceiver(1, "beta");
+    p.AddReceiver(2, "carol");
+    p.AddProfile(1, "north", -1, std::string("alpha\0beta\0", 11));
+    p.AddProfile(2, "south", -1, std::string("beta\0", 5));
+    std::map<std::string, ByteBuffer> files;
+    for (auto& [name, data] : Snapshot(p.path())) {
+        std::string shown = name;
+        if (windowsCase)
+            for (char& c : shown) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        files[shown] = std::move(data);
+    }
+    return files;
+}
+
+} // namespace
+
+void LayOutShareProject(ShareDisk& disk, bool windowsCase)
+{
+    static const std::map<std::string, ByteBuffer> plain = ShareProjectFiles(false);
+    static const std::map<std::string, ByteBuffer> capitals = ShareProjectFiles(true);
+    for (const auto& [name, data] : windowsCase ? capitals : plain) disk.Write(std::string(ShareProject) + "/" + name, data);
+}
+
+int SaveExitStatus(const SaveReport& report)
+{
+    if (report.ok()) return 0;
+    if (report.written) return 4;
+    return report.error.code == ErrorCode::Unfinished ? 5 : 3;
+}
+
+int RenameReceiverAndSave(Suite& suite, const std::string& from, const std::string& to, SaveReport* report)
+{
+    const auto slots = FindReceiversByName(suite, from);
+    if (slots.size() != 1) return 1;
+    auto renamed = RenameReceiver(suite, slots.front(), to);
+    if (!renamed || renamed->result != RenameResult::Renamed) return 1;
+    const SaveReport r = SaveReceiversAndProfiles(suite);
+    if (report != nullptr) *report = r;
+    return SaveExitStatus(r);
+}
+
+int RenameProfileAndSave(Suite& suite, const std::string& from, const std::string& to, SaveReport* report)
+{
+    const auto slots = FindProfilesByName(suite, from);
+    if (slots.size() != 1) return 1;
+    auto renamed = RenameProfile(suite, slots.front(), to);
+    if (!renamed || renamed->result != RenameResult::Renamed) return 1;
+    const SaveReport r = SaveProfiles(suite);
+    if (report != nullptr) *report = r;
+    return SaveExitStatus(r);
+}
+
+ShareDesk::ShareDesk(ShareDisk& disk, const std::string& user, const std::string& host, long process)
+    : mount(disk), desks(user, host, process)
+{
+    desks.running.insert(process);
+}
+
+std::unique_ptr<Suite> ShareDesk::Open(FileSystem* fs, bool load)
+{
+    auto suite = std::make_unique<Suite>(ShareProject, fs != nullptr ? fs : &mount, &server);
+    suite->Context.log = {};
+    suite->Context.notice = told.sink();
+    suite->Context.clock = &clock;
+    suite->Context.desks = &desks;
+    suite->Context.lockWaitMilliseconds = 0;
+    if (load) (void)suite->LoadAll();
+    return suite;
+}
+
+bool ShareDesk::Told(const std::string& part) const
+{
+    for (const auto& line : told.lines)
+        if (line.find(part) != std::string::npos) return true;
+    return false;
 }
 
 } // namespace vel::test

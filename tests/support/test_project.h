@@ -4,6 +4,7 @@
 // the command line.
 
 #include "project/suite.h"
+#include "tests/support/share_file_system.h"
 #include "tests/support/test_util.h"
 
 #include <functional>
@@ -54,6 +55,42 @@ public:
 
 private:
     TempDir m_dir;
+};
+
+// The project of the tests on a ShareDisk.
+inline constexpr const char* ShareProject = "/project";
+
+// Lays out at ShareProject, durably, receivers "alpha", "beta", "carol" and
+// profiles "north" (listing alpha and beta) and "south" (listing beta); with
+// windowsCase its folders and files are named in capitals
+// ("RECEIVERS/RECEIVER_0000.DAT"), as Windows tools leave them.
+void LayOutShareProject(ShareDisk& disk, bool windowsCase = false);
+
+// The exit status the command line gives a save's report.
+int SaveExitStatus(const SaveReport& report);
+
+// rename-receiver and rename-profile as the command line runs them on a
+// loaded suite: the rename, then the save; the exit status (1 when the
+// rename itself is refused), and the save's report where asked.
+int RenameReceiverAndSave(Suite& suite, const std::string& from, const std::string& to, SaveReport* report = nullptr);
+int RenameProfileAndSave(Suite& suite, const std::string& from, const std::string& to, SaveReport* report = nullptr);
+
+// One desk of a shared project: its own mount of the disk, who it is, its
+// clock, server and notices. Its saves do not wait for another desk's lock.
+struct ShareDesk {
+    // The program runs as `process`, the only one of the desk that runs.
+    explicit ShareDesk(ShareDisk& disk, const std::string& user = "alice", const std::string& host = "desk-1",
+                       long process = 100);
+    // A suite on the project, through `fs` (the desk's mount when null),
+    // loaded (which finishes interrupted saves) unless asked not to.
+    std::unique_ptr<Suite> Open(FileSystem* fs = nullptr, bool load = true);
+    bool Told(const std::string& part) const;
+
+    ShareClient mount;
+    TestDesks desks;
+    TestClock clock;
+    RecordingServer server;
+    LogRecorder told;
 };
 
 } // namespace vel::test
