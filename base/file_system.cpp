@@ -53,6 +53,31 @@ std::string KindOfEntry(mode_t mode)
     return "a regular file";
 }
 
+// A stat that asks the file system itself, not what its client remembers.
+// A network client (sshfs, smbnetfs, NFS, cifs) keeps a file's attributes
+// for a while; after another desk replaced the file, a plain stat gives the
+// old size, and the kernel ends every read at that size: the load would see
+// a cut-off file and pass it over. AT_STATX_FORCE_SYNC makes the client ask
+// the server (a local disk answers as always). Where statx is missing the
+// plain stat is all there is.
+int FreshStat(int dir, const char* name, int flags, struct stat& st)
+{
+    struct statx sx {};
+    if (::statx(dir, name, flags | AT_STATX_FORCE_SYNC,
+                STATX_TYPE | STATX_MODE | STATX_UID | STATX_GID | STATX_SIZE | STATX_MTIME, &sx) != 0) {
+        if (errno != ENOSYS && errno != EPERM) return -1; // EPERM: a sandbox that forbids statx
+        return ::fstatat(dir, name, &st, flags);
+    }
+    st = {};
+    st.st_mode = sx.stx_mode;
+    st.st_uid = sx.stx_uid;
+    st.st_gid = sx.stx_gid;
+    st.st_size = static_cast<off_t>(sx.stx_size);
+    st.st_mtim.tv_sec = static_cast<time_t>(sx.stx_mtime.tv_sec);
+    st.st_mtim.tv_nsec = sx.stx_mtime.tv_nsec;
+    return 0;
+}
+
 Error NotPlain(const std::string& name, const std::string& what)
 {
     return MakeError(ErrorCode::NotPlainFile, "'" + name + "' is " + what);
@@ -161,7 +186,7 @@ Result<int> OpenPlainForReading(int dir, const std::string& name, std::uint64_t 
         return SysError("cannot open", name, err);
     }
     Descriptor guard(fd);
-    if (::fstat(fd, &st) != 0) return SysError("cannot examine", name, errno);
+    if (FreshStat(fd, "", AT_EMPTY_PATH, st) != 0) return SysError("cannot examine", name, errno);
     if (!S_ISREG(st.st_mode)) return NotPlain(name, KindOfEntry(st.st_mode) + ", not a plain file");
     if (static_cast<std::uint64_t>(st.st_size) > maxBytes)
         return NotPlain(name, std::to_string(st.st_size) + " bytes long, more than the " + std::to_string(maxBytes) +
@@ -262,7 +287,7 @@ public:
     Result<FileInfo> StatAt(FolderHandle dir, const std::string& name) override
     {
         struct stat st {};
-        if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (FreshStat(dir, name.c_str(), AT_SYMLINK_NOFOLLOW, st) != 0) {
             if (errno == ENOENT) return FileInfo{};
             return SysError("cannot examine", name, errno);
         }
