@@ -78,6 +78,18 @@ int FreshStat(int dir, const char* name, int flags, struct stat& st)
     return 0;
 }
 
+// Why an exclusive create (mkdir, O_CREAT|O_EXCL) failed. SFTP (version 3)
+// has no status for a name that exists: the server answers a generic
+// failure, which sshfs reports as EPERM; the kernel says EEXIST itself only
+// when it already knew the name. Of two desks making one name at once, the
+// one that lost must see EEXIST, or it fails where it should wait.
+int ExclusiveCreateError(int dir, const char* name, int err)
+{
+    if (err == EEXIST || err == ENOENT || err == ENOTDIR) return err;
+    struct stat st {};
+    return ::fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) == 0 ? EEXIST : err;
+}
+
 Error NotPlain(const std::string& name, const std::string& what)
 {
     return MakeError(ErrorCode::NotPlainFile, "'" + name + "' is " + what);
@@ -209,8 +221,10 @@ public:
         constexpr int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
         int fd = ::openat(dir, name.c_str(), flags);
         if (fd < 0 && errno == ENOENT && create) {
-            if (::mkdirat(dir, name.c_str(), 0700) != 0 && errno != EEXIST)
-                return SysError("cannot make folder", name, errno);
+            if (::mkdirat(dir, name.c_str(), 0700) != 0) {
+                const int err = ExclusiveCreateError(dir, name.c_str(), errno);
+                if (err != EEXIST) return SysError("cannot make folder", name, err);
+            }
             fd = ::openat(dir, name.c_str(), flags);
             if (fd >= 0) {
                 Descriptor guard(fd);
@@ -239,7 +253,8 @@ public:
     {
         // mkdir is decided by the server on every share: of two clients
         // making one name, one gets EEXIST.
-        if (::mkdirat(dir, name.c_str(), 0700) != 0) return SysError("cannot make folder", name, errno);
+        if (::mkdirat(dir, name.c_str(), 0700) != 0)
+            return SysError("cannot make folder", name, ExclusiveCreateError(dir, name.c_str(), errno));
         Descriptor fd(::openat(dir, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (fd.get() < 0) return SysError("cannot open folder", name, errno);
         return ApplyAttributes(fd.get(), name, attributes);
@@ -340,7 +355,7 @@ public:
                     const FileAttributes& attributes) override
     {
         Descriptor fd(::openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-        if (fd.get() < 0) return SysError("cannot create", name, errno);
+        if (fd.get() < 0) return SysError("cannot create", name, ExclusiveCreateError(dir, name.c_str(), errno));
         VEL_TRY(WriteAll(fd.get(), name, data));
         VEL_TRY(ApplyAttributes(fd.get(), name, attributes));
         return FlushAndClose(fd, name);
@@ -354,7 +369,7 @@ public:
         if (!opened) return opened.error();
         Descriptor in(*opened);
         Descriptor out(::openat(toDir, to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-        if (out.get() < 0) return SysError("cannot create", to, errno);
+        if (out.get() < 0) return SysError("cannot create", to, ExclusiveCreateError(toDir, to.c_str(), errno));
         std::vector<std::uint8_t> chunk(256 * 1024);
         for (;;) {
             const ssize_t n = ::read(in.get(), chunk.data(), chunk.size());
@@ -408,7 +423,8 @@ public:
         int raw = ::openat(dir, name.c_str(), O_RDONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         const bool made = raw >= 0;
         if (!made) {
-            if (errno != EEXIST) return SysError("cannot open lock file", name, errno);
+            const int err = ExclusiveCreateError(dir, name.c_str(), errno);
+            if (err != EEXIST) return SysError("cannot open lock file", name, err);
             struct stat st {};
             auto opened = OpenPlainForReading(dir, name, UINT64_MAX, st);
             if (!opened) return opened.error();
