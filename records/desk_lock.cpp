@@ -191,6 +191,7 @@ Result<DeskLock> DeskLock::Take(FileSystem& fs, const Folder& work, const std::s
     const auto deadline = Steady::now() + std::chrono::milliseconds(policy.waitMilliseconds);
     Steady::time_point ownerlessSince{};
     bool wasOwnerless = false;
+    bool vanished = false;
     for (;;) {
         Status made = fs.MakeFolderAt(work.handle(), folderName, folderAttributes);
         if (made) {
@@ -217,7 +218,20 @@ Result<DeskLock> DeskLock::Take(FileSystem& fs, const Folder& work, const std::s
 
         auto owner = ReadOwner(fs, work.handle(), folderName);
         if (!owner) return owner.error();
-        if (!*owner) continue; // released meanwhile
+        if (!*owner) {
+            // Released meanwhile: made again at once. A share client may go
+            // on reporting a folder that another desk removed (sshfs keeps
+            // names for up to 20 seconds), so that the make fails and the
+            // folder is gone again, time after time: from the second time on
+            // this waits like a held lock, and within the same limit.
+            if (!vanished) {
+                vanished = true;
+                continue;
+            }
+            if (Steady::now() >= deadline) return MakeError(ErrorCode::Busy, Busy(name, what, std::nullopt));
+            std::this_thread::sleep_for(std::chrono::milliseconds(PollMilliseconds));
+            continue;
+        }
         const bool ownerless = (*owner)->desk.host.empty();
         if (ownerless && !wasOwnerless) ownerlessSince = Steady::now();
         wasOwnerless = ownerless;

@@ -166,6 +166,43 @@ TEST_F(DeskLockTest, TheOperatorRemovesALockAfterSeeingWhoseItWas)
     EXPECT_TRUE(Entries().empty());
 }
 
+// A share client that goes on reporting a lock folder another desk has
+// removed: the make says it exists, a look at the name finds a folder, and
+// opening it finds nothing.
+class StaleShareClient : public FaultInjectingFileSystem {
+public:
+    using FaultInjectingFileSystem::FaultInjectingFileSystem;
+    Status MakeFolderAt(FolderHandle, const std::string& name, const FileAttributes&) override
+    {
+        if (++makes > 1000) return MakeError(ErrorCode::Io, "the lock was made again and again without a pause");
+        return MakeError(ErrorCode::Exists, "cannot make folder '" + name + "': File exists");
+    }
+    Result<FileInfo> StatAt(FolderHandle, const std::string&) override
+    {
+        FileInfo info;
+        info.type = FileType::Folder;
+        info.modified = 1796650000;
+        return info;
+    }
+    Result<FolderHandle> OpenFolderAt(FolderHandle, const std::string& name, bool, const FileAttributes&) override
+    {
+        return MakeError(ErrorCode::NotFound, "cannot open folder '" + name + "': No such file or directory");
+    }
+    int makes = 0;
+};
+
+TEST_F(DeskLockTest, ALockFolderThatAShareClientStillShowsIsWaitedForNotSpunOn)
+{
+    StaleShareClient share(RealFileSystem());
+    LockPolicy policy;
+    policy.clock = &clock;
+    policy.desks = &alice;
+    auto lock = DeskLock::Take(share, work, "Receivers", "receivers", policy, {}, {});
+    ASSERT_FALSE(lock.ok());
+    EXPECT_EQ(lock.error().code, ErrorCode::Busy) << lock.error().message;
+    EXPECT_NE(lock.error().message.find("unlock receivers"), std::string::npos) << lock.error().message;
+}
+
 TEST(LockOwnerFile, RoundTripsAndRefusesWhatIsNoOwner)
 {
     const LockOwner owner{{"o'neil\nx", "desk 3", 99}, 1796650000};
