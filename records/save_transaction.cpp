@@ -105,6 +105,10 @@ Result<std::unique_ptr<SaveTransaction>> SaveTransaction::Begin(FileSystem& fs, 
         for (const auto& stamp : now.files) {
             auto info = fs.StatAt(kind.folder.handle(), stamp.name);
             if (!info) return info.error();
+            // The size the backup's list gives a file is that of the bytes
+            // just read; a share client may still give the size of a file
+            // another desk replaced seconds ago (sshfs keeps it 20 seconds).
+            if (stamp.readable && info->isRegular()) info->size = stamp.content.size();
             kind.existing.push_back(stamp.name);
             kind.existingInfo[stamp.name] = *info;
         }

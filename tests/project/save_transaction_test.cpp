@@ -286,6 +286,31 @@ TEST_F(SaveTransactionTest, FinishedSavesAlwaysReachTheServer)
 // Under a tight umask a replaced file keeps the bits and group of the file it
 // replaces and a new file those of the folder's other files; the work folder
 // takes the project's group and group bits.
+// A share client that gives the size a file had before another desk
+// replaced it (sshfs keeps a name's attributes for 20 seconds): the backup
+// still lists every file at the size it holds, so that it can be restored.
+TEST_F(SaveTransactionTest, ABackupListsTheSizesOfTheFilesItKeptNotThoseAShareClientRemembers)
+{
+    class RememberingClient : public FaultInjectingFileSystem {
+    public:
+        using FaultInjectingFileSystem::FaultInjectingFileSystem;
+        Result<FileInfo> StatAt(FolderHandle dir, const std::string& name) override
+        {
+            auto info = FaultInjectingFileSystem::StatAt(dir, name);
+            if (info && info->isRegular() && name == "Receiver_0003.dat") info->size += 7;
+            return info;
+        }
+    };
+    RememberingClient client(RealFileSystem());
+    auto suite = Open(&client);
+    const SaveReport saved = RenameAndSave(*suite);
+    ASSERT_TRUE(saved.written) << saved.error.message;
+
+    const SaveReport restored = suite->Restore("Receivers", fsys::path(saved.backupFolder).filename().string());
+    EXPECT_TRUE(restored.written) << restored.error.message;
+    EXPECT_EQ(test::ReadBytes(folder() + "/Receiver_0007.dat"), ReceiverFile("alpha"));
+}
+
 TEST_F(SaveTransactionTest, ModesAndGroupsAreKept)
 {
     ASSERT_EQ(::chown(project().c_str(), 0, Group), 0);
