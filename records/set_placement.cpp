@@ -25,13 +25,16 @@ bool SameButCase(const std::string& a, const std::string& b)
 // One staged file into place. A share may refuse to replace a file (FAT
 // through FUSE; a file another desk holds open on SMB): past the commit point
 // the backup holds the old file, so it may go first.
-Status Place(FileSystem& fs, const KindFolders& f, const std::string& name)
+Status Place(FileSystem& fs, const KindFolders& f, const std::string& folderName, const std::string& name)
 {
     Status moved = fs.RenameAt(f.staging.handle(), name, f.folder.handle(), name);
     if (moved) return moved;
     auto there = fs.StatAt(f.folder.handle(), name);
     if (!there || !there->isRegular()) return moved;
-    if (!fs.RemoveAt(f.folder.handle(), name)) return moved;
+    if (!fs.RemoveAt(f.folder.handle(), name))
+        return MakeError(moved.error().code, "'" + folderName + "/" + name + "' could not be replaced (" +
+                                                 moved.error().message +
+                                                 "); a program, perhaps on another desk, may hold it open");
     return fs.RenameAt(f.staging.handle(), name, f.folder.handle(), name);
 }
 
@@ -96,7 +99,7 @@ Status PutInPlace(FileSystem& fs, const KindFolders& f, const KindMarker& m,
     for (const auto& name : m.newNames) {
         auto staged = StatIn(fs, f.staging, name);
         if (!staged) return staged.error();
-        if (staged->isRegular()) VEL_TRY(Place(fs, f, name));
+        if (staged->isRegular()) VEL_TRY(Place(fs, f, m.folder, name));
     }
 
     // Whether an old name that differs from a new one only in case is a file

@@ -140,5 +140,37 @@ TEST_F(SetPlacementTest, OnAFolderThatKeepsCaseTwoSpellingsAreTwoFilesAndTheOldO
     EXPECT_TRUE(spellings.empty());
 }
 
+// A file another desk holds open on a share: the share refuses to replace
+// it and to remove it. The failure names the file and the likely cause.
+TEST_F(SetPlacementTest, AFileTheShareWillNotReplaceIsNamedWithTheLikelyCause)
+{
+    class HeldOpen : public FaultInjectingFileSystem {
+    public:
+        HeldOpen(FileSystem& inner, FolderHandle kindFolder) : FaultInjectingFileSystem(inner), m_kindFolder(kindFolder) {}
+        Status RenameAt(FolderHandle fromDir, const std::string& from, FolderHandle toDir, const std::string& to) override
+        {
+            if (toDir == m_kindFolder && to == "Profile_0002.dat")
+                return MakeError(ErrorCode::Exists, "cannot rename '" + from + "' to '" + to + "': File exists");
+            return FaultInjectingFileSystem::RenameAt(fromDir, from, toDir, to);
+        }
+        Status RemoveAt(FolderHandle dir, const std::string& name) override
+        {
+            if (dir == m_kindFolder && name == "Profile_0002.dat")
+                return MakeError(ErrorCode::Io, "cannot remove '" + name + "': Permission denied");
+            return FaultInjectingFileSystem::RemoveAt(dir, name);
+        }
+
+    private:
+        FolderHandle m_kindFolder;
+    };
+    HeldOpen share(RealFileSystem(), folders.folder.handle());
+    const Status placed = PutInPlace(share, folders, marker);
+    ASSERT_FALSE(placed.ok());
+    EXPECT_NE(placed.error().message.find("'Profiles/Profile_0002.dat' could not be replaced"), std::string::npos)
+        << placed.error().message;
+    EXPECT_NE(placed.error().message.find("may hold it open"), std::string::npos) << placed.error().message;
+    EXPECT_EQ(test::ReadBytes(dir / "Profiles/Profile_0002.dat"), (ByteBuffer{'o', 'l', 'd'}));
+}
+
 } // namespace
 } // namespace vel
