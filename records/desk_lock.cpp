@@ -192,6 +192,7 @@ Result<DeskLock> DeskLock::Take(FileSystem& fs, const Folder& work, const std::s
     Steady::time_point ownerlessSince{};
     bool wasOwnerless = false;
     bool vanished = false;
+    std::optional<Error> notTakenOver; // why a lock judged stale could not be taken over
     for (;;) {
         Status made = fs.MakeFolderAt(work.handle(), folderName, folderAttributes);
         if (made) {
@@ -258,12 +259,24 @@ Result<DeskLock> DeskLock::Take(FileSystem& fs, const Folder& work, const std::s
                 }
                 continue;
             }
+            // Gone meanwhile (another desk took it over first) is no reason.
+            if (moved.error().code != ErrorCode::NotFound) notTakenOver = moved.error();
         }
         // A lock without its owner file is watched for its grace time even
         // by a start that does not wait, so that one left by a program that
         // died while taking it never blocks for good.
         const bool watching = ownerless && Steady::now() - ownerlessSince < std::chrono::milliseconds(OwnerlessMilliseconds);
-        if (Steady::now() >= deadline && !watching) return MakeError(ErrorCode::Busy, Busy(name, what, *owner));
+        if (Steady::now() >= deadline && !watching) {
+            // Told as what it is (a read-only mount, say), not as a save of
+            // a program that no longer runs.
+            if (notTakenOver && stale)
+                return MakeError(notTakenOver->code,
+                                 "the lock of the " + what + " left by " +
+                                     (owner->value().desk.host.empty() ? std::string("another desk")
+                                                                       : DescribeLockOwner(**owner)) +
+                                     " could not be taken over (" + notTakenOver->message + ")");
+            return MakeError(ErrorCode::Busy, Busy(name, what, *owner));
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(PollMilliseconds));
     }
 }

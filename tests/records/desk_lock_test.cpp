@@ -106,6 +106,34 @@ TEST_F(DeskLockTest, ALockLeftBehindIsTakenOverOnlyByTheStatedRules)
     }
 }
 
+// A lock a program of this machine left, met where it cannot be taken over
+// (a read-only mount): the refusal says why, rather than naming a save that
+// no longer runs.
+TEST_F(DeskLockTest, ALeftLockThatCannotBeTakenOverSaysWhy)
+{
+    class ReadOnly : public FaultInjectingFileSystem {
+    public:
+        using FaultInjectingFileSystem::FaultInjectingFileSystem;
+        Status RenameAt(FolderHandle, const std::string& from, FolderHandle, const std::string&) override
+        {
+            return MakeError(ErrorCode::Io, "cannot rename '" + from + "': Read-only file system");
+        }
+    };
+    Leave({{"carol", "desk-2", 4711}, clock.now - 5}); // this machine, its process gone
+    ReadOnly share(RealFileSystem());
+    LockPolicy policy;
+    policy.clock = &clock;
+    policy.desks = &bob;
+    auto lock = DeskLock::Take(share, work, "Receivers", "receivers", policy, {}, {});
+    ASSERT_FALSE(lock.ok());
+    EXPECT_EQ(lock.error().code, ErrorCode::Io);
+    EXPECT_NE(lock.error().message.find("carol on desk-2 (process 4711)"), std::string::npos) << lock.error().message;
+    EXPECT_NE(lock.error().message.find("could not be taken over (cannot rename 'Receivers.held': Read-only file system)"),
+              std::string::npos)
+        << lock.error().message;
+    EXPECT_EQ(Entries(), std::vector<std::string>{"Receivers.held"});
+}
+
 // A desk that died between making the lock's folder and writing its owner
 // file leaves a folder without one; it blocks for a short grace time only,
 // also a start that does not wait, and a damaged owner file counts the same.
