@@ -53,6 +53,43 @@ std::string KindOfEntry(mode_t mode)
     return "a regular file";
 }
 
+// A stat that asks the file system itself, not what its client remembers.
+// A network client (sshfs, smbnetfs, NFS, cifs) keeps a file's attributes
+// for a while; after another desk replaced the file, a plain stat gives the
+// old size, and the kernel ends every read at that size: the load would see
+// a cut-off file and pass it over. AT_STATX_FORCE_SYNC makes the client ask
+// the server (a local disk answers as always). Where statx is missing the
+// plain stat is all there is.
+int FreshStat(int dir, const char* name, int flags, struct stat& st)
+{
+    struct statx sx {};
+    if (::statx(dir, name, flags | AT_STATX_FORCE_SYNC,
+                STATX_TYPE | STATX_MODE | STATX_UID | STATX_GID | STATX_SIZE | STATX_MTIME, &sx) != 0) {
+        if (errno != ENOSYS && errno != EPERM) return -1; // EPERM: a sandbox that forbids statx
+        return ::fstatat(dir, name, &st, flags);
+    }
+    st = {};
+    st.st_mode = sx.stx_mode;
+    st.st_uid = sx.stx_uid;
+    st.st_gid = sx.stx_gid;
+    st.st_size = static_cast<off_t>(sx.stx_size);
+    st.st_mtim.tv_sec = static_cast<time_t>(sx.stx_mtime.tv_sec);
+    st.st_mtim.tv_nsec = sx.stx_mtime.tv_nsec;
+    return 0;
+}
+
+// Why an exclusive create (mkdir, O_CREAT|O_EXCL) failed. SFTP (version 3)
+// has no status for a name that exists: the server answers a generic
+// failure, which sshfs reports as EPERM; the kernel says EEXIST itself only
+// when it already knew the name. Of two desks making one name at once, the
+// one that lost must see EEXIST, or it fails where it should wait.
+int ExclusiveCreateError(int dir, const char* name, int err)
+{
+    if (err == EEXIST || err == ENOENT || err == ENOTDIR) return err;
+    struct stat st {};
+    return ::fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) == 0 ? EEXIST : err;
+}
+
 Error NotPlain(const std::string& name, const std::string& what)
 {
     return MakeError(ErrorCode::NotPlainFile, "'" + name + "' is " + what);
@@ -161,7 +198,7 @@ Result<int> OpenPlainForReading(int dir, const std::string& name, std::uint64_t 
         return SysError("cannot open", name, err);
     }
     Descriptor guard(fd);
-    if (::fstat(fd, &st) != 0) return SysError("cannot examine", name, errno);
+    if (FreshStat(fd, "", AT_EMPTY_PATH, st) != 0) return SysError("cannot examine", name, errno);
     if (!S_ISREG(st.st_mode)) return NotPlain(name, KindOfEntry(st.st_mode) + ", not a plain file");
     if (static_cast<std::uint64_t>(st.st_size) > maxBytes)
         return NotPlain(name, std::to_string(st.st_size) + " bytes long, more than the " + std::to_string(maxBytes) +
@@ -184,8 +221,10 @@ public:
         constexpr int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
         int fd = ::openat(dir, name.c_str(), flags);
         if (fd < 0 && errno == ENOENT && create) {
-            if (::mkdirat(dir, name.c_str(), 0700) != 0 && errno != EEXIST)
-                return SysError("cannot make folder", name, errno);
+            if (::mkdirat(dir, name.c_str(), 0700) != 0) {
+                const int err = ExclusiveCreateError(dir, name.c_str(), errno);
+                if (err != EEXIST) return SysError("cannot make folder", name, err);
+            }
             fd = ::openat(dir, name.c_str(), flags);
             if (fd >= 0) {
                 Descriptor guard(fd);
@@ -214,7 +253,8 @@ public:
     {
         // mkdir is decided by the server on every share: of two clients
         // making one name, one gets EEXIST.
-        if (::mkdirat(dir, name.c_str(), 0700) != 0) return SysError("cannot make folder", name, errno);
+        if (::mkdirat(dir, name.c_str(), 0700) != 0)
+            return SysError("cannot make folder", name, ExclusiveCreateError(dir, name.c_str(), errno));
         Descriptor fd(::openat(dir, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (fd.get() < 0) return SysError("cannot open folder", name, errno);
         return ApplyAttributes(fd.get(), name, attributes);
@@ -262,7 +302,7 @@ public:
     Result<FileInfo> StatAt(FolderHandle dir, const std::string& name) override
     {
         struct stat st {};
-        if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (FreshStat(dir, name.c_str(), AT_SYMLINK_NOFOLLOW, st) != 0) {
             if (errno == ENOENT) return FileInfo{};
             return SysError("cannot examine", name, errno);
         }
@@ -315,7 +355,7 @@ public:
                     const FileAttributes& attributes) override
     {
         Descriptor fd(::openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-        if (fd.get() < 0) return SysError("cannot create", name, errno);
+        if (fd.get() < 0) return SysError("cannot create", name, ExclusiveCreateError(dir, name.c_str(), errno));
         VEL_TRY(WriteAll(fd.get(), name, data));
         VEL_TRY(ApplyAttributes(fd.get(), name, attributes));
         return FlushAndClose(fd, name);
@@ -329,7 +369,7 @@ public:
         if (!opened) return opened.error();
         Descriptor in(*opened);
         Descriptor out(::openat(toDir, to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-        if (out.get() < 0) return SysError("cannot create", to, errno);
+        if (out.get() < 0) return SysError("cannot create", to, ExclusiveCreateError(toDir, to.c_str(), errno));
         std::vector<std::uint8_t> chunk(256 * 1024);
         for (;;) {
             const ssize_t n = ::read(in.get(), chunk.data(), chunk.size());
@@ -383,7 +423,8 @@ public:
         int raw = ::openat(dir, name.c_str(), O_RDONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         const bool made = raw >= 0;
         if (!made) {
-            if (errno != EEXIST) return SysError("cannot open lock file", name, errno);
+            const int err = ExclusiveCreateError(dir, name.c_str(), errno);
+            if (err != EEXIST) return SysError("cannot open lock file", name, err);
             struct stat st {};
             auto opened = OpenPlainForReading(dir, name, UINT64_MAX, st);
             if (!opened) return opened.error();

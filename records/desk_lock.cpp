@@ -191,6 +191,8 @@ Result<DeskLock> DeskLock::Take(FileSystem& fs, const Folder& work, const std::s
     const auto deadline = Steady::now() + std::chrono::milliseconds(policy.waitMilliseconds);
     Steady::time_point ownerlessSince{};
     bool wasOwnerless = false;
+    bool vanished = false;
+    std::optional<Error> notTakenOver; // why a lock judged stale could not be taken over
     for (;;) {
         Status made = fs.MakeFolderAt(work.handle(), folderName, folderAttributes);
         if (made) {
@@ -220,7 +222,20 @@ Result<DeskLock> DeskLock::Take(FileSystem& fs, const Folder& work, const std::s
 
         auto owner = ReadOwner(fs, work.handle(), folderName);
         if (!owner) return owner.error();
-        if (!*owner) continue; // released meanwhile
+        if (!*owner) {
+            // Released meanwhile: made again at once. A share client may go
+            // on reporting a folder that another desk removed (sshfs keeps
+            // names for up to 20 seconds), so that the make fails and the
+            // folder is gone again, time after time: from the second time on
+            // this waits like a held lock, and within the same limit.
+            if (!vanished) {
+                vanished = true;
+                continue;
+            }
+            if (Steady::now() >= deadline) return MakeError(ErrorCode::Busy, Busy(name, what, std::nullopt));
+            std::this_thread::sleep_for(std::chrono::milliseconds(PollMilliseconds));
+            continue;
+        }
         const bool ownerless = (*owner)->desk.host.empty();
         if (ownerless && !wasOwnerless) ownerlessSince = Steady::now();
         wasOwnerless = ownerless;
@@ -247,12 +262,24 @@ Result<DeskLock> DeskLock::Take(FileSystem& fs, const Folder& work, const std::s
                 }
                 continue;
             }
+            // Gone meanwhile (another desk took it over first) is no reason.
+            if (moved.error().code != ErrorCode::NotFound) notTakenOver = moved.error();
         }
         // A lock without its owner file is watched for its grace time even
         // by a start that does not wait, so that one left by a program that
         // died while taking it never blocks for good.
         const bool watching = ownerless && Steady::now() - ownerlessSince < std::chrono::milliseconds(OwnerlessMilliseconds);
-        if (Steady::now() >= deadline && !watching) return MakeError(ErrorCode::Busy, Busy(name, what, *owner));
+        if (Steady::now() >= deadline && !watching) {
+            // Told as what it is (a read-only mount, say), not as a save of
+            // a program that no longer runs.
+            if (notTakenOver && stale)
+                return MakeError(notTakenOver->code,
+                                 "the lock of the " + what + " left by " +
+                                     (owner->value().desk.host.empty() ? std::string("another desk")
+                                                                       : DescribeLockOwner(**owner)) +
+                                     " could not be taken over (" + notTakenOver->message + ")");
+            return MakeError(ErrorCode::Busy, Busy(name, what, *owner));
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(PollMilliseconds));
     }
 }

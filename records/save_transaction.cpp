@@ -32,6 +32,27 @@ std::string NewSaveId(std::int64_t now, const Desk& desk)
            std::to_string(++count);
 }
 
+// A lock that could not be taken (not one another desk holds: a read-only
+// mount, say) where an interrupted save of these kinds waits: the failure
+// says that the waiting save cannot be finished now either, as the save
+// would once it held the lock.
+Error WithWaitingSave(WorkArea& area, const std::map<std::string, std::string>& kinds, const Error& why)
+{
+    if (why.code == ErrorCode::Busy) return why;
+    auto entries = area.fs->List(area.work.handle());
+    if (!entries) return why;
+    for (const DirEntry& e : *entries) {
+        if (!IsMarkerName(e.name)) continue;
+        for (const std::string& k : KindsOfMarker(e.name))
+            if (kinds.count(k) != 0)
+                return MakeError(why.code, "an interrupted earlier save (" + InWork(e.name) +
+                                               ") cannot be finished now (" + why.message +
+                                               "); this save was not made, and the earlier one is finished at "
+                                               "the next start that can write the project");
+    }
+    return why;
+}
+
 } // namespace
 
 std::string WorkFolder(const std::string& projectPath) { return JoinPath(projectPath, WorkFolderName); }
@@ -74,7 +95,8 @@ Result<std::unique_ptr<SaveTransaction>> SaveTransaction::Begin(FileSystem& fs, 
     for (const KindToSave& k : kinds) ours[k.desc.kind] = k.desc.what;
     std::set<std::string> ourKinds;
     for (const auto& [kind, what] : ours) {
-        VEL_TRY(state->locks.Take(state->area, kind, what, hooks, hooks.lockWaitMilliseconds));
+        Status taken = state->locks.Take(state->area, kind, what, hooks, hooks.lockWaitMilliseconds);
+        if (!taken) return WithWaitingSave(state->area, ours, taken.error());
         ourKinds.insert(kind);
     }
     // 2. What an interrupted save of these kinds left is finished first.
@@ -105,6 +127,10 @@ Result<std::unique_ptr<SaveTransaction>> SaveTransaction::Begin(FileSystem& fs, 
         for (const auto& stamp : now.files) {
             auto info = fs.StatAt(kind.folder.handle(), stamp.name);
             if (!info) return info.error();
+            // The size the backup's list gives a file is that of the bytes
+            // just read; a share client may still give the size of a file
+            // another desk replaced seconds ago (sshfs keeps it 20 seconds).
+            if (stamp.readable && info->isRegular()) info->size = stamp.content.size();
             kind.existing.push_back(stamp.name);
             kind.existingInfo[stamp.name] = *info;
         }

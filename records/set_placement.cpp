@@ -25,13 +25,16 @@ bool SameButCase(const std::string& a, const std::string& b)
 // One staged file into place. A share may refuse to replace a file (FAT
 // through FUSE; a file another desk holds open on SMB): past the commit point
 // the backup holds the old file, so it may go first.
-Status Place(FileSystem& fs, const KindFolders& f, const std::string& name)
+Status Place(FileSystem& fs, const KindFolders& f, const std::string& folderName, const std::string& name)
 {
     Status moved = fs.RenameAt(f.staging.handle(), name, f.folder.handle(), name);
     if (moved) return moved;
     auto there = fs.StatAt(f.folder.handle(), name);
     if (!there || !there->isRegular()) return moved;
-    if (!fs.RemoveAt(f.folder.handle(), name)) return moved;
+    if (!fs.RemoveAt(f.folder.handle(), name))
+        return MakeError(moved.error().code, "'" + folderName + "/" + name + "' could not be replaced (" +
+                                                 moved.error().message +
+                                                 "); a program, perhaps on another desk, may hold it open");
     return fs.RenameAt(f.staging.handle(), name, f.folder.handle(), name);
 }
 
@@ -96,7 +99,7 @@ Status PutInPlace(FileSystem& fs, const KindFolders& f, const KindMarker& m,
     for (const auto& name : m.newNames) {
         auto staged = StatIn(fs, f.staging, name);
         if (!staged) return staged.error();
-        if (staged->isRegular()) VEL_TRY(Place(fs, f, name));
+        if (staged->isRegular()) VEL_TRY(Place(fs, f, m.folder, name));
     }
 
     // Whether an old name that differs from a new one only in case is a file
@@ -104,7 +107,6 @@ Status PutInPlace(FileSystem& fs, const KindFolders& f, const KindMarker& m,
     // as they are, so both spellings listed are two files.
     const std::set<std::string> keep(m.newNames.begin(), m.newNames.end());
     std::optional<std::set<std::string>> listed;
-    std::vector<std::pair<std::string, std::string>> respelt; // old spelling -> new
     for (const auto& name : m.oldNames) {
         if (keep.count(name) != 0) continue;
         const auto twin = std::find_if(m.newNames.begin(), m.newNames.end(),
@@ -116,23 +118,35 @@ Status PutInPlace(FileSystem& fs, const KindFolders& f, const KindMarker& m,
                 listed = std::move(*names);
             }
             if (listed->count(name) == 0) continue;
-            if (listed->count(*twin) == 0) {
-                respelt.emplace_back(name, *twin);
-                continue;
-            }
+            if (listed->count(*twin) == 0) continue; // that file, under its old spelling: given the new one below
         }
         auto info = fs.StatAt(f.folder.handle(), name);
         if (!info) return info.error();
         if (info->exists()) VEL_TRY(fs.RemoveAt(f.folder.handle(), name));
     }
-    if (!respelt.empty()) {
-        // The new content under the old spelling: the program's own name
-        // where the folder can change a name's case (not every share can).
-        for (const auto& [from, to] : respelt) (void)fs.RenameAt(f.folder.handle(), from, f.folder.handle(), to);
+
+    // Every new file under the program's own name, where the folder can
+    // change a name's case (not every share can). A folder that ignores case
+    // may keep the spelling of the file a new one replaced: an old name in
+    // Windows case, or, on a samba share, a spelling the server remembers
+    // from before although the file was renamed since.
+    {
         auto names = ListNames(fs, f.folder);
         if (!names) return names.error();
-        for (const auto& [from, to] : respelt)
-            if (names->count(to) == 0 && names->count(from) != 0 && spellings != nullptr) (*spellings)[to] = from;
+        std::vector<std::pair<std::string, std::string>> respelt; // the folder's spelling -> ours
+        for (const auto& name : m.newNames) {
+            if (names->count(name) != 0) continue;
+            const auto other = std::find_if(names->begin(), names->end(),
+                                            [&](const std::string& n) { return SameButCase(n, name); });
+            if (other != names->end()) respelt.emplace_back(*other, name);
+        }
+        if (!respelt.empty()) {
+            for (const auto& [from, to] : respelt) (void)fs.RenameAt(f.folder.handle(), from, f.folder.handle(), to);
+            auto now = ListNames(fs, f.folder);
+            if (!now) return now.error();
+            for (const auto& [from, to] : respelt)
+                if (now->count(to) == 0 && now->count(from) != 0 && spellings != nullptr) (*spellings)[to] = from;
+        }
     }
     if (!m.moved.empty()) VEL_TRY(fs.SyncFolder(f.backup.handle()));
     return fs.SyncFolder(f.folder.handle());

@@ -286,6 +286,31 @@ TEST_F(SaveTransactionTest, FinishedSavesAlwaysReachTheServer)
 // Under a tight umask a replaced file keeps the bits and group of the file it
 // replaces and a new file those of the folder's other files; the work folder
 // takes the project's group and group bits.
+// A share client that gives the size a file had before another desk
+// replaced it (sshfs keeps a name's attributes for 20 seconds): the backup
+// still lists every file at the size it holds, so that it can be restored.
+TEST_F(SaveTransactionTest, ABackupListsTheSizesOfTheFilesItKeptNotThoseAShareClientRemembers)
+{
+    class RememberingClient : public FaultInjectingFileSystem {
+    public:
+        using FaultInjectingFileSystem::FaultInjectingFileSystem;
+        Result<FileInfo> StatAt(FolderHandle dir, const std::string& name) override
+        {
+            auto info = FaultInjectingFileSystem::StatAt(dir, name);
+            if (info && info->isRegular() && name == "Receiver_0003.dat") info->size += 7;
+            return info;
+        }
+    };
+    RememberingClient client(RealFileSystem());
+    auto suite = Open(&client);
+    const SaveReport saved = RenameAndSave(*suite);
+    ASSERT_TRUE(saved.written) << saved.error.message;
+
+    const SaveReport restored = suite->Restore("Receivers", fsys::path(saved.backupFolder).filename().string());
+    EXPECT_TRUE(restored.written) << restored.error.message;
+    EXPECT_EQ(test::ReadBytes(folder() + "/Receiver_0007.dat"), ReceiverFile("alpha"));
+}
+
 TEST_F(SaveTransactionTest, ModesAndGroupsAreKept)
 {
     ASSERT_EQ(::chown(project().c_str(), 0, Group), 0);
@@ -451,43 +476,55 @@ TEST_F(SaveTransactionTest, AnotherDesksLockIsWaitedForThenTakenOverOnlyWhenStal
 }
 
 // An interrupted save that cannot be finished now (its kind folder refuses
-// to rename its files, as a read-only mount would) stops the next save: it fails,
+// to rename its files, as a read-only mount would; with the killed save's
+// lock, which cannot be renamed away either) stops the next save: it fails,
 // says why, and promises nothing; a later start that can write finishes the
 // older save, and the refused rename is not on disk.
 TEST_F(SaveTransactionTest, AnInterruptedSaveThatCannotBeFinishedNowFailsTheSave)
 {
-    ASSERT_EQ(test::KillAfterOperation("rename .Receivers.commit", [&](FileSystem& fs) {
-                  auto s = Open(&fs);
-                  return RenameAndSave(*s).written;
-              }),
-              9);
-    ASSERT_TRUE(test::Exists(work("Receivers.commit")));
+    for (const bool lockToo : {false, true}) {
+        SCOPED_TRACE(lockToo ? "nothing can be renamed" : "the record files cannot be renamed");
+        fsys::remove_all(project());
+        test::MakeDirs(folder());
+        put("Receiver_0003.dat", ReceiverFile("beta"));
+        put("Receiver_0007.dat", ReceiverFile("alpha"));
+        ASSERT_EQ(test::KillAfterOperation("rename .Receivers.commit", [&](FileSystem& fs) {
+                      auto s = Open(&fs);
+                      return RenameAndSave(*s).written;
+                  }),
+                  9);
+        ASSERT_TRUE(test::Exists(work("Receivers.commit")));
 
-    class NoRenames : public FaultInjectingFileSystem {
-    public:
-        using FaultInjectingFileSystem::FaultInjectingFileSystem;
-        Status RenameAt(FolderHandle fromDir, const std::string& from, FolderHandle toDir,
-                        const std::string& to) override
-        {
-            if (from.rfind("Receiver_", 0) == 0)
-                return MakeError(ErrorCode::Io, "cannot rename '" + from + "': Read-only file system");
-            return FaultInjectingFileSystem::RenameAt(fromDir, from, toDir, to);
-        }
-    } readOnly(RealFileSystem());
-    auto suite = Open(&readOnly);
-    ASSERT_FALSE(report.passedOver.empty()) << "the start says it could not finish it";
-    for (ReceiverEntry& e : suite->ReceiverTable.Entries())
-        if (e.record.Name() == "beta") e.record.Name() = "delta";
-    const SaveReport r = suite->ReceiverTable.SaveAllReceivers(suite->Context);
-    EXPECT_FALSE(r.written);
-    EXPECT_NE(r.error.code, ErrorCode::Unfinished) << r.error.message;
-    EXPECT_NE(r.error.message.find("cannot be finished now"), std::string::npos) << r.error.message;
-    EXPECT_NE(r.error.message.find("Read-only file system"), std::string::npos) << r.error.message;
+        class NoRenames : public FaultInjectingFileSystem {
+        public:
+            NoRenames(FileSystem& inner, bool all) : FaultInjectingFileSystem(inner), m_all(all) {}
+            Status RenameAt(FolderHandle fromDir, const std::string& from, FolderHandle toDir,
+                            const std::string& to) override
+            {
+                if (m_all || from.rfind("Receiver_", 0) == 0)
+                    return MakeError(ErrorCode::Io, "cannot rename '" + from + "': Read-only file system");
+                return FaultInjectingFileSystem::RenameAt(fromDir, from, toDir, to);
+            }
 
-    auto later = Open();
-    std::vector<std::string> names;
-    for (const ReceiverEntry& e : later->ReceiverTable.Entries()) names.push_back(e.record.Name());
-    EXPECT_EQ(names, (std::vector<std::string>{"beta", "gamma"}));
+        private:
+            bool m_all;
+        } readOnly(RealFileSystem(), lockToo);
+        auto suite = Open(&readOnly);
+        suite->Context.lockWaitMilliseconds = 0;
+        ASSERT_FALSE(report.passedOver.empty()) << "the start says it could not finish it";
+        for (ReceiverEntry& e : suite->ReceiverTable.Entries())
+            if (e.record.Name() == "beta") e.record.Name() = "delta";
+        const SaveReport r = suite->ReceiverTable.SaveAllReceivers(suite->Context);
+        EXPECT_FALSE(r.written);
+        EXPECT_NE(r.error.code, ErrorCode::Unfinished) << r.error.message;
+        EXPECT_NE(r.error.message.find("cannot be finished now"), std::string::npos) << r.error.message;
+        EXPECT_NE(r.error.message.find("Read-only file system"), std::string::npos) << r.error.message;
+
+        auto later = Open();
+        std::vector<std::string> names;
+        for (const ReceiverEntry& e : later->ReceiverTable.Entries()) names.push_back(e.record.Name());
+        EXPECT_EQ(names, (std::vector<std::string>{"beta", "gamma"}));
+    }
 }
 
 // A save interrupted by the version before this one left its marker in the

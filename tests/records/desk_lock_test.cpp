@@ -107,6 +107,34 @@ TEST_F(DeskLockTest, ALockLeftBehindIsTakenOverOnlyByTheStatedRules)
     }
 }
 
+// A lock a program of this machine left, met where it cannot be taken over
+// (a read-only mount): the refusal says why, rather than naming a save that
+// no longer runs.
+TEST_F(DeskLockTest, ALeftLockThatCannotBeTakenOverSaysWhy)
+{
+    class ReadOnly : public FaultInjectingFileSystem {
+    public:
+        using FaultInjectingFileSystem::FaultInjectingFileSystem;
+        Status RenameAt(FolderHandle, const std::string& from, FolderHandle, const std::string&) override
+        {
+            return MakeError(ErrorCode::Io, "cannot rename '" + from + "': Read-only file system");
+        }
+    };
+    Leave({{"carol", "desk-2", 4711}, clock.now - 5}); // this machine, its process gone
+    ReadOnly share(RealFileSystem());
+    LockPolicy policy;
+    policy.clock = &clock;
+    policy.desks = &bob;
+    auto lock = DeskLock::Take(share, work, "Receivers", "receivers", policy, {}, {});
+    ASSERT_FALSE(lock.ok());
+    EXPECT_EQ(lock.error().code, ErrorCode::Io);
+    EXPECT_NE(lock.error().message.find("carol on desk-2 (process 4711)"), std::string::npos) << lock.error().message;
+    EXPECT_NE(lock.error().message.find("could not be taken over (cannot rename 'Receivers.held': Read-only file system)"),
+              std::string::npos)
+        << lock.error().message;
+    EXPECT_EQ(Entries(), std::vector<std::string>{"Receivers.held"});
+}
+
 // A desk that died between making the lock's folder and writing its owner
 // file leaves a folder without one; it blocks for a short grace time only,
 // also a start that does not wait, and a damaged owner file counts the same.
@@ -165,6 +193,43 @@ TEST_F(DeskLockTest, TheOperatorRemovesALockAfterSeeingWhoseItWas)
     EXPECT_EQ(removed->desk.host, "desk-9");
     EXPECT_EQ(removed->since, clock.now);
     EXPECT_TRUE(Entries().empty());
+}
+
+// A share client that goes on reporting a lock folder another desk has
+// removed: the make says it exists, a look at the name finds a folder, and
+// opening it finds nothing.
+class StaleShareClient : public FaultInjectingFileSystem {
+public:
+    using FaultInjectingFileSystem::FaultInjectingFileSystem;
+    Status MakeFolderAt(FolderHandle, const std::string& name, const FileAttributes&) override
+    {
+        if (++makes > 1000) return MakeError(ErrorCode::Io, "the lock was made again and again without a pause");
+        return MakeError(ErrorCode::Exists, "cannot make folder '" + name + "': File exists");
+    }
+    Result<FileInfo> StatAt(FolderHandle, const std::string&) override
+    {
+        FileInfo info;
+        info.type = FileType::Folder;
+        info.modified = 1796650000;
+        return info;
+    }
+    Result<FolderHandle> OpenFolderAt(FolderHandle, const std::string& name, bool, const FileAttributes&) override
+    {
+        return MakeError(ErrorCode::NotFound, "cannot open folder '" + name + "': No such file or directory");
+    }
+    int makes = 0;
+};
+
+TEST_F(DeskLockTest, ALockFolderThatAShareClientStillShowsIsWaitedForNotSpunOn)
+{
+    StaleShareClient share(RealFileSystem());
+    LockPolicy policy;
+    policy.clock = &clock;
+    policy.desks = &alice;
+    auto lock = DeskLock::Take(share, work, "Receivers", "receivers", policy, {}, {});
+    ASSERT_FALSE(lock.ok());
+    EXPECT_EQ(lock.error().code, ErrorCode::Busy) << lock.error().message;
+    EXPECT_NE(lock.error().message.find("unlock receivers"), std::string::npos) << lock.error().message;
 }
 
 TEST(LockOwnerFile, RoundTripsAndRefusesWhatIsNoOwner)
