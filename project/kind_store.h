@@ -188,15 +188,20 @@ public:
     // The renames made in the table since it was loaded or last saved, in
     // the order they were made: the next save of the kind writes them to the
     // history once it has committed. A load forgets them with the changes.
-    // A rename that takes the last one back (an undo, or the old name typed
-    // again) cancels it: together they change nothing on disk.
     void RecordRename(const AnsiText& oldName, const AnsiText& newName, int items)
     {
-        if (!m_renames.empty() && m_renames.back().oldName == newName && m_renames.back().newName == oldName) {
-            m_renames.pop_back();
-            return;
-        }
         m_renames.push_back({Kind::Rules().desc.kind, oldName, newName, items});
+    }
+    // The same for an undo or redo of one entry's rename: one that takes the
+    // last noted rename back cancels it, since together they change nothing
+    // on disk. (Only for one entry: in a swap of two entries' names the
+    // second rename reverses the first's names without taking it back.)
+    void RecordRenameOfUndo(const AnsiText& oldName, const AnsiText& newName, int items)
+    {
+        if (!m_renames.empty() && m_renames.back().oldName == newName && m_renames.back().newName == oldName)
+            m_renames.pop_back();
+        else
+            RecordRename(oldName, newName, items);
     }
     const std::vector<NameChange>& Renames() const { return m_renames; }
     const KindSnapshot& Loaded() const { return m_files.Loaded(); }

@@ -210,12 +210,12 @@ bool Put(Suite& suite, const RenameStep& step, bool forward)
     if (name != nullptr) *name = wanted;
     for (const ListEdit& c : step.lists)
         ListOf(suite.ProfileTable.at(c.profile), c.list) = forward ? c.after : c.before;
-    // The table notes the rename for the history, as a rename made by hand;
-    // one that takes back the last noted rename cancels it instead.
+    // The table notes the rename for the history, as a rename made by hand
+    // is noted; one that takes back the last noted rename cancels it.
     if (step.kind == RenamedKind::Profile)
-        suite.ProfileTable.RecordRename(expected, wanted, 0);
+        suite.ProfileTable.RecordRenameOfUndo(expected, wanted, 0);
     else if (!step.listsOnly)
-        suite.ReceiverTable.RecordRename(expected, wanted, ItemsChanged(step));
+        suite.ReceiverTable.RecordRenameOfUndo(expected, wanted, ItemsChanged(step));
     return true;
 }
 
