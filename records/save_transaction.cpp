@@ -285,7 +285,15 @@ public:
     Error Undo(const Error& why)
     {
         FolderHandle work = m_s.area.work.handle();
-        if (!m_markerTemporary.empty()) (void)m_fs.RemoveAt(work, m_markerTemporary);
+        if (!m_markerTemporary.empty()) {
+            // A share may have made the rename to the marker's name and lost
+            // its answer: a marker there is this save's (the locks are held,
+            // and earlier markers were finished), and it must go with the
+            // staged set it describes.
+            auto named = m_fs.StatAt(work, m_markerName);
+            if (named && named->exists()) m_markerNamed = true;
+            (void)m_fs.RemoveAt(work, m_markerTemporary);
+        }
         if (m_markerNamed) {
             Status removed = m_fs.RemoveAt(work, m_markerName);
             if (removed) removed = m_fs.SyncFolder(work);

@@ -29,8 +29,14 @@ Status Place(FileSystem& fs, const KindFolders& f, const std::string& folderName
 {
     Status moved = fs.RenameAt(f.staging.handle(), name, f.folder.handle(), name);
     if (moved) return moved;
+    // A share may report a rename as failed that it made all the same (its
+    // answer lost on the way). Then the staged file is gone and the name in
+    // the kind folder is the new file: removing it would lose the only copy.
+    auto staged = fs.StatAt(f.staging.handle(), name);
+    if (!staged) return moved;
     auto there = fs.StatAt(f.folder.handle(), name);
     if (!there || !there->isRegular()) return moved;
+    if (!staged->exists()) return Status::Ok();
     if (!fs.RemoveAt(f.folder.handle(), name))
         return MakeError(moved.error().code, "'" + folderName + "/" + name + "' could not be replaced (" +
                                                  moved.error().message +

@@ -43,6 +43,25 @@ enum class Failure {
     PowerCut,  // nothing answers; then the power goes and comes back
     Stops,     // nothing answers (a share that drops), and what it was told stays
     Once,      // operation k fails, the ones after it work
+    LostReply, // rename k is made, but its answer is lost: it reports a failure
+};
+
+// A disk whose k-th rename is made but answered with a failure, as a share
+// whose reply is lost on the way does.
+class LostReplyFileSystem : public FaultInjectingFileSystem {
+public:
+    LostReplyFileSystem(FileSystem& inner, long k) : FaultInjectingFileSystem(inner), m_k(k) {}
+    Status RenameAt(FolderHandle fromDir, const std::string& from, FolderHandle toDir, const std::string& to) override
+    {
+        Status made = FaultInjectingFileSystem::RenameAt(fromDir, from, toDir, to);
+        if (made && ++m_renames == m_k) return MakeError(ErrorCode::Io, "the share's answer was lost");
+        return made;
+    }
+    bool Reached() const { return m_renames >= m_k; }
+
+private:
+    long m_k;
+    long m_renames = 0;
 };
 
 // The files of the kind folders; on a disk that ignores case, by their
@@ -133,13 +152,13 @@ long FailAtEveryOperation(const Scenario& s, const Files& before, const Files& a
         std::string said;
         {
             ShareDesk desk(disk);
-            FaultInjectingFileSystem failing(desk.mount);
+            LostReplyFileSystem failing(desk.mount, failure == Failure::LostReply ? k : 0);
             failing.CountReads(true);
             auto suite = desk.Open(&failing, !s.startOnly);
             failing.Reset();
-            failing.FailAt(k, failure != Failure::Once);
+            if (failure != Failure::LostReply) failing.FailAt(k, failure != Failure::Once);
             status = s.command(*suite, said);
-            reached = failing.operations() >= k;
+            reached = failure == Failure::LostReply ? failing.Reached() : failing.operations() >= k;
         }
         if (status == 3 && !s.startOnly) {
             EXPECT_EQ(Seen(disk), before) << "3, and the old set is not whole: " << said;
@@ -250,6 +269,24 @@ TEST(PowerCutTest, RenameReceiverAndRenameProfile)
         ASSERT_NE(before, after);
         EXPECT_GT(FailAtEveryOperation(s, before, after, Failure::PowerCut), 40);
         EXPECT_GT(FailAtEveryOperation(s, before, after, Failure::Once), 40);
+    }
+}
+
+// A share may make a rename and lose its answer: the program takes it for a
+// failure. Neither the staged file it moved nor the commit marker it named
+// may be lost or left without what it describes.
+TEST(PowerCutTest, RenamesWhoseAnswerIsLost)
+{
+    for (const bool receiver : {true, false}) {
+        for (const test::ShareTraits& traits : {LocalDisk, FatStick}) {
+            SCOPED_TRACE(std::string(receiver ? "rename-receiver" : "rename-profile") +
+                         (traits.links ? " on a local disk" : " on a FAT stick"));
+            Scenario s = Rename(receiver);
+            s.traits = traits;
+            const Files before = Before(s);
+            const Files after = Uncut(s);
+            EXPECT_GT(FailAtEveryOperation(s, before, after, Failure::LostReply), 5);
+        }
     }
 }
 
