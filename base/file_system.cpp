@@ -538,6 +538,31 @@ std::string TemporaryName(const std::string& name)
     return "." + name.substr(0, MaxNameBytes - 1 - suffix.size()) + suffix;
 }
 
+// Some file systems never rename over an existing file (FAT through FUSE:
+// EEXIST).
+// There the old file steps aside under a temporary name of its own first,
+// the new one takes the name, and only then does the old one go; should the
+// new one not take the name, the old one takes it back. A cut between the
+// steps leaves both contents in the folder under temporary names, never
+// neither.
+Status ReplaceWithoutRenameOver(FileSystem& fs, FolderHandle dir, const std::string& temporary,
+                                const std::string& name, const Error& refused)
+{
+    if (refused.code != ErrorCode::Exists) return refused;
+    auto there = fs.StatAt(dir, name);
+    auto staged = fs.StatAt(dir, temporary);
+    if (!there || !there->isRegular() || !staged || !staged->isRegular()) return refused;
+    const std::string aside = TemporaryName(name);
+    if (!fs.RenameAt(dir, name, dir, aside)) return refused;
+    Status moved = fs.RenameAt(dir, temporary, dir, name);
+    if (!moved) {
+        (void)fs.RenameAt(dir, aside, dir, name);
+        return refused;
+    }
+    (void)fs.RemoveAt(dir, aside);
+    return Status::Ok();
+}
+
 } // namespace
 
 Status ReplaceFileAt(FileSystem& fs, FolderHandle dir, const std::string& name, std::span<const std::uint8_t> data,
@@ -553,7 +578,10 @@ Status ReplaceFileAt(FileSystem& fs, FolderHandle dir, const std::string& name, 
         if (written || written.error().code != ErrorCode::Exists) break;
     }
     if (!written && written.error().code == ErrorCode::Exists) return written;
-    if (written) written = fs.RenameAt(dir, temporary, dir, name);
+    if (written) {
+        written = fs.RenameAt(dir, temporary, dir, name);
+        if (!written) written = ReplaceWithoutRenameOver(fs, dir, temporary, name, written.error());
+    }
     if (!written) {
         (void)fs.RemoveAt(dir, temporary);
         return written;

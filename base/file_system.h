@@ -195,7 +195,8 @@ public:
 // place of `name`; the folder is flushed last. A failure before the new file
 // takes the place of `name` leaves `name` as it was and removes the new file
 // (unless removing fails too); a failure to flush the folder afterwards is
-// reported although `name` already holds the new content.
+// reported although `name` already holds the new content. Where the file
+// system never renames over a file (FAT), the old file steps aside first.
 Status ReplaceFileAt(FileSystem& fs, FolderHandle dir, const std::string& name, std::span<const std::uint8_t> data,
                      const FileAttributes& attributes);
 

@@ -5,6 +5,7 @@
 
 #include "project/rename_commands.h"
 #include "project/suite.h"
+#include "records/history.h"
 #include "records/save_transaction.h"
 #include "tests/support/test_project.h"
 
@@ -130,6 +131,18 @@ TEST(ShareSaveTest, ADiskWithoutModesOrLinksSaves)
     const SaveReport restored = suite->Restore("Receivers", first->name);
     ASSERT_TRUE(restored.ok()) << restored.error.message;
     EXPECT_EQ(disk.Snapshot(Project + "/Receivers"), receiversBefore);
+
+    // The history is replaced whole at every save, also where no file may be
+    // renamed over another: every line is there, once.
+    auto history = ReadHistory(desk.mount, Project, {});
+    ASSERT_TRUE(history) << history.error().message;
+    std::vector<std::string> lines;
+    for (const HistoryEntry& e : *history) lines.push_back(e.kind + " " + e.oldName + ">" + e.newName);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "receivers alpha>gamma");
+    EXPECT_EQ(lines[1], "receivers beta>delta");
+    EXPECT_EQ(lines[2], "restore-receivers >" + first->name);
+    EXPECT_EQ(CountTold(desk, "history"), 0);
 }
 
 // Another desk holds a profile open while a receiver is renamed, and the
