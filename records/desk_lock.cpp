@@ -1,5 +1,7 @@
 #include "records/desk_lock.h"
 
+#include <algorithm>
+
 #include <atomic>
 #include <chrono>
 #include <sstream>
@@ -89,6 +91,14 @@ std::string AsideName(const std::string& folderName, const char* why, const Desk
            std::to_string(policy.clock->Now()) + "-" + std::to_string(++count);
 }
 
+// The stale limit in seconds. Any number of minutes may be configured; past
+// a century it means "never", and the product must not overflow.
+std::int64_t StaleSeconds(const LockPolicy& policy)
+{
+    constexpr std::int64_t century = 100LL * 366 * 24 * 60;
+    return std::clamp<std::int64_t>(policy.staleMinutes, 0, century) * 60;
+}
+
 // Whether a lock found is left by a program that died.
 bool IsStale(const LockOwner& owner, const LockPolicy& policy, const Desk& self)
 {
@@ -96,7 +106,7 @@ bool IsStale(const LockOwner& owner, const LockPolicy& policy, const Desk& self)
         if (owner.desk.process == self.process) return true; // this program's own, left by an earlier save
         if (!policy.desks->Running(owner.desk.process)) return true;
     }
-    return policy.clock->Now() - owner.since > policy.staleMinutes * 60;
+    return policy.clock->Now() - owner.since > StaleSeconds(policy);
 }
 
 // The word the command line's unlock takes for a lock: "receivers".
@@ -241,7 +251,7 @@ Result<DeskLock> DeskLock::Take(FileSystem& fs, const Folder& work, const std::s
         wasOwnerless = ownerless;
         const bool stale =
             ownerless ? Steady::now() - ownerlessSince >= std::chrono::milliseconds(OwnerlessMilliseconds) ||
-                            policy.clock->Now() - (*owner)->since > policy.staleMinutes * 60
+                            policy.clock->Now() - (*owner)->since > StaleSeconds(policy)
                       : IsStale(**owner, policy, self);
         if (stale) {
             // Renamed away first: only one desk can rename it, and what it

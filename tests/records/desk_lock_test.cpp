@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <filesystem>
 
 namespace vel {
@@ -19,13 +21,13 @@ class DeskLockTest : public ::testing::Test {
 protected:
     DeskLockTest() : work(std::move(*OpenFolder(RealFileSystem(), dir.path()))) {}
 
-    Result<DeskLock> Take(test::TestDesks& desk, std::int64_t waitMilliseconds = 0)
+    Result<DeskLock> Take(test::TestDesks& desk, std::int64_t waitMilliseconds = 0, std::int64_t staleMinutes = 30)
     {
         LockPolicy policy;
         policy.clock = &clock;
         policy.desks = &desk;
         policy.waitMilliseconds = waitMilliseconds;
-        policy.staleMinutes = 30;
+        policy.staleMinutes = staleMinutes;
         policy.tell = told.sink();
         return DeskLock::Take(RealFileSystem(), work, "Receivers", "receivers", policy, {}, {});
     }
@@ -105,6 +107,20 @@ TEST_F(DeskLockTest, ALockLeftBehindIsTakenOverOnlyByTheStatedRules)
         EXPECT_EQ((*owner)->desk.user, "bob");
         ASSERT_TRUE(lock->Release().ok());
     }
+}
+
+// The stale limit comes from the configuration: any number of minutes,
+// however large, means at most "never", and overflows nothing.
+TEST_F(DeskLockTest, AHugeStaleLimitNeverTakesOverAnotherMachinesLock)
+{
+    Leave({{"carol", "desk-9", 4711}, clock.now - 10LL * 365 * 24 * 3600});
+    for (const std::int64_t minutes : {std::int64_t{60} * 24 * 365 * 20, std::numeric_limits<std::int64_t>::max()}) {
+        auto lock = Take(bob, 0, minutes);
+        ASSERT_FALSE(lock.ok()) << minutes;
+        EXPECT_EQ(lock.error().code, ErrorCode::Busy);
+    }
+    auto lock = Take(bob, 0, 60LL * 24 * 365 * 9);
+    EXPECT_TRUE(lock.ok()) << "older than nine years";
 }
 
 // A lock a program of this machine left, met where it cannot be taken over
