@@ -71,15 +71,36 @@ Result<std::optional<LockOwner>> ReadOwner(FileSystem& fs, FolderHandle work, co
 
 Status RemoveLockFolder(FileSystem& fs, FolderHandle work, const std::string& folderName)
 {
-    {
-        auto handle = fs.OpenFolderAt(work, folderName, false, {});
-        if (!handle) return handle.error().code == ErrorCode::NotFound ? Status::Ok() : Status(handle.error());
-        Folder folder(fs, *handle);
-        auto info = fs.StatAt(folder.handle(), DeskLockOwnerFile);
-        if (!info) return info.error();
-        if (info->isRegular()) VEL_TRY(fs.RemoveAt(folder.handle(), DeskLockOwnerFile));
+    // A share client may answer from its cache for a moment after the owner
+    // file went (smbnetfs), so that the folder still seems to hold it: a few
+    // tries, a little apart.
+    Status removed;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        {
+            auto handle = fs.OpenFolderAt(work, folderName, false, {});
+            if (!handle) return handle.error().code == ErrorCode::NotFound ? Status::Ok() : Status(handle.error());
+            Folder folder(fs, *handle);
+            auto info = fs.StatAt(folder.handle(), DeskLockOwnerFile);
+            if (!info) return info.error();
+            if (info->isRegular()) VEL_TRY(fs.RemoveAt(folder.handle(), DeskLockOwnerFile));
+        }
+        removed = fs.RemoveFolderAt(work, folderName);
+        if (removed) return removed;
     }
-    return fs.RemoveFolderAt(work, folderName);
+    return removed;
+}
+
+// Lock folders released by their holders but not removed (a failure half
+// way, a share that answered late) are no locks: whoever takes the lock next
+// clears them away.
+void ClearReleasedLocks(FileSystem& fs, FolderHandle work, const std::string& folderName)
+{
+    auto entries = fs.List(work);
+    if (!entries) return;
+    const std::string prefix = folderName + ".released-";
+    for (const DirEntry& e : *entries)
+        if (e.type == FileType::Folder && e.name.rfind(prefix, 0) == 0) (void)RemoveLockFolder(fs, work, e.name);
 }
 
 // A name of its own for a lock folder renamed away to be removed:
@@ -226,6 +247,7 @@ Result<DeskLock> DeskLock::Take(FileSystem& fs, const Folder& work, const std::s
             lock.m_fs = &fs;
             lock.m_work = work.handle();
             lock.m_name = folderName;
+            ClearReleasedLocks(fs, work.handle(), folderName);
             return lock;
         }
         if (made.error().code != ErrorCode::Exists) return made.error();

@@ -109,6 +109,22 @@ TEST_F(DeskLockTest, ALockLeftBehindIsTakenOverOnlyByTheStatedRules)
     }
 }
 
+// A lock released but not removed (the share answered late) is no lock:
+// the next desk to take the lock clears it away.
+TEST_F(DeskLockTest, ALockReleasedButNotRemovedIsClearedByTheNextTake)
+{
+    test::MakeDirs(dir / "Receivers.held.released-desk-1-100-5-1");
+    test::WriteBytes(dir / "Receivers.held.released-desk-1-100-5-1/owner",
+                     EncodeLockOwner({{"alice", "desk-1", 100}, clock.now}));
+    test::MakeDirs(dir / "Profiles.held.released-desk-1-100-5-2");
+    auto lock = Take(bob);
+    ASSERT_TRUE(lock.ok()) << lock.error().message;
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"Profiles.held.released-desk-1-100-5-2", "Receivers.held"}))
+        << "only the kind's own are cleared, by whoever holds its lock";
+    ASSERT_TRUE(lock->Release().ok());
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"Profiles.held.released-desk-1-100-5-2"}));
+}
+
 // The stale limit comes from the configuration: any number of minutes,
 // however large, means at most "never", and overflows nothing.
 TEST_F(DeskLockTest, AHugeStaleLimitNeverTakesOverAnotherMachinesLock)
