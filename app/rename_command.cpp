@@ -72,6 +72,20 @@ void PrintPreview(const Suite& suite, bool profile, std::size_t index, const Ren
     Complain(err, "dry run: " + what + "; nothing was written and no reload command was posted");
 }
 
+// Renames entry `slot` in memory. Only a dry run takes the preview, which
+// copies every profile's receiver lists to tell which changed; otherwise the
+// result holds the outcome alone.
+Result<RenamePreview> Rename(Suite& suite, bool profile, std::int16_t slot, const NewName& newName, bool dryRun)
+{
+    if (dryRun)
+        return profile ? PreviewProfileRename(suite, slot, newName) : PreviewReceiverRename(suite, slot, newName);
+    auto outcome = profile ? RenameProfile(suite, slot, newName) : RenameReceiver(suite, slot, newName);
+    if (!outcome) return outcome.error();
+    RenamePreview renamed;
+    renamed.outcome = std::move(*outcome);
+    return renamed;
+}
+
 // --- Many renames -----------------------------------------------------------
 
 // A file of renames is read whole; one far beyond this is no list of renames.
@@ -216,13 +230,12 @@ int RenameAndSave(Suite& suite, const Invocation& inv, std::ostream& out, std::o
                                       : FindOne(FindReceiversByName(suite, inv.oldName), "receiver", inv.oldName, err);
     if (slot < 0) return ExitRefused;
 
-    auto preview = profile ? PreviewProfileRename(suite, slot, inv.newName)
-                           : PreviewReceiverRename(suite, slot, inv.newName);
-    if (!preview) {
-        Complain(err, preview.error().message);
+    auto renamed = Rename(suite, profile, slot, NewName(inv.newName), inv.dryRun);
+    if (!renamed) {
+        Complain(err, renamed.error().message);
         return ExitRefused;
     }
-    const RenameOutcome& outcome = preview->outcome;
+    const RenameOutcome& outcome = renamed->outcome;
     if (const int refused = Refusal(outcome, err); refused != ExitDone) return refused;
     if (outcome.result == RenameResult::SameName) {
         Complain(err, "note: \"" + inv.oldName + "\" already bears that name; nothing was saved");
@@ -230,10 +243,9 @@ int RenameAndSave(Suite& suite, const Invocation& inv, std::ostream& out, std::o
     }
     if (outcome.itemsLeftAlone > 0) Complain(err, "note: " + DescribeItemsLeftAlone(outcome, inv.oldName));
     if (inv.dryRun) {
-        PrintPreview(suite, profile, static_cast<std::size_t>(slot), *preview, out, err);
+        PrintPreview(suite, profile, static_cast<std::size_t>(slot), *renamed, out, err);
         return ExitDone;
     }
-
     // A receiver rename changes both tables: they are saved in one commit.
     if (profile) return SaveStatus(SaveProfiles(suite), SavedKind::Profiles, err);
     return SaveStatus(SaveReceiversAndProfiles(suite), SavedKind::Both, err);
