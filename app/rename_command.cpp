@@ -246,9 +246,8 @@ int RenameAndSave(Suite& suite, const Invocation& inv, std::ostream& out, std::o
         PrintPreview(suite, profile, static_cast<std::size_t>(slot), *renamed, out, err);
         return ExitDone;
     }
-    // A receiver rename changes both tables: they are saved in one commit.
-    if (profile) return SaveStatus(SaveProfiles(suite), SavedKind::Profiles, err);
-    return SaveStatus(SaveReceiversAndProfiles(suite), SavedKind::Both, err);
+    const SavedKind kind = SavedAfterRename(!profile);
+    return SaveStatus(SaveTables(suite, kind), kind, err);
 }
 
 int RenameManyAndSave(Suite& suite, const Invocation& inv, std::istream* in, std::ostream& out, std::ostream& err)
@@ -275,10 +274,10 @@ int RenameManyAndSave(Suite& suite, const Invocation& inv, std::istream* in, std
     }
 
     // One commit for every kind that changed, and one reload command each.
-    if (set.receiversChanged && set.profilesChanged)
-        return SaveStatus(SaveReceiversAndProfiles(suite), SavedKind::Both, err);
-    if (set.receiversChanged) return SaveStatus(SaveReceivers(suite), SavedKind::Receivers, err);
-    return SaveStatus(SaveProfiles(suite), SavedKind::Profiles, err);
+    const SavedKind kind = set.receiversChanged && set.profilesChanged ? SavedKind::Both
+                           : set.receiversChanged                      ? SavedKind::Receivers
+                                                                       : SavedKind::Profiles;
+    return SaveStatus(SaveTables(suite, kind), kind, err);
 }
 
 } // namespace vel

@@ -268,6 +268,27 @@ SaveReport SaveReceivers(Suite& suite) { return suite.ReceiverTable.SaveAllRecei
 
 SaveReport SaveReceiversAndProfiles(Suite& suite) { return suite.SaveBoth(); }
 
+SaveReport SaveTables(Suite& suite, SavedKind kind)
+{
+    switch (kind) {
+    case SavedKind::Profiles:
+        return SaveProfiles(suite);
+    case SavedKind::Receivers:
+        return SaveReceivers(suite);
+    case SavedKind::Both:
+        break;
+    }
+    return SaveReceiversAndProfiles(suite);
+}
+
+SavedKind ChangedTables(bool receiver, const RenameOutcome& outcome)
+{
+    if (!receiver) return SavedKind::Profiles;
+    return outcome.listsChanged > 0 ? SavedKind::Both : SavedKind::Receivers;
+}
+
+SavedKind SavedAfterRename(bool receiver) { return receiver ? SavedKind::Both : SavedKind::Profiles; }
+
 std::string DescribeSave(const SaveReport& report, SavedKind kind)
 {
     const std::string what = kind == SavedKind::Profiles    ? "route profiles"

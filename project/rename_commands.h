@@ -118,6 +118,23 @@ SaveReport SaveReceiversAndProfiles(Suite& suite);
 
 enum class SavedKind { Profiles, Receivers, Both };
 
+// Saves the tables of `kind`; Both in one commit.
+SaveReport SaveTables(Suite& suite, SavedKind kind);
+
+// The tables a single rename that renamed changed, and so leaves unsaved: a
+// route profile rename the profiles; a receiver rename the receivers, and the
+// profiles as well when it changed a receiver list. Both are then tied: the
+// receivers saved alone would leave the saved route profiles naming a
+// receiver that no longer exists, the profiles alone one that does not exist
+// yet.
+SavedKind ChangedTables(bool receiver, const RenameOutcome& outcome);
+
+// The tables the command line saves after a single rename: a receiver rename
+// is saved with the route profiles in one commit even when it changed no
+// list, so that rename-receiver always replaces both sets of files and posts
+// both reload commands, as it is documented to.
+SavedKind SavedAfterRename(bool receiver);
+
 // What the operator is told about a save, UTF-8; empty when it went well.
 std::string DescribeSave(const SaveReport& report, SavedKind kind);
 
