@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <initializer_list>
 #include <iterator>
 #include <optional>
 #include <string_view>
@@ -158,6 +159,107 @@ Invocation CheckOptionsFitCommand(Invocation inv)
     return inv;
 }
 
+// The help (--help), part by part.
+constexpr const char* UsageIntro =
+    "Rename route profiles and receivers of a Veltra alarm-server project.\n"
+    "Without a command, open the window.\n"
+    "\n";
+
+constexpr const char* UsageCommands =
+    "Commands:\n"
+    "  list-profiles            one line per route profile in table order:\n"
+    "                           index TAB ProfileNumber TAB E TAB name\n"
+    "  list-receivers           index TAB E TAB name\n"
+    "  check                    one line per problem found (see below)\n"
+    "  references NAME          the profile lists that name receiver NAME (any case):\n"
+    "                           ProfileNumber TAB profile TAB list TAB position TAB item\n"
+    "  rename-profile OLD NEW   rename a route profile, then save the profiles\n"
+    "  rename-receiver OLD NEW  rename a receiver and carry the new name into every\n"
+    "                           profile's receiver lists; then save both in one commit\n"
+    "  rename-many FILE         make every rename listed in FILE (- for standard input)\n"
+    "                           in one commit, or none: one per line, receiver TAB OLD\n"
+    "                           TAB NEW or profile TAB OLD TAB NEW (see below)\n"
+    "  backups                  the kept backups: kind TAB time TAB files TAB name\n"
+    "  restore KIND NAME        put backup NAME of KIND (profiles or receivers) back,\n"
+    "                           as a save of that kind\n"
+    "  unlock KIND              remove the lock of KIND (profiles, receivers, history)\n"
+    "                           that a program which died left; prints whose it was:\n"
+    "                           kind TAB user TAB host TAB process TAB since\n"
+    "  history                  the renames saved, oldest first: time TAB user TAB\n"
+    "                           host TAB kind TAB old TAB new TAB items TAB backup\n"
+    "\n";
+
+constexpr const char* UsageOptions =
+    "Options (before the command; everything after it is taken literally):\n"
+    "  --project DIR    the project directory (it holds Profiles/ and Receivers/)\n"
+    "  --dry-run        with rename-profile, rename-receiver and rename-many: the same\n"
+    "                   checks and messages, then what would change; nothing is\n"
+    "                   written or posted\n"
+    "  --format FORMAT  tsv (the default) or json, for list-profiles, list-receivers,\n"
+    "                   check, references, backups and history\n"
+    "  --verbose        also print the alarm suite's own log lines\n"
+    "  -h, --help       print this help and exit\n"
+    "  --version        print the version and exit\n"
+    "Qt's standard options (see qt6options(7)) among them go to the window.\n"
+    "\n";
+
+constexpr const char* UsageProject =
+    "Without --project the project is Project beside the program when that folder\n"
+    "exists; else the folder named by VELNAMECHANGE_PROJECT; else project= in\n"
+    "$XDG_CONFIG_HOME/VelNameChange/VelNameChange.conf (XDG_CONFIG_HOME defaults to\n"
+    "~/.config); else an empty project. A relative path is taken from the working folder.\n"
+    "Each save keeps the newest 20 backups of its kind (keep-backups=N in that file keeps\n"
+    "more) in .velnamechange/backup; files the load passed over are kept for good in\n"
+    ".velnamechange/passed-over.\n"
+    "A save waits up to 5 seconds for a save of another desk; a lock that another\n"
+    "machine left is taken over after 30 minutes (stale-lock-minutes=N in that file),\n"
+    "one of this machine as soon as its process is gone.\n"
+    "\n";
+
+constexpr const char* UsageOutputs =
+    "check prints, one line each:\n"
+    "  passed-over TAB file TAB reason\n"
+    "  unfinished-save TAB file TAB reason\n"
+    "  no-receiver TAB ProfileNumber TAB profile TAB list TAB position TAB item\n"
+    "  receivers-same-name TAB name TAB name...       (alike without regard to case)\n"
+    "  profiles-same-name TAB name TAB ProfileNumber TAB ProfileNumber...\n"
+    "  profiles-same-number TAB ProfileNumber TAB name TAB name...\n"
+    "--dry-run prints \"profile TAB ProfileNumber TAB old TAB new\", or \"receiver TAB old\n"
+    "TAB new\" and one \"list TAB ProfileNumber TAB profile TAB list TAB old TAB new\" per\n"
+    "changed receiver list (each name in a list followed by \\x00).\n"
+    "rename-many reads UTF-8; blank lines and lines starting with # are passed over.\n"
+    "Every line is checked first, against the names after all the renames: OLD\n"
+    "must name exactly one entry, no entry may be renamed twice, NEW must be storable\n"
+    "and no name may be borne twice afterwards (receivers compared without regard to\n"
+    "case); swaps and chains work, and each receiver list item follows its receiver\n"
+    "once. Any refused line: each is named with its line number and nothing is\n"
+    "written (status 1). Names are taken as written, without escapes.\n"
+    "history prints one line per rename that a save made and one per restore: time\n"
+    "in UTC (YYYY-MM-DDTHH:MM:SSZ); kind profiles or receivers, or restore-profiles\n"
+    "or restore-receivers (old empty, new the backup put back); items the receiver\n"
+    "list items that took the new name; backup the one holding the set before it.\n"
+    "\n";
+
+constexpr const char* UsageNames =
+    "E is 1 for an enabled entry, else 0. Names are UTF-8; control characters in names\n"
+    "are written as \\t, \\n or \\xHH, and a backslash as \\\\.\n"
+    "\n";
+
+constexpr const char* UsageStatus =
+    "Exit status:\n"
+    "  0  done; check: nothing found\n"
+    "  1  refused, nothing written; check: something found\n"
+    "  2  usage error\n"
+    "  3  the save failed; the previous files are in place (also: another desk is\n"
+    "     saving, or an interrupted earlier save cannot be finished now)\n"
+    "  4  saved, but the server could not be told to reload\n"
+    "  5  the save was committed but could not be finished; it is finished, and the\n"
+    "     server told, at the next start\n"
+    "\n";
+
+constexpr const char* UsageSeeAlso =
+    "See VelNameChange(1).\n";
+
 } // namespace
 
 SplitArguments SplitQtOptions(const std::vector<std::string>& args)
@@ -218,91 +320,11 @@ Invocation ParseCommandLine(const std::vector<std::string>& args)
 
 std::string UsageText()
 {
-    return std::string(ShortUsage) +
-           "Rename route profiles and receivers of a Veltra alarm-server project.\n"
-           "Without a command, open the window.\n"
-           "\n"
-           "Commands:\n"
-           "  list-profiles            one line per route profile in table order:\n"
-           "                           index TAB ProfileNumber TAB E TAB name\n"
-           "  list-receivers           index TAB E TAB name\n"
-           "  check                    one line per problem found (see below)\n"
-           "  references NAME          the profile lists that name receiver NAME (any case):\n"
-           "                           ProfileNumber TAB profile TAB list TAB position TAB item\n"
-           "  rename-profile OLD NEW   rename a route profile, then save the profiles\n"
-           "  rename-receiver OLD NEW  rename a receiver and carry the new name into every\n"
-           "                           profile's receiver lists; then save both in one commit\n"
-           "  rename-many FILE         make every rename listed in FILE (- for standard input)\n"
-           "                           in one commit, or none: one per line, receiver TAB OLD\n"
-           "                           TAB NEW or profile TAB OLD TAB NEW (see below)\n"
-           "  backups                  the kept backups: kind TAB time TAB files TAB name\n"
-           "  restore KIND NAME        put backup NAME of KIND (profiles or receivers) back,\n"
-           "                           as a save of that kind\n"
-           "  unlock KIND              remove the lock of KIND (profiles, receivers, history)\n"
-           "                           that a program which died left; prints whose it was:\n"
-           "                           kind TAB user TAB host TAB process TAB since\n"
-           "  history                  the renames saved, oldest first: time TAB user TAB\n"
-           "                           host TAB kind TAB old TAB new TAB items TAB backup\n"
-           "\n"
-           "Options (before the command; everything after it is taken literally):\n"
-           "  --project DIR    the project directory (it holds Profiles/ and Receivers/)\n"
-           "  --dry-run        with rename-profile, rename-receiver and rename-many: the same\n"
-           "                   checks and messages, then what would change; nothing is\n"
-           "                   written or posted\n"
-           "  --format FORMAT  tsv (the default) or json, for list-profiles, list-receivers,\n"
-           "                   check, references, backups and history\n"
-           "  --verbose        also print the alarm suite's own log lines\n"
-           "  -h, --help       print this help and exit\n"
-           "  --version        print the version and exit\n"
-           "Qt's standard options (see qt6options(7)) among them go to the window.\n"
-           "\n"
-           "Without --project the project is Project beside the program when that folder\n"
-           "exists; else the folder named by VELNAMECHANGE_PROJECT; else project= in\n"
-           "$XDG_CONFIG_HOME/VelNameChange/VelNameChange.conf (XDG_CONFIG_HOME defaults to\n"
-           "~/.config); else an empty project. A relative path is taken from the working folder.\n"
-           "Each save keeps the newest 20 backups of its kind (keep-backups=N in that file keeps\n"
-           "more) in .velnamechange/backup; files the load passed over are kept for good in\n"
-           ".velnamechange/passed-over.\n"
-           "A save waits up to 5 seconds for a save of another desk; a lock that another\n"
-           "machine left is taken over after 30 minutes (stale-lock-minutes=N in that file),\n"
-           "one of this machine as soon as its process is gone.\n"
-           "\n"
-           "check prints, one line each:\n"
-           "  passed-over TAB file TAB reason\n"
-           "  unfinished-save TAB file TAB reason\n"
-           "  no-receiver TAB ProfileNumber TAB profile TAB list TAB position TAB item\n"
-           "  receivers-same-name TAB name TAB name...       (alike without regard to case)\n"
-           "  profiles-same-name TAB name TAB ProfileNumber TAB ProfileNumber...\n"
-           "  profiles-same-number TAB ProfileNumber TAB name TAB name...\n"
-           "--dry-run prints \"profile TAB ProfileNumber TAB old TAB new\", or \"receiver TAB old\n"
-           "TAB new\" and one \"list TAB ProfileNumber TAB profile TAB list TAB old TAB new\" per\n"
-           "changed receiver list (each name in a list followed by \\x00).\n"
-           "rename-many reads UTF-8; blank lines and lines starting with # are passed over.\n"
-           "Every line is checked first, against the names after all the renames: OLD\n"
-           "must name exactly one entry, no entry may be renamed twice, NEW must be storable\n"
-           "and no name may be borne twice afterwards (receivers compared without regard to\n"
-           "case); swaps and chains work, and each receiver list item follows its receiver\n"
-           "once. Any refused line: each is named with its line number and nothing is\n"
-           "written (status 1). Names are taken as written, without escapes.\n"
-           "history prints one line per rename that a save made and one per restore: time\n"
-           "in UTC (YYYY-MM-DDTHH:MM:SSZ); kind profiles or receivers, or restore-profiles\n"
-           "or restore-receivers (old empty, new the backup put back); items the receiver\n"
-           "list items that took the new name; backup the one holding the set before it.\n"
-           "\n"
-           "E is 1 for an enabled entry, else 0. Names are UTF-8; control characters in names\n"
-           "are written as \\t, \\n or \\xHH, and a backslash as \\\\.\n"
-           "\n"
-           "Exit status:\n"
-           "  0  done; check: nothing found\n"
-           "  1  refused, nothing written; check: something found\n"
-           "  2  usage error\n"
-           "  3  the save failed; the previous files are in place (also: another desk is\n"
-           "     saving, or an interrupted earlier save cannot be finished now)\n"
-           "  4  saved, but the server could not be told to reload\n"
-           "  5  the save was committed but could not be finished; it is finished, and the\n"
-           "     server told, at the next start\n"
-           "\n"
-           "See VelNameChange(1).\n";
+    std::string text = ShortUsage;
+    for (const char* part : {UsageIntro, UsageCommands, UsageOptions, UsageProject, UsageOutputs, UsageNames,
+                             UsageStatus, UsageSeeAlso})
+        text += part;
+    return text;
 }
 
 std::string VersionText() { return std::string(ProgramName) + " " + VEL_VERSION_TEXT + "\n"; }
