@@ -219,7 +219,8 @@ TEST_F(RenameJournalTest, ChangedTablesAgreeWithTheJournal)
         const std::size_t slot = c.receiver ? ReceiverSlot(*suite, c.from) : ProfileSlot(*suite, c.from);
         auto before = RenameJournal::Take(*suite, c.receiver ? RenamedKind::Receiver : RenamedKind::Profile, slot);
         const auto slot16 = static_cast<std::int16_t>(slot);
-        auto outcome = c.receiver ? vel::RenameReceiver(*suite, slot16, c.to) : vel::RenameProfile(*suite, slot16, c.to);
+        auto outcome =
+            c.receiver ? vel::RenameReceiver(*suite, slot16, c.to) : vel::RenameProfile(*suite, slot16, c.to);
         ASSERT_TRUE(outcome.ok());
         ASSERT_EQ(outcome->result, RenameResult::Renamed) << outcome->message;
         fresh.Record(std::move(before), *suite);
