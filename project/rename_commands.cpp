@@ -82,6 +82,41 @@ std::vector<std::int16_t> FindByName(const Table& table, std::string_view nameUt
     return found;
 }
 
+// A profile's two receiver lists as a receiver rename leaves them.
+struct RebuiltLists {
+    AnsiText list1;
+    AnsiText list2;
+};
+
+// Every profile's lists rebuilt for the rename of receiver `oldName` to
+// outcome.newName, counting the items in `outcome`. False, with `outcome`
+// refused, when a rebuilt list would not fit in its record.
+bool RebuildAllLists(const RouteProfileStore& profiles, const AnsiText& oldName, bool exactOnly,
+                     RenameOutcome& outcome, std::vector<RebuiltLists>& rebuilt)
+{
+    rebuilt.reserve(profiles.size());
+    for (const RouteProfileEntry& e : profiles.Entries()) {
+        const RouteProfile& p = e.record;
+        int items = 0;
+        RebuiltLists r{RebuildReceiverList(p.ReceiverList1(), oldName, outcome.newName, exactOnly,
+                                           &outcome.itemsLeftAlone, &items),
+                       RebuildReceiverList(p.ReceiverList2(), oldName, outcome.newName, exactOnly,
+                                           &outcome.itemsLeftAlone, &items)};
+        if (r.list1.size() > MaxTextBytes || r.list2.size() > MaxTextBytes) {
+            outcome.result = RenameResult::NotStorable;
+            outcome.message = "The name cannot be stored: a receiver list of the route profile \"" +
+                              Cp1252ToUtf8(p.Name()) + "\" would become longer than " +
+                              std::to_string(MaxTextBytes) + " bytes.";
+            outcome.newName.clear();
+            outcome.itemsLeftAlone = 0;
+            return false;
+        }
+        outcome.itemsChanged += items;
+        rebuilt.push_back(std::move(r));
+    }
+    return true;
+}
+
 } // namespace
 
 Status CheckStorableName(const AnsiText& name)
@@ -211,37 +246,14 @@ Result<RenameOutcome> RenameReceiver(Suite& suite, std::int16_t slot, const NewN
 
     // Rebuild every list first; change nothing unless all of them fit.
     RouteProfileStore& profiles = suite.ProfileTable;
-    struct Rebuilt {
-        AnsiText list1;
-        AnsiText list2;
-    };
-    std::vector<Rebuilt> rebuilt;
-    rebuilt.reserve(profiles.size());
-    for (const RouteProfileEntry& e : profiles.Entries()) {
-        const RouteProfile& p = e.record;
-        int items = 0;
-        Rebuilt r{RebuildReceiverList(p.ReceiverList1(), oldName, outcome.newName, oldHasTwin, &outcome.itemsLeftAlone,
-                                      &items),
-                  RebuildReceiverList(p.ReceiverList2(), oldName, outcome.newName, oldHasTwin, &outcome.itemsLeftAlone,
-                                      &items)};
-        if (r.list1.size() > MaxTextBytes || r.list2.size() > MaxTextBytes) {
-            outcome.result = RenameResult::NotStorable;
-            outcome.message = "The name cannot be stored: a receiver list of the route profile \"" +
-                              Cp1252ToUtf8(p.Name()) + "\" would become longer than " +
-                              std::to_string(MaxTextBytes) + " bytes.";
-            outcome.newName.clear();
-            outcome.itemsLeftAlone = 0;
-            return outcome;
-        }
-        outcome.itemsChanged += items;
-        rebuilt.push_back(std::move(r));
-    }
+    std::vector<RebuiltLists> rebuilt;
+    if (!RebuildAllLists(profiles, oldName, oldHasTwin, outcome, rebuilt)) return outcome;
 
     table.at(*index).Name() = outcome.newName;
     table.RecordRename(oldName, outcome.newName, outcome.itemsChanged);
     for (std::size_t j = 0; j < profiles.size(); ++j) {
         RouteProfile& p = profiles.at(j);
-        Rebuilt& r = rebuilt[j];
+        RebuiltLists& r = rebuilt[j];
         const int changed = (p.ReceiverList1() != r.list1 ? 1 : 0) + (p.ReceiverList2() != r.list2 ? 1 : 0);
         outcome.listsChanged += changed;
         if (changed > 0) ++outcome.profilesChanged;
