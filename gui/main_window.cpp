@@ -526,12 +526,10 @@ void MainWindow::RenameSelected(QTreeWidget* list, const char* prompt,
     if (const QString said = RenamedStatus(oldText, *outcome, receiver); !said.isEmpty()) m_status->Say(said);
     if (outcome->result == RenameResult::Renamed) {
         static_cast<NameItem*>(row)->SetName(outcome->newName);
-        if (list == m_listProfiles) {
-            m_profilesUnsaved = true;
-        } else {
-            m_receiversUnsaved = true;
-            if (outcome->listsChanged > 0) m_profilesUnsaved = m_tied = true;
-        }
+        const SavedKind changed = ChangedTables(receiver, *outcome);
+        if (changed != SavedKind::Receivers) m_profilesUnsaved = true;
+        if (changed != SavedKind::Profiles) m_receiversUnsaved = true;
+        if (changed == SavedKind::Both) m_tied = true;
         setWindowModified(true);
         m_journal.Record(std::move(before), m_suite);
         FollowJournal();
@@ -647,9 +645,7 @@ bool MainWindow::Save(SavedKind kind)
 
     // The save sorts the receivers; the journal's steps follow them.
     const RenameJournal::Places places = m_journal.ReceiverPlaces(m_suite);
-    const SaveReport report = kind == SavedKind::Profiles    ? SaveProfiles(m_suite)
-                              : kind == SavedKind::Receivers ? SaveReceivers(m_suite)
-                                                             : SaveReceiversAndProfiles(m_suite);
+    const SaveReport report = SaveTables(m_suite, kind);
     if (receivers) m_journal.ReceiversSorted(m_suite, places);
     if (retagger) retagger->Retag(m_listReceivers, m_suite.ReceiverTable);
     m_status->Say(SavedStatus(report, kind));

@@ -231,14 +231,14 @@ namespace {
 // Renames entry `slot` of `table` with `rename`, keeping the name it had.
 template <class Table>
 Result<RenamePreview> RenameKeepingOldName(Suite& suite, const Table& table, const char* tableName,
-                                           std::int16_t slot, std::string_view newNameUtf8,
-                                           Result<RenameOutcome> (*rename)(Suite&, std::int16_t, std::string_view))
+                                           std::int16_t slot, const NewName& newName,
+                                           Result<RenameOutcome> (*rename)(Suite&, std::int16_t, const NewName&))
 {
     auto index = TableIndex(tableName, slot, table.size());
     if (!index) return index.error();
     RenamePreview preview;
     preview.oldName = table.at(*index).Name();
-    auto outcome = rename(suite, slot, newNameUtf8);
+    auto outcome = rename(suite, slot, newName);
     if (!outcome) return outcome.error();
     preview.outcome = std::move(*outcome);
     return preview;
@@ -246,12 +246,12 @@ Result<RenamePreview> RenameKeepingOldName(Suite& suite, const Table& table, con
 
 } // namespace
 
-Result<RenamePreview> PreviewProfileRename(Suite& suite, std::int16_t slot, std::string_view newNameUtf8)
+Result<RenamePreview> PreviewProfileRename(Suite& suite, std::int16_t slot, const NewName& newName)
 {
-    return RenameKeepingOldName(suite, suite.ProfileTable, "RouteProfiles", slot, newNameUtf8, RenameProfile);
+    return RenameKeepingOldName(suite, suite.ProfileTable, "RouteProfiles", slot, newName, RenameProfile);
 }
 
-Result<RenamePreview> PreviewReceiverRename(Suite& suite, std::int16_t slot, std::string_view newNameUtf8)
+Result<RenamePreview> PreviewReceiverRename(Suite& suite, std::int16_t slot, const NewName& newName)
 {
     const RouteProfileStore& profiles = suite.ProfileTable;
     std::vector<ListChange> before;
@@ -260,7 +260,7 @@ Result<RenamePreview> PreviewReceiverRename(Suite& suite, std::int16_t slot, std
         before.push_back({j, 1, p.ReceiverList1(), {}});
         before.push_back({j, 2, p.ReceiverList2(), {}});
     }
-    auto preview = RenameKeepingOldName(suite, suite.ReceiverTable, "Receivers", slot, newNameUtf8, RenameReceiver);
+    auto preview = RenameKeepingOldName(suite, suite.ReceiverTable, "Receivers", slot, newName, RenameReceiver);
     if (!preview || preview->outcome.result != RenameResult::Renamed) return preview;
     for (ListChange& c : before) {
         const RouteProfile& p = profiles.at(c.slot);

@@ -86,7 +86,8 @@ struct RenamePreview {
 // Renames the entry in table slot `slot` in memory, with the same checks and
 // messages as RenameProfile and RenameReceiver, and says what changed. Nothing
 // reaches the disk: the caller discards the suite instead of saving it.
-Result<RenamePreview> PreviewProfileRename(Suite& suite, std::int16_t slot, std::string_view newNameUtf8);
-Result<RenamePreview> PreviewReceiverRename(Suite& suite, std::int16_t slot, std::string_view newNameUtf8);
+// Only a dry run needs it: it copies every profile's receiver lists.
+Result<RenamePreview> PreviewProfileRename(Suite& suite, std::int16_t slot, const NewName& newName);
+Result<RenamePreview> PreviewReceiverRename(Suite& suite, std::int16_t slot, const NewName& newName);
 
 } // namespace vel

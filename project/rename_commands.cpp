@@ -26,19 +26,18 @@ bool IsControl(char32_t cp) { return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F); }
 
 // Fills `outcome` for a new name that is empty or cannot be stored; false
 // when the name can go on to the duplicate test.
-bool RefuseNewName(std::string_view newNameUtf8, RenameOutcome& outcome)
+bool RefuseNewName(const NewName& newName, RenameOutcome& outcome)
 {
-    if (TrimBlanks(newNameUtf8).empty()) {
+    if (!newName.prepared) {
+        outcome.result = RenameResult::NotStorable;
+        outcome.message = newName.prepared.error().message;
+        return true;
+    }
+    if (newName.prepared->empty()) {
         outcome.result = RenameResult::Unchanged;
         return true;
     }
-    auto name = PrepareNewName(newNameUtf8);
-    if (!name) {
-        outcome.result = RenameResult::NotStorable;
-        outcome.message = name.error().message;
-        return true;
-    }
-    outcome.newName = std::move(*name);
+    outcome.newName = *newName.prepared;
     return false;
 }
 
@@ -51,11 +50,24 @@ std::optional<std::size_t> OtherEntry(const Table& table, std::size_t except, Pr
     return std::nullopt;
 }
 
-// Whether an entry of the table other than entry `except` satisfies `pred`.
-template <class Table, class Pred>
-bool AnyOtherEntry(const Table& table, std::size_t except, Pred pred)
+// The other receivers that bear a receiver's old or new name without regard
+// to case, found in one pass that upper-cases each name once.
+struct ReceiverTwins {
+    bool oldHasTwin = false;               // another receiver bears the old name
+    std::optional<std::size_t> newHolder;  // the first other receiver bearing the new name
+};
+
+ReceiverTwins FindTwins(const ReceiverStore& table, std::size_t except, const AnsiText& oldUpper,
+                        const AnsiText& newUpper)
 {
-    return OtherEntry(table, except, pred).has_value();
+    ReceiverTwins twins;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        if (i == except) continue;
+        const AnsiText upper = UpperCaseAnsi(table.at(i).Name());
+        if (upper == oldUpper) twins.oldHasTwin = true;
+        if (upper == newUpper && !twins.newHolder) twins.newHolder = i;
+    }
+    return twins;
 }
 
 // The slots of the entries named `nameUtf8` exactly.
@@ -68,6 +80,41 @@ std::vector<std::int16_t> FindByName(const Table& table, std::string_view nameUt
     for (std::size_t i = 0; i < table.size(); ++i)
         if (table.at(i).Name() == *name) found.push_back(static_cast<std::int16_t>(i));
     return found;
+}
+
+// A profile's two receiver lists as a receiver rename leaves them.
+struct RebuiltLists {
+    AnsiText list1;
+    AnsiText list2;
+};
+
+// Every profile's lists rebuilt for the rename of receiver `oldName` to
+// outcome.newName, counting the items in `outcome`. False, with `outcome`
+// refused, when a rebuilt list would not fit in its record.
+bool RebuildAllLists(const RouteProfileStore& profiles, const AnsiText& oldName, bool exactOnly,
+                     RenameOutcome& outcome, std::vector<RebuiltLists>& rebuilt)
+{
+    rebuilt.reserve(profiles.size());
+    for (const RouteProfileEntry& e : profiles.Entries()) {
+        const RouteProfile& p = e.record;
+        int items = 0;
+        RebuiltLists r{RebuildReceiverList(p.ReceiverList1(), oldName, outcome.newName, exactOnly,
+                                           &outcome.itemsLeftAlone, &items),
+                       RebuildReceiverList(p.ReceiverList2(), oldName, outcome.newName, exactOnly,
+                                           &outcome.itemsLeftAlone, &items)};
+        if (r.list1.size() > MaxTextBytes || r.list2.size() > MaxTextBytes) {
+            outcome.result = RenameResult::NotStorable;
+            outcome.message = "The name cannot be stored: a receiver list of the route profile \"" +
+                              Cp1252ToUtf8(p.Name()) + "\" would become longer than " +
+                              std::to_string(MaxTextBytes) + " bytes.";
+            outcome.newName.clear();
+            outcome.itemsLeftAlone = 0;
+            return false;
+        }
+        outcome.itemsChanged += items;
+        rebuilt.push_back(std::move(r));
+    }
+    return true;
 }
 
 } // namespace
@@ -138,13 +185,18 @@ Result<std::size_t> TableIndex(const char* table, std::int16_t slot, std::size_t
 
 Result<RenameOutcome> RenameProfile(Suite& suite, std::int16_t slot, std::string_view newNameUtf8)
 {
+    return RenameProfile(suite, slot, NewName(newNameUtf8));
+}
+
+Result<RenameOutcome> RenameProfile(Suite& suite, std::int16_t slot, const NewName& newName)
+{
     RouteProfileStore& table = suite.ProfileTable;
     auto index = TableIndex("RouteProfiles", slot, table.size());
     if (!index) return index.error();
     RouteProfile& profile = table.at(*index);
 
     RenameOutcome outcome;
-    if (RefuseNewName(newNameUtf8, outcome)) return outcome;
+    if (RefuseNewName(newName, outcome)) return outcome;
     if (outcome.newName == profile.Name()) {
         outcome.result = RenameResult::SameName;
         return outcome;
@@ -164,12 +216,17 @@ Result<RenameOutcome> RenameProfile(Suite& suite, std::int16_t slot, std::string
 
 Result<RenameOutcome> RenameReceiver(Suite& suite, std::int16_t slot, std::string_view newNameUtf8)
 {
+    return RenameReceiver(suite, slot, NewName(newNameUtf8));
+}
+
+Result<RenameOutcome> RenameReceiver(Suite& suite, std::int16_t slot, const NewName& newName)
+{
     ReceiverStore& table = suite.ReceiverTable;
     auto index = TableIndex("Receivers", slot, table.size());
     if (!index) return index.error();
 
     RenameOutcome outcome;
-    if (RefuseNewName(newNameUtf8, outcome)) return outcome;
+    if (RefuseNewName(newName, outcome)) return outcome;
     const AnsiText oldName = table.at(*index).Name();
     if (outcome.newName == oldName) {
         outcome.result = RenameResult::SameName;
@@ -177,13 +234,9 @@ Result<RenameOutcome> RenameReceiver(Suite& suite, std::int16_t slot, std::strin
     }
     // Profiles name their receivers without regard to case, so a name that
     // differs from another receiver's only in case would be one name to them.
-    auto bearsUpper = [&table, &index](const AnsiText& upper) {
-        return AnyOtherEntry(table, *index, [&](const Receiver& r) { return UpperCaseAnsi(r.Name()) == upper; });
-    };
-    const bool oldHasTwin = bearsUpper(UpperCaseAnsi(oldName));
-    const AnsiText newUpper = UpperCaseAnsi(outcome.newName);
-    if (const auto holder =
-            OtherEntry(table, *index, [&](const Receiver& r) { return UpperCaseAnsi(r.Name()) == newUpper; })) {
+    const ReceiverTwins twins = FindTwins(table, *index, UpperCaseAnsi(oldName), UpperCaseAnsi(outcome.newName));
+    const bool oldHasTwin = twins.oldHasTwin;
+    if (const auto holder = twins.newHolder) {
         outcome.result = RenameResult::Duplicate;
         outcome.message = DuplicateReceiverMessage;
         outcome.holder = holder;
@@ -193,37 +246,14 @@ Result<RenameOutcome> RenameReceiver(Suite& suite, std::int16_t slot, std::strin
 
     // Rebuild every list first; change nothing unless all of them fit.
     RouteProfileStore& profiles = suite.ProfileTable;
-    struct Rebuilt {
-        AnsiText list1;
-        AnsiText list2;
-    };
-    std::vector<Rebuilt> rebuilt;
-    rebuilt.reserve(profiles.size());
-    for (const RouteProfileEntry& e : profiles.Entries()) {
-        const RouteProfile& p = e.record;
-        int items = 0;
-        Rebuilt r{RebuildReceiverList(p.ReceiverList1(), oldName, outcome.newName, oldHasTwin, &outcome.itemsLeftAlone,
-                                      &items),
-                  RebuildReceiverList(p.ReceiverList2(), oldName, outcome.newName, oldHasTwin, &outcome.itemsLeftAlone,
-                                      &items)};
-        if (r.list1.size() > MaxTextBytes || r.list2.size() > MaxTextBytes) {
-            outcome.result = RenameResult::NotStorable;
-            outcome.message = "The name cannot be stored: a receiver list of the route profile \"" +
-                              Cp1252ToUtf8(p.Name()) + "\" would become longer than " +
-                              std::to_string(MaxTextBytes) + " bytes.";
-            outcome.newName.clear();
-            outcome.itemsLeftAlone = 0;
-            return outcome;
-        }
-        outcome.itemsChanged += items;
-        rebuilt.push_back(std::move(r));
-    }
+    std::vector<RebuiltLists> rebuilt;
+    if (!RebuildAllLists(profiles, oldName, oldHasTwin, outcome, rebuilt)) return outcome;
 
     table.at(*index).Name() = outcome.newName;
     table.RecordRename(oldName, outcome.newName, outcome.itemsChanged);
     for (std::size_t j = 0; j < profiles.size(); ++j) {
         RouteProfile& p = profiles.at(j);
-        Rebuilt& r = rebuilt[j];
+        RebuiltLists& r = rebuilt[j];
         const int changed = (p.ReceiverList1() != r.list1 ? 1 : 0) + (p.ReceiverList2() != r.list2 ? 1 : 0);
         outcome.listsChanged += changed;
         if (changed > 0) ++outcome.profilesChanged;
@@ -249,6 +279,27 @@ SaveReport SaveProfiles(Suite& suite) { return suite.ProfileTable.SaveAllRoutePr
 SaveReport SaveReceivers(Suite& suite) { return suite.ReceiverTable.SaveAllReceivers(suite.Context); }
 
 SaveReport SaveReceiversAndProfiles(Suite& suite) { return suite.SaveBoth(); }
+
+SaveReport SaveTables(Suite& suite, SavedKind kind)
+{
+    switch (kind) {
+    case SavedKind::Profiles:
+        return SaveProfiles(suite);
+    case SavedKind::Receivers:
+        return SaveReceivers(suite);
+    case SavedKind::Both:
+        break;
+    }
+    return SaveReceiversAndProfiles(suite);
+}
+
+SavedKind ChangedTables(bool receiver, const RenameOutcome& outcome)
+{
+    if (!receiver) return SavedKind::Profiles;
+    return outcome.listsChanged > 0 ? SavedKind::Both : SavedKind::Receivers;
+}
+
+SavedKind SavedAfterRename(bool receiver) { return receiver ? SavedKind::Both : SavedKind::Profiles; }
 
 std::string DescribeSave(const SaveReport& report, SavedKind kind)
 {

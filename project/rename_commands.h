@@ -57,6 +57,14 @@ struct RenameOutcome {
 // that names the problem, what cannot be stored.
 Result<AnsiText> PrepareNewName(std::string_view utf8);
 
+// A new name made ready once, where it comes in (PrepareNewName): the rename
+// functions take it as it is, so a name is trimmed and encoded once on its
+// way however many of them look at it.
+struct NewName {
+    explicit NewName(std::string_view utf8) : prepared(PrepareNewName(utf8)) {}
+    Result<AnsiText> prepared; // empty: nothing to do; an error: it cannot be stored
+};
+
 // Why an already encoded name cannot be stored, or nothing when it can.
 Status CheckStorableName(const AnsiText& name);
 
@@ -69,6 +77,7 @@ Result<std::size_t> TableIndex(const char* table, std::int16_t slot, std::size_t
 // themselves in their table (RecordRename), for the history the next save
 // of the kind writes.
 Result<RenameOutcome> RenameProfile(Suite& suite, std::int16_t slot, std::string_view newNameUtf8);
+Result<RenameOutcome> RenameProfile(Suite& suite, std::int16_t slot, const NewName& newName);
 
 // Renames the receiver in table slot `slot` and the receiver inside the
 // receiver lists of every route profile (see RebuildReceiverList). All or
@@ -78,6 +87,7 @@ Result<RenameOutcome> RenameProfile(Suite& suite, std::int16_t slot, std::string
 // already bears the old name but for case, only list items equal to the old
 // name exactly are changed.
 Result<RenameOutcome> RenameReceiver(Suite& suite, std::int16_t slot, std::string_view newNameUtf8);
+Result<RenameOutcome> RenameReceiver(Suite& suite, std::int16_t slot, const NewName& newName);
 
 // The items of a profile's receiver list, split at every NUL up to the end of
 // the text: "A\0\0B" holds "A", "" and "B"; the NUL that closes the last
@@ -107,6 +117,23 @@ SaveReport SaveReceivers(Suite& suite);
 SaveReport SaveReceiversAndProfiles(Suite& suite);
 
 enum class SavedKind { Profiles, Receivers, Both };
+
+// Saves the tables of `kind`; Both in one commit.
+SaveReport SaveTables(Suite& suite, SavedKind kind);
+
+// The tables a single rename that renamed changed, and so leaves unsaved: a
+// route profile rename the profiles; a receiver rename the receivers, and the
+// profiles as well when it changed a receiver list. Both are then tied: the
+// receivers saved alone would leave the saved route profiles naming a
+// receiver that no longer exists, the profiles alone one that does not exist
+// yet.
+SavedKind ChangedTables(bool receiver, const RenameOutcome& outcome);
+
+// The tables the command line saves after a single rename: a receiver rename
+// is saved with the route profiles in one commit even when it changed no
+// list, so that rename-receiver always replaces both sets of files and posts
+// both reload commands, as it is documented to.
+SavedKind SavedAfterRename(bool receiver);
 
 // What the operator is told about a save, UTF-8; empty when it went well.
 std::string DescribeSave(const SaveReport& report, SavedKind kind);

@@ -199,6 +199,50 @@ TEST_F(RenameJournalTest, ReceiverRenameTiesBothTablesUntilOneIsSaved)
     EXPECT_FALSE(journal.Tied());
 }
 
+// The window marks its tables unsaved and tied by ChangedTables; the journal
+// must come to the same tables and the same tie, and saving those tables
+// (SaveTables) must leave nothing unsaved.
+TEST_F(RenameJournalTest, ChangedTablesAgreeWithTheJournal)
+{
+    struct Case {
+        bool receiver;
+        AnsiText from;
+        std::string to;
+        SavedKind changed;
+    };
+    const Case cases[] = {{false, "Alpha", "Omega", SavedKind::Profiles},
+                          {true, "Bell", "Gong", SavedKind::Both},
+                          {true, "Spare", "Torch", SavedKind::Receivers}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.from);
+        RenameJournal fresh;
+        const std::size_t slot = c.receiver ? ReceiverSlot(*suite, c.from) : ProfileSlot(*suite, c.from);
+        auto before = RenameJournal::Take(*suite, c.receiver ? RenamedKind::Receiver : RenamedKind::Profile, slot);
+        const auto slot16 = static_cast<std::int16_t>(slot);
+        auto outcome =
+            c.receiver ? vel::RenameReceiver(*suite, slot16, c.to) : vel::RenameProfile(*suite, slot16, c.to);
+        ASSERT_TRUE(outcome.ok());
+        ASSERT_EQ(outcome->result, RenameResult::Renamed) << outcome->message;
+        fresh.Record(std::move(before), *suite);
+
+        const SavedKind changed = ChangedTables(c.receiver, *outcome);
+        EXPECT_EQ(changed, c.changed);
+        EXPECT_EQ(fresh.ProfilesUnsaved(), changed != SavedKind::Receivers);
+        EXPECT_EQ(fresh.ReceiversUnsaved(), changed != SavedKind::Profiles);
+        EXPECT_EQ(fresh.Tied(), changed == SavedKind::Both);
+
+        const auto places = fresh.ReceiverPlaces(*suite);
+        const SaveReport report = SaveTables(*suite, changed);
+        ASSERT_TRUE(report.written) << report.error.message;
+        fresh.ReceiversSorted(*suite, places);
+        fresh.Saved(changed);
+        EXPECT_FALSE(fresh.ProfilesUnsaved());
+        EXPECT_FALSE(fresh.ReceiversUnsaved());
+        // The command line saves a receiver rename with the profiles whatever it changed.
+        EXPECT_EQ(SavedAfterRename(c.receiver), c.receiver ? SavedKind::Both : SavedKind::Profiles);
+    }
+}
+
 TEST_F(RenameJournalTest, RenameAfterUndoingPastASaveKeepsTheSavedStateReachable)
 {
     RenameProfile("Alpha", "Alef");
