@@ -77,6 +77,20 @@ private:
     bool m_failed = false;
 };
 
+// For steps that all run even when one fails (a clean-up, a roll-back):
+// keeps the first failure, which is what the caller is told.
+class FirstFailure {
+public:
+    void Note(Status step)
+    {
+        if (!step && m_first) m_first = std::move(step);
+    }
+    const Status& status() const { return m_first; }
+
+private:
+    Status m_first;
+};
+
 // The failure every fixed table reports for an index outside it.
 inline Error IndexOutOfRange(const char* table, long long index, long long first, long long last)
 {

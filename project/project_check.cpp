@@ -1,6 +1,7 @@
 #include "project/project_check.h"
 
 #include "base/codepage.h"
+#include "records/commit_marker.h"
 #include "records/save_transaction.h"
 
 #include <map>
@@ -9,8 +10,6 @@
 namespace vel {
 
 namespace {
-
-constexpr std::string_view CommitSuffix = ".commit";
 
 std::string Quoted(const AnsiText& name) { return "\"" + Cp1252ToUtf8(name) + "\""; }
 
@@ -77,21 +76,14 @@ void FindUnfinishedSaves(const Suite& suite, const LoadReport& report, std::vect
         return;
     }
     std::set<std::string> markers;
-    for (const DirEntry& e : *entries) {
-        if (e.name.size() > CommitSuffix.size() && e.name.ends_with(CommitSuffix)) markers.insert(e.name);
-    }
+    for (const DirEntry& e : *entries)
+        if (IsMarkerName(e.name)) markers.insert(e.name);
     for (const std::string& name : markers) {
         // "Profiles+Receivers.commit": one save of both kinds.
         std::string kind;
-        const std::string kinds = name.substr(0, name.size() - CommitSuffix.size());
-        for (std::size_t start = 0; start <= kinds.size();) {
-            std::size_t plus = kinds.find('+', start);
-            if (plus == std::string::npos) plus = kinds.size();
-            std::string one = kinds.substr(start, plus - start);
-            for (const KindDescription& desc : suite.Context.kinds)
-                if (desc.kind == one) one = desc.what;
-            kind += (kind.empty() ? "" : " and ") + one;
-            start = plus + 1;
+        for (const std::string& one : KindsOfMarker(name)) {
+            const KindDescription* desc = FindDescription(suite.Context.kinds, one);
+            kind += (kind.empty() ? "" : " and ") + (desc != nullptr ? desc->what : one);
         }
         out.push_back({Finding::Kind::UnfinishedSave, std::string(WorkFolderName) + "/" + name,
                        "a save of the " + kind +

@@ -189,12 +189,10 @@ Status PruneBackups(WorkArea& area, const std::string& kind, std::size_t keep)
     if (!root) return root.error();
     auto names = BackupsOf(fs, *root, kind);
     if (!names) return names.error();
-    Status first;
-    for (std::size_t i = 0; i + keep < names->size(); ++i) {
-        Status removed = RemoveWorkFolder(fs, *root, (*names)[i], InBackups((*names)[i]), Holds::AnyFiles);
-        if (!removed && first.ok()) first = removed;
-    }
-    if (!first) return first;
+    FirstFailure failure;
+    for (std::size_t i = 0; i + keep < names->size(); ++i)
+        failure.Note(RemoveWorkFolder(fs, *root, (*names)[i], InBackups((*names)[i]), Holds::AnyFiles));
+    VEL_TRY(failure.status());
     return fs.SyncFolder(root->handle());
 }
 

@@ -148,6 +148,68 @@ std::string Busy(const std::string& name, const std::string& what, const std::op
            "'VelNameChange unlock " + UnlockWord(name) + "' removes its lock)";
 }
 
+// Who left a lock, as a sentence names them.
+std::string LeftBy(const LockOwner& owner)
+{
+    return owner.desk.host.empty() ? std::string("another desk") : DescribeLockOwner(owner);
+}
+
+// Writes the owner file into the lock folder this desk just made, flushed
+// with its folder, so that a lock whose name outlives a power cut still says
+// whose it is. On failure the folder goes again.
+Status WriteOwner(FileSystem& fs, FolderHandle work, const std::string& folderName, const LockOwner& owner,
+                  const FileAttributes& fileAttributes)
+{
+    auto handle = fs.OpenFolderAt(work, folderName, false, {});
+    Status written = handle ? Status::Ok() : Status(handle.error());
+    if (handle) {
+        Folder folder(fs, *handle);
+        written = fs.CreateAt(folder.handle(), DeskLockOwnerFile, EncodeLockOwner(owner), fileAttributes);
+        if (written) written = fs.SyncFolder(folder.handle());
+    }
+    if (!written) (void)RemoveLockFolder(fs, work, folderName);
+    return written;
+}
+
+// Why a lock held by `owner` was not had in time. A stale lock that could
+// not be taken over is told as what it is (a read-only mount, say), not as a
+// save of a program that no longer runs.
+Error NotHad(const std::string& name, const std::string& what, const LockOwner& owner,
+             const std::optional<Error>& notTakenOver)
+{
+    if (notTakenOver)
+        return MakeError(notTakenOver->code, "the lock of the " + what + " left by " + LeftBy(owner) +
+                                                 " could not be taken over (" + notTakenOver->message + ")");
+    return MakeError(ErrorCode::Busy, Busy(name, what, owner));
+}
+
+// Takes a lock judged stale away. It is renamed away first: only one desk
+// can rename it, and what it renamed must be the lock it judged, not a fresh
+// one (which is put back). True when it was renamed (taken over or put
+// back); false when it could not be, with the reason in `notTakenOver`
+// unless it was gone meanwhile (another desk took it over first).
+Result<bool> TakeOverStale(FileSystem& fs, FolderHandle work, const std::string& folderName, const LockOwner& owner,
+                           const std::string& what, const Desk& self, const LockPolicy& policy,
+                           std::optional<Error>& notTakenOver)
+{
+    const std::string staleName = AsideName(folderName, "stale", self, policy);
+    Status moved = fs.RenameAt(work, folderName, work, staleName);
+    if (!moved) {
+        if (moved.error().code != ErrorCode::NotFound) notTakenOver = moved.error();
+        return false;
+    }
+    auto renamed = ReadOwner(fs, work, staleName);
+    if (renamed && *renamed && **renamed == owner) {
+        VEL_TRY(RemoveLockFolder(fs, work, staleName));
+        if (policy.tell)
+            policy.tell("A lock of the " + what + " left by " + LeftBy(owner) +
+                        " was taken over: that program no longer runs.");
+    } else {
+        (void)fs.RenameAt(work, staleName, work, folderName);
+    }
+    return true;
+}
+
 } // namespace
 
 std::string DescribeLockOwner(const LockOwner& owner)
@@ -230,20 +292,7 @@ Result<DeskLock> DeskLock::Take(FileSystem& fs, const Folder& work, const std::s
             DeskLock lock;
             lock.m_owner.desk = self;
             lock.m_owner.since = policy.clock->Now();
-            auto handle = fs.OpenFolderAt(work.handle(), folderName, false, {});
-            Status written = handle ? Status::Ok() : Status(handle.error());
-            if (handle) {
-                Folder folder(fs, *handle);
-                written = fs.CreateAt(folder.handle(), DeskLockOwnerFile, EncodeLockOwner(lock.m_owner),
-                                      fileAttributes);
-                // Flushed with its folder, so that a lock whose name outlives
-                // a power cut still says whose it is.
-                if (written) written = fs.SyncFolder(folder.handle());
-            }
-            if (!written) {
-                (void)RemoveLockFolder(fs, work.handle(), folderName);
-                return written.error();
-            }
+            VEL_TRY(WriteOwner(fs, work.handle(), folderName, lock.m_owner, fileAttributes));
             lock.m_fs = &fs;
             lock.m_work = work.handle();
             lock.m_name = folderName;
@@ -276,42 +325,16 @@ Result<DeskLock> DeskLock::Take(FileSystem& fs, const Folder& work, const std::s
                             policy.clock->Now() - (*owner)->since > StaleSeconds(policy)
                       : IsStale(**owner, policy, self);
         if (stale) {
-            // Renamed away first: only one desk can rename it, and what it
-            // renamed must be the lock it judged, not a fresh one.
-            const std::string staleName = AsideName(folderName, "stale", self, policy);
-            Status moved = fs.RenameAt(work.handle(), folderName, work.handle(), staleName);
-            if (moved) {
-                auto renamed = ReadOwner(fs, work.handle(), staleName);
-                if (renamed && *renamed && **renamed == **owner) {
-                    VEL_TRY(RemoveLockFolder(fs, work.handle(), staleName));
-                    if (policy.tell)
-                        policy.tell("A lock of the " + what + " left by " +
-                                    (owner->value().desk.host.empty() ? std::string("another desk")
-                                                                      : DescribeLockOwner(**owner)) +
-                                    " was taken over: that program no longer runs.");
-                } else {
-                    (void)fs.RenameAt(work.handle(), staleName, work.handle(), folderName);
-                }
-                continue;
-            }
-            // Gone meanwhile (another desk took it over first) is no reason.
-            if (moved.error().code != ErrorCode::NotFound) notTakenOver = moved.error();
+            auto renamed = TakeOverStale(fs, work.handle(), folderName, **owner, what, self, policy, notTakenOver);
+            if (!renamed) return renamed.error();
+            if (*renamed) continue;
         }
         // A lock without its owner file is watched for its grace time even
         // by a start that does not wait, so that one left by a program that
         // died while taking it never blocks for good.
         const bool watching = ownerless && Steady::now() - ownerlessSince < std::chrono::milliseconds(OwnerlessMilliseconds);
-        if (Steady::now() >= deadline && !watching) {
-            // Told as what it is (a read-only mount, say), not as a save of
-            // a program that no longer runs.
-            if (notTakenOver && stale)
-                return MakeError(notTakenOver->code,
-                                 "the lock of the " + what + " left by " +
-                                     (owner->value().desk.host.empty() ? std::string("another desk")
-                                                                       : DescribeLockOwner(**owner)) +
-                                     " could not be taken over (" + notTakenOver->message + ")");
-            return MakeError(ErrorCode::Busy, Busy(name, what, *owner));
-        }
+        if (Steady::now() >= deadline && !watching)
+            return NotHad(name, what, **owner, stale ? notTakenOver : std::nullopt);
         std::this_thread::sleep_for(std::chrono::milliseconds(PollMilliseconds));
     }
 }

@@ -172,10 +172,7 @@ Status RecoverAtStart(WorkArea& area, const std::vector<KindDescription>& known,
     auto entries = fs.List(area.work.handle());
     if (!entries) return entries.error();
     const std::vector<DirEntry> sorted = SortedByName(std::move(*entries));
-    Status first;
-    auto problem = [&first](Status s) {
-        if (!s && first.ok()) first = std::move(s);
-    };
+    FirstFailure failure;
     // Locks of the kinds, without waiting: a lock held is a save running.
     auto lock = [&](Locks& locks, const std::string& kind) -> Result<bool> {
         Status taken = locks.Take(area, kind, What(known, kind), hooks, 0);
@@ -203,7 +200,7 @@ Status RecoverAtStart(WorkArea& area, const std::vector<KindDescription>& known,
         // Another copy may have finished it while the locks were free.
         auto still = fs.StatAt(area.work.handle(), e.name);
         if (!still) return still.error();
-        if (still->exists()) problem(FinishMarker(area, locks, e.name, known, hooks));
+        if (still->exists()) failure.Note(FinishMarker(area, locks, e.name, known, hooks));
     }
     for (const DirEntry& e : sorted) {
         const std::string kind = StagingKind(e.name);
@@ -211,7 +208,7 @@ Status RecoverAtStart(WorkArea& area, const std::vector<KindDescription>& known,
         Locks locks;
         auto taken = lock(locks, kind);
         if (!taken) return taken.error();
-        if (*taken) problem(ThrowAwayStaging(area, kind, known, hooks));
+        if (*taken) failure.Note(ThrowAwayStaging(area, kind, known, hooks));
     }
     for (const KindDescription& desc : known) {
         auto unfinished = HasUnfinishedFolder(area, desc.kind);
@@ -220,9 +217,9 @@ Status RecoverAtStart(WorkArea& area, const std::vector<KindDescription>& known,
         Locks locks;
         auto taken = lock(locks, desc.kind);
         if (!taken) return taken.error();
-        if (*taken) problem(ClearUnfinishedFolders(area, desc.kind, hooks, known));
+        if (*taken) failure.Note(ClearUnfinishedFolders(area, desc.kind, hooks, known));
     }
-    return first;
+    return failure.status();
 }
 
 } // namespace

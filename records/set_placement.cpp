@@ -80,11 +80,12 @@ Result<KindFolders> OpenKindFolders(WorkArea& area, const KindMarker& m)
     return f;
 }
 
-Status PutInPlace(FileSystem& fs, const KindFolders& f, const KindMarker& m,
-                  std::map<std::string, std::string>* spellings)
+namespace {
+
+// Every new file must be somewhere, staged or in place, before anything is
+// touched; otherwise the marker does not describe what is on disk.
+Status CheckNewFilesPresent(FileSystem& fs, const KindFolders& f, const KindMarker& m)
 {
-    // Every new file must be somewhere, staged or in place, before anything
-    // is touched; otherwise the marker does not describe what is on disk.
     for (const auto& name : m.newNames) {
         auto staged = StatIn(fs, f.staging, name);
         if (!staged) return staged.error();
@@ -94,6 +95,12 @@ Status PutInPlace(FileSystem& fs, const KindFolders& f, const KindMarker& m,
         if (!placed->isRegular())
             return MakeError(ErrorCode::Conflict, "the new file '" + name + "' is neither staged nor in place");
     }
+    return Status::Ok();
+}
+
+// The old files that could not be linked into the backup are moved there.
+Status MoveUnlinkedIntoBackup(FileSystem& fs, const KindFolders& f, const KindMarker& m)
+{
     for (const auto& name : m.moved) {
         auto here = fs.StatAt(f.folder.handle(), name);
         if (!here) return here.error();
@@ -102,15 +109,25 @@ Status PutInPlace(FileSystem& fs, const KindFolders& f, const KindMarker& m,
         if (here->exists() && !kept->exists())
             VEL_TRY(fs.RenameAt(f.folder.handle(), name, f.backup.handle(), name));
     }
+    return Status::Ok();
+}
+
+Status PlaceStagedFiles(FileSystem& fs, const KindFolders& f, const KindMarker& m)
+{
     for (const auto& name : m.newNames) {
         auto staged = StatIn(fs, f.staging, name);
         if (!staged) return staged.error();
         if (staged->isRegular()) VEL_TRY(Place(fs, f, m.folder, name));
     }
+    return Status::Ok();
+}
 
-    // Whether an old name that differs from a new one only in case is a file
-    // of its own is a question for the folder: the listing shows the names
-    // as they are, so both spellings listed are two files.
+// The old names the new set does not have are removed. Whether an old name
+// that differs from a new one only in case is a file of its own is a
+// question for the folder: the listing shows the names as they are, so both
+// spellings listed are two files.
+Status RemoveOldNames(FileSystem& fs, const KindFolders& f, const KindMarker& m)
+{
     const std::set<std::string> keep(m.newNames.begin(), m.newNames.end());
     std::optional<std::set<std::string>> listed;
     for (const auto& name : m.oldNames) {
@@ -130,46 +147,58 @@ Status PutInPlace(FileSystem& fs, const KindFolders& f, const KindMarker& m,
         if (!info) return info.error();
         if (info->exists()) VEL_TRY(fs.RemoveAt(f.folder.handle(), name));
     }
+    return Status::Ok();
+}
 
-    // Every new file under the program's own name, where the folder can
-    // change a name's case (not every share can). A folder that ignores case
-    // may keep the spelling of the file a new one replaced: an old name in
-    // Windows case, or, on a samba share, a spelling the server remembers
-    // from before although the file was renamed since.
-    {
-        auto names = ListNames(fs, f.folder);
-        if (!names) return names.error();
-        std::vector<std::pair<std::string, std::string>> respelt; // the folder's spelling -> ours
-        for (const auto& name : m.newNames) {
-            if (names->count(name) != 0) continue;
-            const auto other = std::find_if(names->begin(), names->end(),
-                                            [&](const std::string& n) { return SameButCase(n, name); });
-            if (other != names->end()) respelt.emplace_back(*other, name);
-        }
-        if (!respelt.empty()) {
-            for (const auto& [from, to] : respelt) (void)fs.RenameAt(f.folder.handle(), from, f.folder.handle(), to);
-            auto now = ListNames(fs, f.folder);
-            if (!now) return now.error();
-            for (const auto& [from, to] : respelt)
-                if (now->count(to) == 0 && now->count(from) != 0 && spellings != nullptr) (*spellings)[to] = from;
-        }
+// Every new file under the program's own name, where the folder can change
+// a name's case (not every share can). A folder that ignores case may keep
+// the spelling of the file a new one replaced: an old name in Windows case,
+// or, on a samba share, a spelling the server remembers from before although
+// the file was renamed since.
+Status RespellNewFiles(FileSystem& fs, const KindFolders& f, const KindMarker& m,
+                       std::map<std::string, std::string>* spellings)
+{
+    auto names = ListNames(fs, f.folder);
+    if (!names) return names.error();
+    std::vector<std::pair<std::string, std::string>> respelt; // the folder's spelling -> ours
+    for (const auto& name : m.newNames) {
+        if (names->count(name) != 0) continue;
+        const auto other = std::find_if(names->begin(), names->end(),
+                                        [&](const std::string& n) { return SameButCase(n, name); });
+        if (other != names->end()) respelt.emplace_back(*other, name);
     }
+    if (respelt.empty()) return Status::Ok();
+    for (const auto& [from, to] : respelt) (void)fs.RenameAt(f.folder.handle(), from, f.folder.handle(), to);
+    auto now = ListNames(fs, f.folder);
+    if (!now) return now.error();
+    for (const auto& [from, to] : respelt)
+        if (now->count(to) == 0 && now->count(from) != 0 && spellings != nullptr) (*spellings)[to] = from;
+    return Status::Ok();
+}
+
+} // namespace
+
+Status PutInPlace(FileSystem& fs, const KindFolders& f, const KindMarker& m,
+                  std::map<std::string, std::string>* spellings)
+{
+    VEL_TRY(CheckNewFilesPresent(fs, f, m));
+    VEL_TRY(MoveUnlinkedIntoBackup(fs, f, m));
+    VEL_TRY(PlaceStagedFiles(fs, f, m));
+    VEL_TRY(RemoveOldNames(fs, f, m));
+    VEL_TRY(RespellNewFiles(fs, f, m, spellings));
     if (!m.moved.empty()) VEL_TRY(fs.SyncFolder(f.backup.handle()));
     return fs.SyncFolder(f.folder.handle());
 }
 
 Status TakeBack(FileSystem& fs, const KindFolders& f, const KindMarker& m)
 {
-    Status first;
-    auto note = [&first](Status s) {
-        if (!s && first.ok()) first = std::move(s);
-    };
+    FirstFailure failure;
     for (const auto& name : m.newNames) {
         auto staged = StatIn(fs, f.staging, name);
         if (!staged) return staged.error();
         if (staged->exists()) continue;
         if (!f.staging.isOpen()) return MakeError(ErrorCode::Io, "the staging folder of the " + m.kind + " is gone");
-        note(fs.RenameAt(f.folder.handle(), name, f.staging.handle(), name));
+        failure.Note(fs.RenameAt(f.folder.handle(), name, f.staging.handle(), name));
     }
     const std::set<std::string> moved(m.moved.begin(), m.moved.end());
     for (const auto& name : m.oldNames) {
@@ -177,16 +206,16 @@ Status TakeBack(FileSystem& fs, const KindFolders& f, const KindMarker& m)
         if (!here) return here.error();
         if (here->exists()) continue;
         if (moved.count(name) != 0) {
-            note(fs.RenameAt(f.backup.handle(), name, f.folder.handle(), name));
+            failure.Note(fs.RenameAt(f.backup.handle(), name, f.folder.handle(), name));
             continue;
         }
         if (fs.LinkAt(f.backup.handle(), name, f.folder.handle(), name)) continue;
         auto kept = fs.StatAt(f.backup.handle(), name);
         if (!kept) return kept.error();
-        note(fs.CopyAt(f.backup.handle(), name, f.folder.handle(), name, AttributesOf(*kept)));
+        failure.Note(fs.CopyAt(f.backup.handle(), name, f.folder.handle(), name, AttributesOf(*kept)));
     }
-    note(fs.SyncFolder(f.folder.handle()));
-    return first;
+    failure.Note(fs.SyncFolder(f.folder.handle()));
+    return failure.status();
 }
 
 } // namespace vel

@@ -6,6 +6,7 @@
 #include "gui/main_window.h"
 #include "project/project_check.h"
 #include "gui/prompt.h"
+#include "tests/support/fault_injecting_file_system.h"
 #include "tests/support/test_project.h"
 #include "records/save_transaction.h"
 

@@ -2,6 +2,7 @@
 #include "calendar/calendar_dates.h"
 #include "calendar/file_exists.h"
 #include "calendar/holiday_tables.h"
+#include "tests/support/fault_injecting_file_system.h"
 
 #include <gtest/gtest.h>
 

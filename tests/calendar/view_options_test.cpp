@@ -3,6 +3,7 @@
 #include "calendar/calendar.h"
 #include "calendar/calendar_dates.h"
 #include "calendar/calendar_edit.h"
+#include "tests/support/fault_injecting_file_system.h"
 
 #include <gtest/gtest.h>
 

@@ -2,6 +2,7 @@
 
 #include "gui/prompt.h"
 #include "project/rename_commands.h"
+#include "tests/support/fault_injecting_file_system.h"
 #include "tests/support/test_project.h"
 #include "base/codepage.h"
 

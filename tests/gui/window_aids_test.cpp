@@ -11,6 +11,7 @@
 #include "gui/used_by_dialog.h"
 #include "project/project_check.h"
 #include "project/rename_commands.h"
+#include "tests/support/fault_injecting_file_system.h"
 #include "tests/support/test_project.h"
 #include "base/codepage.h"
 

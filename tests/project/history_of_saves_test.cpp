@@ -4,14 +4,17 @@
 
 #include "records/history.h"
 
+#include "base/clock.h"
 #include "project/rename_commands.h"
 #include "project/suite.h"
 #include "records/save_transaction.h"
+#include "tests/support/fault_injecting_file_system.h"
 #include "tests/support/test_project.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
 namespace vel {
 namespace {
@@ -158,6 +161,37 @@ TEST_F(HistoryOfSaves, IsNeverPrunedWithTheBackups)
     ASSERT_EQ(lines.size(), 23U);
     EXPECT_EQ(lines.front().oldName, "Day");
     EXPECT_EQ(lines.back().newName, "Day 22");
+}
+
+// A backup is named after the clock the save is given, so names and pruning
+// are seen without waiting: saves within one second count up ("-2", "-3",
+// ... "-21"), and pruning keeps the newest by that count, not by the order
+// of the names' letters ("-10" before "-2").
+TEST_F(HistoryOfSaves, BackupsAreNamedAfterTheClockAndPrunedOldestFirst)
+{
+    auto suite = Open();
+    const std::string first = "Profiles-" + CompactLocalTime(clock.now);
+    std::vector<std::string> made;
+    for (std::size_t i = 0; i < DefaultKeptBackups + 1; ++i) {
+        const SaveReport saved = SaveProfiles(*suite);
+        ASSERT_TRUE(saved.written) << saved.error.message;
+        made.push_back(fsys::path(saved.backupFolder).filename().string());
+    }
+    EXPECT_EQ(made.front(), first);
+    EXPECT_EQ(made[1], first + "-2");
+    EXPECT_EQ(made.back(), first + "-" + std::to_string(DefaultKeptBackups + 1));
+
+    clock.now += 1;
+    const SaveReport later = SaveProfiles(*suite);
+    ASSERT_TRUE(later.written) << later.error.message;
+    EXPECT_EQ(fsys::path(later.backupFolder).filename().string(), "Profiles-" + CompactLocalTime(clock.now));
+
+    std::set<std::string> kept;
+    for (const auto& name : test::Names(project / ".velnamechange/backup"))
+        if (name.starts_with("Profiles-")) kept.insert(name);
+    std::set<std::string> newest(made.end() - static_cast<long>(DefaultKeptBackups - 1), made.end());
+    newest.insert("Profiles-" + CompactLocalTime(clock.now));
+    EXPECT_EQ(kept, newest);
 }
 
 TEST_F(HistoryOfSaves, ARestoreAddsALineNamingTheBackupPutBack)

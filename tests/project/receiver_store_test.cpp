@@ -1,6 +1,7 @@
 #include "project/receiver_store.h"
 
 #include "records/save_transaction.h"
+#include "tests/support/fault_injecting_file_system.h"
 #include "tests/support/test_project.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 #include "project/rename_commands.h"
 
+#include "tests/support/fault_injecting_file_system.h"
 #include "tests/support/test_project.h"
 
 #include "records/save_transaction.h"

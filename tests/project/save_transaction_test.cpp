@@ -5,6 +5,7 @@
 
 #include "project/rename_commands.h"
 #include "project/suite.h"
+#include "tests/support/fault_injecting_file_system.h"
 #include "tests/support/test_util.h"
 
 #include <gtest/gtest.h>

@@ -7,6 +7,7 @@
 #include "project/suite.h"
 #include "records/history.h"
 #include "records/save_transaction.h"
+#include "tests/support/fault_injecting_file_system.h"
 #include "tests/support/test_project.h"
 
 #include <gtest/gtest.h>

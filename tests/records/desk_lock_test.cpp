@@ -3,6 +3,7 @@
 
 #include "records/desk_lock.h"
 
+#include "tests/support/fault_injecting_file_system.h"
 #include "tests/support/share_file_system.h"
 #include "tests/support/test_util.h"
 

@@ -5,6 +5,7 @@
 
 #include "records/set_placement.h"
 
+#include "tests/support/fault_injecting_file_system.h"
 #include "tests/support/test_util.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,7 @@
 #include "tests/support/test_project.h"
 
+#include "tests/support/fault_injecting_file_system.h"
+
 #include "project/rename_commands.h"
 #include "records/project.h"
 #include "records/save_transaction.h"

@@ -1,5 +1,7 @@
 #include "tests/support/test_util.h"
 
+#include "tests/support/fault_injecting_file_system.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
