@@ -4,6 +4,7 @@
 #include "app/settings.h"
 
 #include "records/save_transaction.h"
+#include "tests/support/fault_injecting_file_system.h"
 #include "tests/support/test_util.h"
 
 #include <gtest/gtest.h>
