@@ -14,7 +14,7 @@ Error ByteReader::ErrorHere(ErrorCode code, const std::string& what) const
     return MakeError(code, m_source + ": byte offset " + std::to_string(m_pos) + ": " + what);
 }
 
-Status ByteReader::Need(std::size_t n, const char* what)
+Status ByteReader::Need(std::size_t n, const char* what) const
 {
     if (remaining() < n)
         return ErrorHere(ErrorCode::Truncated, std::string("file ends inside ") + what);

@@ -56,7 +56,7 @@ private:
     Result<std::int16_t> ReadI16Slow();
     // A little-endian value of 1 to 8 bytes.
     Result<std::uint64_t> ReadUnsigned(std::size_t bytes, const char* what);
-    Status Need(std::size_t n, const char* what);
+    Status Need(std::size_t n, const char* what) const;
 
     std::span<const std::uint8_t> m_data;
     std::string m_source;

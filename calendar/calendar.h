@@ -143,9 +143,9 @@ private:
     AnsiText SuiteText(std::int32_t number) const;
     Status PaintDateBox(HostContainer& m_ParentContainer, DrawingSurface& m_CalendarPaintObject,
                         std::int32_t DateToPaintInActualMonth, TimeBarCache* bars);
-    // `bars` may be empty: the bar is then gathered for this box alone.
-    Status PaintTimeBar(DrawingSurface& surface, std::int16_t storedDayType, std::int32_t row,
-                        std::int32_t column, TimeBarCache* bars) const;
+    // `cache` may be empty: the bar is then gathered for this box alone.
+    Status PaintTimeBar(DrawingSurface& s, std::int16_t storedDayType, std::int32_t row, std::int32_t column,
+                        TimeBarCache* cache) const;
 
     FileSystem* m_FileSystem;
     std::array<std::int16_t, CalendarDays> m_DayTypes;

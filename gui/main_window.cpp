@@ -319,7 +319,7 @@ MainWindow::MainWindow(Suite& suite, Prompt& prompt, QWidget* parent)
     setTabOrder(m_listReceivers, m_saveProfiles);
     setTabOrder(m_saveProfiles, m_saveReceivers);
 
-    auto addKey = [this](QKeySequence keys, auto slot) {
+    auto addKey = [this](const QKeySequence& keys, auto slot) {
         auto* action = new QAction(this);
         action->setShortcut(keys);
         action->setShortcutContext(Qt::WindowShortcut);
@@ -938,7 +938,7 @@ int RunWindow(int& argc, char** argv, const std::string& projectPath, const Wind
     const LoadReport report = window.StartUp();
     window.show();
     QTimer::singleShot(0, &window, [&window, report] { window.ReportIncompleteLoad(report); });
-    return app.exec();
+    return QApplication::exec();
 }
 
 } // namespace vel

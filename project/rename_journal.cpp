@@ -335,7 +335,8 @@ RenameJournal RenameJournal::Replay(Suite& fresh, std::vector<ReplayLine>& lines
     auto add = [&](std::size_t i, RenameStep step) {
         const bool receivers = InUnsavedRange(i, Receivers) && step.TouchesReceivers();
         const bool profiles = InUnsavedRange(i, Profiles) && step.TouchesProfiles();
-        if (receivers || profiles) ops.push_back({std::move(step), receivers || step.kind == RenamedKind::Profile});
+        const bool receiverPart = receivers || step.kind == RenamedKind::Profile;
+        if (receivers || profiles) ops.push_back({std::move(step), receiverPart});
     };
     for (std::size_t i = std::max(m_saved[Profiles], m_saved[Receivers]); i > m_current; --i)
         add(i, m_steps[i - 1].Reversed());

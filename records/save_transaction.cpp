@@ -105,7 +105,6 @@ Result<std::unique_ptr<SaveTransaction>> SaveTransaction::Begin(FileSystem& fs, 
     // 3. Then look: the kind folders must hold what was loaded.
     for (KindToSave& k : kinds) {
         State::Kind kind;
-        kind.save = k;
         auto name = FindKindFolder(fs, state->area.project, k.desc.kind);
         if (!name) return name.error();
         kind.folderName = name->name;
@@ -134,6 +133,7 @@ Result<std::unique_ptr<SaveTransaction>> SaveTransaction::Begin(FileSystem& fs, 
             kind.existing.push_back(stamp.name);
             kind.existingInfo[stamp.name] = *info;
         }
+        kind.save = std::move(k);
         state->kinds.push_back(std::move(kind));
     }
     return std::unique_ptr<SaveTransaction>(new SaveTransaction(std::move(state)));

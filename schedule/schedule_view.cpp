@@ -260,7 +260,7 @@ Status cTimeSchedule::PaintDayTypeAxis(HostContainer& m_ParentContainer, Drawing
 }
 
 Result<std::int32_t> cTimeSchedule::PointToMinute(HostContainer& m_ParentContainer, float X, float Y,
-                                                  std::int32_t& Axis)
+                                                  std::int32_t& Axis) const
 {
     // Before the first RecalculateAndPrepareToPaint there is no scale and no
     // axis: every point lies outside.

@@ -62,8 +62,8 @@ struct cTimeSchedule::PlannedMerge {
 };
 
 cTimeSchedule::cTimeSchedule(std::shared_ptr<const DayTypeNameTable> names)
-    : m_Names(names ? std::move(names) : EmptyNames())
 {
+    UseNames(std::move(names));
 }
 
 cTimeSchedule::~cTimeSchedule() = default;
@@ -72,7 +72,12 @@ cTimeSchedule& cTimeSchedule::operator=(cTimeSchedule&&) noexcept = default;
 
 void cTimeSchedule::UseNames(std::shared_ptr<const DayTypeNameTable> names)
 {
-    m_Names = names ? std::move(names) : EmptyNames();
+    // Not `names ? std::move(names) : EmptyNames()`: with the one operand a
+    // const reference the conditional copies, and the move is lost.
+    if (names)
+        m_Names = std::move(names);
+    else
+        m_Names = EmptyNames();
 }
 
 // --- period lists -------------------------------------------------------------

@@ -230,7 +230,7 @@ private:
                             std::int32_t DayType);
     // Minute under the point (>= 0) and its axis number, or -3 outside the
     // axes vertically, -2 left of 00:00, -1 right of 24:00.
-    Result<std::int32_t> PointToMinute(HostContainer& m_ParentContainer, float X, float Y, std::int32_t& Axis);
+    Result<std::int32_t> PointToMinute(HostContainer& m_ParentContainer, float X, float Y, std::int32_t& Axis) const;
     // The active day type drawn on axis number Axis, or -1.
     std::int32_t DayTypeOnAxis(std::int32_t Axis) const;
     // The parts of a left press on day type DayType at Minute: the period
