@@ -23,13 +23,13 @@ namespace vel {
 
 enum ExitStatus : int {
     ExitDone = 0,
-    ExitRefused = 1,      // no such name, ambiguous, duplicate, empty, not storable: nothing written
-    ExitFound = 1,        // check: something was found
-    ExitUsage = 2,        // the command line is wrong
-    ExitSaveFailed = 3,   // a save failed: the previous files are in place
-    ExitNotNotified = 4,  // saved, but the server could not be told to reload
-    ExitUnfinished = 5,   // the save was committed but could not be finished: the next start
-                          // finishes it and tells the server
+    ExitRefused = 1,     // no such name, ambiguous, duplicate, empty, not storable: nothing written
+    ExitFound = 1,       // check: something was found
+    ExitUsage = 2,       // the command line is wrong
+    ExitSaveFailed = 3,  // a save failed: the previous files are in place
+    ExitNotNotified = 4, // saved, but the server could not be told to reload
+    ExitUnfinished = 5,  // the save was committed but could not be finished: the next start
+                         // finishes it and tells the server
 };
 
 // The exit status of a save that did not write its files: 5 when it passed

@@ -13,8 +13,8 @@ int main(int argc, char** argv)
 {
     // Qt's own options (-style, -platform, -reverse, ...) go to the window's
     // QApplication; the program reads the rest.
-    const vel::SplitArguments args =
-        vel::SplitQtOptions(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+    const vel::SplitArguments args = vel::SplitQtOptions(
+        std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
     const vel::Invocation invocation = vel::ParseCommandLine(args.own);
     if (invocation.mode != vel::Invocation::Mode::Window) return vel::RunCommand(invocation, std::cout, std::cerr);
 

@@ -40,11 +40,23 @@ std::string Lower(std::string text)
 }
 
 // A stored name (or list) as one column of a line.
-std::string Column(std::string_view ansi) { return EscapeControls(Cp1252ToUtf8(ansi), true); }
-std::string TextColumn(std::string_view utf8) { return EscapeControls(utf8, true); }
+std::string Column(std::string_view ansi)
+{
+    return EscapeControls(Cp1252ToUtf8(ansi), true);
+}
+std::string TextColumn(std::string_view utf8)
+{
+    return EscapeControls(utf8, true);
+}
 
-QString Unicode(std::string_view ansi) { return QString::fromStdString(Cp1252ToUtf8(ansi)); }
-QString Utf8(const std::string& utf8) { return QString::fromStdString(utf8); }
+QString Unicode(std::string_view ansi)
+{
+    return QString::fromStdString(Cp1252ToUtf8(ansi));
+}
+QString Utf8(const std::string& utf8)
+{
+    return QString::fromStdString(utf8);
+}
 
 // One line per message, so that scripts can read standard error line by line.
 void Complain(std::ostream& err, const std::string& text)
@@ -57,10 +69,22 @@ void PrintJson(std::ostream& out, const QJsonObject& object)
     out << QJsonDocument(object).toJson(QJsonDocument::Indented).toStdString();
 }
 
-Field NameField(const QString& key, std::string_view ansi) { return {key, Unicode(ansi), Column(ansi)}; }
-Field TextField(const QString& key, const std::string& utf8) { return {key, Utf8(utf8), TextColumn(utf8)}; }
-Field NumberField(const QString& key, long long n) { return {key, static_cast<qint64>(n), std::to_string(n)}; }
-Field FlagField(const QString& key, bool on) { return {key, on, on ? "1" : "0"}; }
+Field NameField(const QString& key, std::string_view ansi)
+{
+    return {key, Unicode(ansi), Column(ansi)};
+}
+Field TextField(const QString& key, const std::string& utf8)
+{
+    return {key, Utf8(utf8), TextColumn(utf8)};
+}
+Field NumberField(const QString& key, long long n)
+{
+    return {key, static_cast<qint64>(n), std::to_string(n)};
+}
+Field FlagField(const QString& key, bool on)
+{
+    return {key, on, on ? "1" : "0"};
+}
 
 // The rows as lines of tab-separated columns, or as the JSON array `key` of
 // `document`.

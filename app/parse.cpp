@@ -51,9 +51,9 @@ constexpr CommandWord Commands[] = {
 // The options QApplication and QGuiApplication read from the command line
 // (xcb adds -display and -geometry), with a value and without.
 constexpr std::string_view QtOptionsWithValue[] = {
-    "style",   "stylesheet",      "platform",    "platformpluginpath", "platformtheme", "plugin",
-    "session", "qwindowgeometry", "qwindowicon", "qwindowtitle",       "display",       "geometry",
-    "qmljsdebugger", "dialogs", "fontengine",
+    "style",         "stylesheet",      "platform",    "platformpluginpath", "platformtheme", "plugin",
+    "session",       "qwindowgeometry", "qwindowicon", "qwindowtitle",       "display",       "geometry",
+    "qmljsdebugger", "dialogs",         "fontengine",
 };
 constexpr std::string_view QtFlags[] = {"reverse", "widgetcount"};
 // The program's own options whose value may come as the next argument.
@@ -150,8 +150,7 @@ Invocation CheckOptionsFitCommand(Invocation inv)
 {
     const bool rename = inv.mode == Invocation::Mode::RenameProfile || inv.mode == Invocation::Mode::RenameReceiver ||
                         inv.mode == Invocation::Mode::RenameMany;
-    if (inv.dryRun && !rename)
-        return Usage("--dry-run goes only with rename-profile, rename-receiver and rename-many");
+    if (inv.dryRun && !rename) return Usage("--dry-run goes only with rename-profile, rename-receiver and rename-many");
     if (inv.format == Invocation::Format::Json &&
         (rename || inv.mode == Invocation::Mode::Restore || inv.mode == Invocation::Mode::Unlock))
         return Usage("--format json goes only with list-profiles, list-receivers, check, references, backups and "
@@ -160,10 +159,9 @@ Invocation CheckOptionsFitCommand(Invocation inv)
 }
 
 // The help (--help), part by part.
-constexpr const char* UsageIntro =
-    "Rename route profiles and receivers of a Veltra alarm-server project.\n"
-    "Without a command, open the window.\n"
-    "\n";
+constexpr const char* UsageIntro = "Rename route profiles and receivers of a Veltra alarm-server project.\n"
+                                   "Without a command, open the window.\n"
+                                   "\n";
 
 constexpr const char* UsageCommands =
     "Commands:\n"
@@ -240,25 +238,22 @@ constexpr const char* UsageOutputs =
     "list items that took the new name; backup the one holding the set before it.\n"
     "\n";
 
-constexpr const char* UsageNames =
-    "E is 1 for an enabled entry, else 0. Names are UTF-8; control characters in names\n"
-    "are written as \\t, \\n or \\xHH, and a backslash as \\\\.\n"
-    "\n";
+constexpr const char* UsageNames = "E is 1 for an enabled entry, else 0. Names are UTF-8; control characters in names\n"
+                                   "are written as \\t, \\n or \\xHH, and a backslash as \\\\.\n"
+                                   "\n";
 
-constexpr const char* UsageStatus =
-    "Exit status:\n"
-    "  0  done; check: nothing found\n"
-    "  1  refused, nothing written; check: something found\n"
-    "  2  usage error\n"
-    "  3  the save failed; the previous files are in place (also: another desk is\n"
-    "     saving, or an interrupted earlier save cannot be finished now)\n"
-    "  4  saved, but the server could not be told to reload\n"
-    "  5  the save was committed but could not be finished; it is finished, and the\n"
-    "     server told, at the next start\n"
-    "\n";
+constexpr const char* UsageStatus = "Exit status:\n"
+                                    "  0  done; check: nothing found\n"
+                                    "  1  refused, nothing written; check: something found\n"
+                                    "  2  usage error\n"
+                                    "  3  the save failed; the previous files are in place (also: another desk is\n"
+                                    "     saving, or an interrupted earlier save cannot be finished now)\n"
+                                    "  4  saved, but the server could not be told to reload\n"
+                                    "  5  the save was committed but could not be finished; it is finished, and the\n"
+                                    "     server told, at the next start\n"
+                                    "\n";
 
-constexpr const char* UsageSeeAlso =
-    "See VelNameChange(1).\n";
+constexpr const char* UsageSeeAlso = "See VelNameChange(1).\n";
 
 } // namespace
 
@@ -296,8 +291,8 @@ Invocation ParseCommandLine(const std::vector<std::string>& args)
     QCommandLineParser parser;
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     const Options options;
-    parser.addOptions({options.help, options.version, options.project, options.dryRun, options.format,
-                       options.verbose});
+    parser.addOptions(
+        {options.help, options.version, options.project, options.dryRun, options.format, options.verbose});
 
     QStringList list{QString::fromLatin1(ProgramName)};
     for (const std::string& a : args) list << QString::fromStdString(a);
@@ -321,14 +316,20 @@ Invocation ParseCommandLine(const std::vector<std::string>& args)
 std::string UsageText()
 {
     std::string text = ShortUsage;
-    for (const char* part : {UsageIntro, UsageCommands, UsageOptions, UsageProject, UsageOutputs, UsageNames,
-                             UsageStatus, UsageSeeAlso})
+    for (const char* part :
+         {UsageIntro, UsageCommands, UsageOptions, UsageProject, UsageOutputs, UsageNames, UsageStatus, UsageSeeAlso})
         text += part;
     return text;
 }
 
-std::string VersionText() { return std::string(ProgramName) + " " + VEL_VERSION_TEXT + "\n"; }
+std::string VersionText()
+{
+    return std::string(ProgramName) + " " + VEL_VERSION_TEXT + "\n";
+}
 
-std::string ShortUsageText() { return ShortUsage; }
+std::string ShortUsageText()
+{
+    return ShortUsage;
+}
 
 } // namespace vel

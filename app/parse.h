@@ -16,22 +16,35 @@ inline constexpr const char* ProgramName = "VelNameChange";
 
 struct Invocation {
     enum class Mode {
-        Window, Help, Version, ListProfiles, ListReceivers, Check, References, RenameProfile, RenameReceiver,
-        Backups, Restore, Unlock, History, RenameMany, Usage
+        Window,
+        Help,
+        Version,
+        ListProfiles,
+        ListReceivers,
+        Check,
+        References,
+        RenameProfile,
+        RenameReceiver,
+        Backups,
+        Restore,
+        Unlock,
+        History,
+        RenameMany,
+        Usage
     };
     enum class Format { Tsv, Json };
     Mode mode = Mode::Window;
-    std::string project;       // as given with --project
+    std::string project; // as given with --project
     bool projectGiven = false;
     bool dryRun = false;
     bool verbose = false;
     Format format = Format::Tsv;
-    std::string oldName;       // UTF-8; the OLD of a rename, the NAME of references
-    std::string newName;       // UTF-8; the NEW of a rename
-    std::string kind;          // the KIND of restore and unlock, as written
-    std::string backup;        // the NAME of restore: the backup to put back
-    std::string file;          // the FILE of rename-many ("-": standard input)
-    std::string error;         // Usage: what is wrong
+    std::string oldName; // UTF-8; the OLD of a rename, the NAME of references
+    std::string newName; // UTF-8; the NEW of a rename
+    std::string kind;    // the KIND of restore and unlock, as written
+    std::string backup;  // the NAME of restore: the backup to put back
+    std::string file;    // the FILE of rename-many ("-": standard input)
+    std::string error;   // Usage: what is wrong
 };
 
 // args: the arguments without the program's name.
@@ -48,7 +61,7 @@ struct SplitArguments {
 };
 SplitArguments SplitQtOptions(const std::vector<std::string>& args);
 
-std::string UsageText();   // the whole help (--help)
+std::string UsageText(); // the whole help (--help)
 std::string VersionText();
 std::string ShortUsageText(); // the first line of the help, told with a usage error
 

@@ -28,8 +28,8 @@ std::int16_t FindOne(const std::vector<std::int16_t>& found, const std::string& 
     if (found.empty())
         Complain(err, "no " + what + " is named \"" + name + "\"");
     else
-        Complain(err, "the name \"" + name + "\" is ambiguous: " + std::to_string(found.size()) + " " + what +
-                          "s bear it");
+        Complain(err,
+                 "the name \"" + name + "\" is ambiguous: " + std::to_string(found.size()) + " " + what + "s bear it");
     return -1;
 }
 
@@ -50,16 +50,14 @@ int Refusal(const RenameOutcome& outcome, std::ostream& err)
     return ExitRefused;
 }
 
-void PrintPreview(const Suite& suite, bool profile, std::size_t index, const RenamePreview& preview,
-                  std::ostream& out, std::ostream& err)
+void PrintPreview(const Suite& suite, bool profile, std::size_t index, const RenamePreview& preview, std::ostream& out,
+                  std::ostream& err)
 {
     if (profile) {
         const RouteProfile& p = suite.ProfileTable.at(index);
-        out << "profile\t" << p.ProfileNumber() << '\t' << Column(preview.oldName) << '\t' << Column(p.Name())
-            << '\n';
+        out << "profile\t" << p.ProfileNumber() << '\t' << Column(preview.oldName) << '\t' << Column(p.Name()) << '\n';
     } else {
-        out << "receiver\t" << Column(preview.oldName) << '\t'
-            << Column(suite.ReceiverTable.at(index).Name()) << '\n';
+        out << "receiver\t" << Column(preview.oldName) << '\t' << Column(suite.ReceiverTable.at(index).Name()) << '\n';
         for (const ListChange& c : preview.lists) {
             const RouteProfile& p = suite.ProfileTable.at(c.slot);
             out << "list\t" << p.ProfileNumber() << '\t' << Column(p.Name()) << '\t' << c.list << '\t'
@@ -217,7 +215,8 @@ void PrintManyPreview(const Suite& suite, const RenameSet& set, std::ostream& ou
     Complain(err, "dry run: " + std::to_string(receivers) + " receiver" + (receivers == 1 ? "" : "s") + " and " +
                       std::to_string(profiles) + " route profile" + (profiles == 1 ? "" : "s") +
                       " would be renamed and " + std::to_string(set.lists.size()) + " profile receiver list" +
-                      (set.lists.size() == 1 ? "" : "s") + " changed, in one commit; nothing was written and "
+                      (set.lists.size() == 1 ? "" : "s") +
+                      " changed, in one commit; nothing was written and "
                       "no reload command was posted");
 }
 
@@ -226,8 +225,9 @@ void PrintManyPreview(const Suite& suite, const RenameSet& set, std::ostream& ou
 int RenameAndSave(Suite& suite, const Invocation& inv, std::ostream& out, std::ostream& err)
 {
     const bool profile = inv.mode == Invocation::Mode::RenameProfile;
-    const std::int16_t slot = profile ? FindOne(FindProfilesByName(suite, inv.oldName), "route profile", inv.oldName, err)
-                                      : FindOne(FindReceiversByName(suite, inv.oldName), "receiver", inv.oldName, err);
+    const std::int16_t slot = profile
+                                  ? FindOne(FindProfilesByName(suite, inv.oldName), "route profile", inv.oldName, err)
+                                  : FindOne(FindReceiversByName(suite, inv.oldName), "receiver", inv.oldName, err);
     if (slot < 0) return ExitRefused;
 
     auto renamed = Rename(suite, profile, slot, NewName(inv.newName), inv.dryRun);

@@ -33,7 +33,8 @@ int PrintReferences(const Suite& suite, const std::string& nameUtf8, bool json, 
                             [&](const ReceiverEntry& r) { return UpperCaseAnsi(r.record.Name()) == upper; });
     }
     if (!known)
-        Complain(err, "no receiver is named \"" + nameUtf8 + "\"; the profiles' receiver lists were searched all the same");
+        Complain(err,
+                 "no receiver is named \"" + nameUtf8 + "\"; the profiles' receiver lists were searched all the same");
 
     std::vector<Row> rows;
     for (const Reference& r : refs) {
@@ -91,7 +92,8 @@ int RestoreBackup(Suite& suite, const std::string& kindWord, const std::string& 
         return ExitUsage;
     }
     const SaveReport restored = suite.Restore(kind, backup);
-    if (!restored.written && (restored.error.code == ErrorCode::NotFound || restored.error.code == ErrorCode::BadFormat)) {
+    if (!restored.written &&
+        (restored.error.code == ErrorCode::NotFound || restored.error.code == ErrorCode::BadFormat)) {
         Complain(err, restored.error.message + "; see " + ProgramName + " backups");
         return ExitRefused;
     }
@@ -120,7 +122,7 @@ int Unlock(Suite& suite, const std::string& kindWord, std::ostream& out, std::os
     if (!owner) {
         Complain(err, owner.error().message);
         return owner.error().code == ErrorCode::NotFound || owner.error().code == ErrorCode::Busy ? ExitRefused
-                                                                                                   : ExitSaveFailed;
+                                                                                                  : ExitSaveFailed;
     }
     out << Lower(name) << '\t' << TextColumn(owner->desk.user) << '\t' << TextColumn(owner->desk.host) << '\t'
         << owner->desk.process << '\t' << ReadableLocalTime(owner->since) << '\n';
@@ -214,7 +216,10 @@ int RunOnLoaded(Suite& suite, const LoadReport& loaded, const Invocation& inv, c
 
 } // namespace
 
-int SaveFailureStatus(ErrorCode code) { return code == ErrorCode::Unfinished ? ExitUnfinished : ExitSaveFailed; }
+int SaveFailureStatus(ErrorCode code)
+{
+    return code == ErrorCode::Unfinished ? ExitUnfinished : ExitSaveFailed;
+}
 
 int SaveStatus(const SaveReport& report, SavedKind kind, std::ostream& err)
 {

@@ -106,7 +106,10 @@ ProjectChoice ChooseProject(const Invocation& invocation, FileSystem& fs)
     return beside;
 }
 
-std::string ResolveProjectPath(const Invocation& invocation) { return ChooseProject(invocation).path; }
+std::string ResolveProjectPath(const Invocation& invocation)
+{
+    return ChooseProject(invocation).path;
+}
 
 std::size_t ConfiguredKeptBackups(std::string* problem, FileSystem& fs)
 {

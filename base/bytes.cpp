@@ -16,8 +16,7 @@ Error ByteReader::ErrorHere(ErrorCode code, const std::string& what) const
 
 Status ByteReader::Need(std::size_t n, const char* what) const
 {
-    if (remaining() < n)
-        return ErrorHere(ErrorCode::Truncated, std::string("file ends inside ") + what);
+    if (remaining() < n) return ErrorHere(ErrorCode::Truncated, std::string("file ends inside ") + what);
     return Status::Ok();
 }
 
@@ -64,12 +63,13 @@ Result<AnsiText> ByteReader::ReadText()
 {
     const std::size_t at = m_pos;
     auto len = ReadI16();
-    if (!len) return MakeError(ErrorCode::Truncated, m_source + ": byte offset " + std::to_string(at) +
-                                                         ": file ends inside a text length");
+    if (!len)
+        return MakeError(ErrorCode::Truncated,
+                         m_source + ": byte offset " + std::to_string(at) + ": file ends inside a text length");
     if (*len < 0) {
         m_pos = at;
-        return ErrorHere(ErrorCode::BadFormat, "impossible text length " +
-                                                   std::to_string(static_cast<std::uint16_t>(*len)));
+        return ErrorHere(ErrorCode::BadFormat,
+                         "impossible text length " + std::to_string(static_cast<std::uint16_t>(*len)));
     }
     const auto n = static_cast<std::size_t>(*len);
     if (remaining() < n) {
@@ -109,8 +109,8 @@ void ByteWriter::WriteBytes(std::span<const std::uint8_t> bytes)
 Status ByteWriter::WriteText(const AnsiText& text)
 {
     if (text.size() > MaxTextBytes)
-        return MakeError(ErrorCode::TooLong, (m_target.empty() ? std::string("record") : m_target) +
-                                                 ": a text of " + std::to_string(text.size()) +
+        return MakeError(ErrorCode::TooLong, (m_target.empty() ? std::string("record") : m_target) + ": a text of " +
+                                                 std::to_string(text.size()) +
                                                  " bytes is longer than the 32767 bytes a text field can hold");
     WriteI16(static_cast<std::int16_t>(text.size()));
     m_buf.insert(m_buf.end(), text.begin(), text.end());

@@ -18,7 +18,7 @@ public:
 std::string LocalTime(std::int64_t seconds, const char* format)
 {
     const std::time_t t = static_cast<std::time_t>(seconds);
-    std::tm tm {};
+    std::tm tm{};
     ::localtime_r(&t, &tm);
     char buf[32];
     std::strftime(buf, sizeof buf, format, &tm);
@@ -31,7 +31,7 @@ public:
     {
         Desk d;
         const uid_t uid = ::geteuid();
-        passwd entry {};
+        passwd entry{};
         passwd* found = nullptr;
         char buf[4096];
         if (::getpwuid_r(uid, &entry, buf, sizeof buf, &found) == 0 && found != nullptr && found->pw_name != nullptr)
@@ -61,8 +61,14 @@ Clock& SystemClock()
     return clock;
 }
 
-std::string CompactLocalTime(std::int64_t seconds) { return LocalTime(seconds, "%Y%m%d-%H%M%S"); }
-std::string ReadableLocalTime(std::int64_t seconds) { return LocalTime(seconds, "%Y-%m-%d %H:%M:%S"); }
+std::string CompactLocalTime(std::int64_t seconds)
+{
+    return LocalTime(seconds, "%Y%m%d-%H%M%S");
+}
+std::string ReadableLocalTime(std::int64_t seconds)
+{
+    return LocalTime(seconds, "%Y-%m-%d %H:%M:%S");
+}
 
 Desks& ThisMachine()
 {

@@ -7,20 +7,25 @@ namespace vel {
 
 namespace {
 
-constexpr std::array<char16_t, 32> HighControls = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr std::array<char16_t, 32> HighControls = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                                   0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                                   0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                                   0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 unsigned char UpperByte(unsigned char c)
 {
     if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 0x20);
     switch (c) {
-    case 0x9A: return 0x8A; // š
-    case 0x9C: return 0x8C; // œ
-    case 0x9E: return 0x8E; // ž
-    case 0xFF: return 0x9F; // ÿ
-    default: break;
+    case 0x9A:
+        return 0x8A; // š
+    case 0x9C:
+        return 0x8C; // œ
+    case 0x9E:
+        return 0x8E; // ž
+    case 0xFF:
+        return 0x9F; // ÿ
+    default:
+        break;
     }
     if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 0x20);
     return c;
@@ -140,7 +145,8 @@ int CompareUpper(std::string_view a, std::string_view b)
     // The Unicode code of each byte's capital, computed once.
     static const std::array<char32_t, 256> key = [] {
         std::array<char32_t, 256> k{};
-        for (int c = 0; c < 256; ++c) k[static_cast<std::size_t>(c)] = Cp1252ToUnicode(UpperByte(static_cast<unsigned char>(c)));
+        for (int c = 0; c < 256; ++c)
+            k[static_cast<std::size_t>(c)] = Cp1252ToUnicode(UpperByte(static_cast<unsigned char>(c)));
         return k;
     }();
     const std::size_t n = a.size() < b.size() ? a.size() : b.size();

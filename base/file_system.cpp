@@ -131,7 +131,10 @@ std::atomic<bool> g_attributesNotKept{false};
 // EPERM (ENOSYS through FUSE), a share without Unix extensions EOPNOTSUPP.
 // Only called for files and folders the running user owns, where EPERM
 // cannot mean a lack of rights.
-bool KeepsNoAttributes(int err) { return err == ENOSYS || err == EOPNOTSUPP || err == ENOTSUP || err == EPERM; }
+bool KeepsNoAttributes(int err)
+{
+    return err == ENOSYS || err == EOPNOTSUPP || err == ENOTSUP || err == EPERM;
+}
 
 // Gives a file another owner or group where the running user may; false
 // where it may not (which is no error: the file keeps what it has).
@@ -279,16 +282,24 @@ public:
             DirEntry entry;
             entry.name = name;
             switch (e->d_type) {
-            case DT_REG: entry.type = FileType::Regular; break;
-            case DT_DIR: entry.type = FileType::Folder; break;
-            case DT_LNK: entry.type = FileType::Link; break;
+            case DT_REG:
+                entry.type = FileType::Regular;
+                break;
+            case DT_DIR:
+                entry.type = FileType::Folder;
+                break;
+            case DT_LNK:
+                entry.type = FileType::Link;
+                break;
             case DT_UNKNOWN: {
                 struct stat st {};
                 entry.type = ::fstatat(::dirfd(d), name, &st, AT_SYMLINK_NOFOLLOW) == 0 ? TypeOf(st.st_mode)
                                                                                         : FileType::Other;
                 break;
             }
-            default: entry.type = FileType::Other; break;
+            default:
+                entry.type = FileType::Other;
+                break;
             }
             out.push_back(std::move(entry));
             errno = 0;
@@ -545,8 +556,8 @@ std::string TemporaryName(const std::string& name)
 // new one not take the name, the old one takes it back. A cut between the
 // steps leaves both contents in the folder under temporary names, never
 // neither.
-Status ReplaceWithoutRenameOver(FileSystem& fs, FolderHandle dir, const std::string& temporary,
-                                const std::string& name, const Error& refused)
+Status ReplaceWithoutRenameOver(FileSystem& fs, FolderHandle dir, const std::string& temporary, const std::string& name,
+                                const Error& refused)
 {
     if (refused.code != ErrorCode::Exists) return refused;
     auto there = fs.StatAt(dir, name);

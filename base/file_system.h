@@ -106,8 +106,7 @@ public:
     virtual Status RenameAt(FolderHandle fromDir, const std::string& from, FolderHandle toDir,
                             const std::string& to) = 0;
     // A second name for an entry (a hard link; a link is linked as a link).
-    virtual Status LinkAt(FolderHandle fromDir, const std::string& from, FolderHandle toDir,
-                          const std::string& to) = 0;
+    virtual Status LinkAt(FolderHandle fromDir, const std::string& from, FolderHandle toDir, const std::string& to) = 0;
     // Removes a name that is not a folder (a link itself, never its target).
     virtual Status RemoveAt(FolderHandle dir, const std::string& name) = 0;
     // Removes an empty folder.

@@ -21,7 +21,10 @@ int HexDigit(char c)
     return -1;
 }
 
-bool IsC0OrDel(unsigned b) { return b < 0x20 || b == 0x7F; }
+bool IsC0OrDel(unsigned b)
+{
+    return b < 0x20 || b == 0x7F;
+}
 
 Error BadEscape(std::size_t at, const std::string& what)
 {

@@ -94,16 +94,15 @@ private:
 // The failure every fixed table reports for an index outside it.
 inline Error IndexOutOfRange(const char* table, long long index, long long first, long long last)
 {
-    return MakeError(ErrorCode::IndexOutOfRange,
-                     std::string("index ") + std::to_string(index) + " outside " + table + " (" +
-                         std::to_string(first) + ".." + std::to_string(last) + ")");
+    return MakeError(ErrorCode::IndexOutOfRange, std::string("index ") + std::to_string(index) + " outside " + table +
+                                                     " (" + std::to_string(first) + ".." + std::to_string(last) + ")");
 }
 
 } // namespace vel
 
 // Propagate a failed Status or Result to the caller.
-#define VEL_TRY(expr)                                                                              \
-    do {                                                                                           \
-        auto&& vel_try_result_ = (expr);                                                           \
-        if (!vel_try_result_.ok()) return vel_try_result_.error();                                 \
+#define VEL_TRY(expr)                                                                                                  \
+    do {                                                                                                               \
+        auto&& vel_try_result_ = (expr);                                                                               \
+        if (!vel_try_result_.ok()) return vel_try_result_.error();                                                     \
     } while (false)

@@ -20,8 +20,8 @@ AnsiText SuiteTexts::GetText(std::int32_t number) const
 
 void SuiteTexts::Add(std::int32_t number, const AnsiText& text)
 {
-    TextIndex.push_back({number, static_cast<std::int32_t>(TextBuffer.size() + 1),
-                         static_cast<std::int32_t>(text.size())});
+    TextIndex.push_back(
+        {number, static_cast<std::int32_t>(TextBuffer.size() + 1), static_cast<std::int32_t>(text.size())});
     TextBuffer += text;
     TextCount = static_cast<std::int32_t>(TextIndex.size());
 }

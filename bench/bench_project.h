@@ -20,7 +20,10 @@ public:
     Status SetCommandEntry(const std::string&, std::int32_t) override { return Status::Ok(); }
 };
 
-inline std::string ReceiverName(int i) { return "Receiver " + std::to_string(1000 + i) + " pager"; }
+inline std::string ReceiverName(int i)
+{
+    return "Receiver " + std::to_string(1000 + i) + " pager";
+}
 
 inline void WriteFile(const std::filesystem::path& path, const ByteBuffer& data)
 {

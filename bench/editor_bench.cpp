@@ -77,8 +77,7 @@ void OnFreshEditor(benchmark::State& state, Prepare prepare, Act act)
 void BM_EditorPress(benchmark::State& state)
 {
     Editor e;
-    for (auto _ : state)
-        Check(state, e.schedule().MouseDown(e.host, &e.surface, 1, 0, MinuteX(850), AxisY(1)));
+    for (auto _ : state) Check(state, e.schedule().MouseDown(e.host, &e.surface, 1, 0, MinuteX(850), AxisY(1)));
 }
 BENCHMARK(BM_EditorPress)->Unit(benchmark::kMillisecond);
 
@@ -134,9 +133,7 @@ BENCHMARK(BM_EditorRecalculate)->Unit(benchmark::kMillisecond);
 void BM_EditorCopyToGroupMonFri(benchmark::State& state)
 {
     OnFreshEditor(
-        state,
-        [](Editor&) {},
-        [](Editor& e) { return e.schedule().GroupMonFri(e.host, &e.surface); });
+        state, [](Editor&) {}, [](Editor& e) { return e.schedule().GroupMonFri(e.host, &e.surface); });
 }
 BENCHMARK(BM_EditorCopyToGroupMonFri)->Unit(benchmark::kMillisecond);
 
@@ -190,9 +187,7 @@ void BM_EditorDelete(benchmark::State& state)
 {
     OnFreshEditor(
         state,
-        [&state](Editor& e) {
-            Check(state, e.schedule().MouseDown(e.host, &e.surface, 1, 0, MinuteX(850), AxisY(3)));
-        },
+        [&state](Editor& e) { Check(state, e.schedule().MouseDown(e.host, &e.surface, 1, 0, MinuteX(850), AxisY(3))); },
         [](Editor& e) { return e.schedule().Delete(e.host, &e.surface); });
 }
 BENCHMARK(BM_EditorDelete)->Unit(benchmark::kMillisecond);
@@ -200,10 +195,7 @@ BENCHMARK(BM_EditorDelete)->Unit(benchmark::kMillisecond);
 void BM_EditorWholeDay(benchmark::State& state)
 {
     OnFreshEditor(
-        state,
-        [&state](Editor& e) {
-            Check(state, e.schedule().Select(3, nullptr));
-        },
+        state, [&state](Editor& e) { Check(state, e.schedule().Select(3, nullptr)); },
         [](Editor& e) { return e.schedule().SetTimeFrom00to24(e.host, &e.surface); });
 }
 BENCHMARK(BM_EditorWholeDay)->Unit(benchmark::kMillisecond);

@@ -10,8 +10,7 @@ namespace {
 
 void BM_ReceiverRenameCascade(benchmark::State& state)
 {
-    const std::string project =
-        vel::bench::MakeProject(std::filesystem::temp_directory_path() / "velnc-bench-rename");
+    const std::string project = vel::bench::MakeProject(std::filesystem::temp_directory_path() / "velnc-bench-rename");
     vel::bench::NoServer server;
     vel::Suite suite(project, &vel::RealFileSystem(), &server);
     suite.Context.log = {};

@@ -26,8 +26,7 @@ public:
 
 void BM_StartUpToShownWindow(benchmark::State& state)
 {
-    const std::string project =
-        vel::bench::MakeProject(std::filesystem::temp_directory_path() / "velnc-bench-startup");
+    const std::string project = vel::bench::MakeProject(std::filesystem::temp_directory_path() / "velnc-bench-startup");
     vel::bench::NoServer server;
     SilentPrompt prompt;
     for (auto _ : state) {

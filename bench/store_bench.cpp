@@ -69,7 +69,8 @@ void BM_LoadFloor(benchmark::State& state)
                 const int fd = ::openat(::dirfd(d), e->d_name, O_RDONLY);
                 std::size_t done = 0;
                 ssize_t n = 0;
-                while ((n = ::read(fd, scratch.data() + done, scratch.size() - done)) > 0) done += static_cast<std::size_t>(n);
+                while ((n = ::read(fd, scratch.data() + done, scratch.size() - done)) > 0)
+                    done += static_cast<std::size_t>(n);
                 ::close(fd);
                 kept.emplace_back(scratch.begin(), scratch.begin() + static_cast<std::ptrdiff_t>(done));
             }
@@ -155,8 +156,14 @@ void Save(benchmark::State& state, bool profiles)
     }
 }
 
-void BM_SaveProfiles(benchmark::State& state) { Save(state, true); }
-void BM_SaveReceivers(benchmark::State& state) { Save(state, false); }
+void BM_SaveProfiles(benchmark::State& state)
+{
+    Save(state, true);
+}
+void BM_SaveReceivers(benchmark::State& state)
+{
+    Save(state, false);
+}
 BENCHMARK(BM_SaveProfiles)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SaveReceivers)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -172,7 +179,8 @@ void SaveFloor(benchmark::State& state, const std::string& kind)
     for (auto _ : state) {
         for (const auto& [path, data] : files) {
             const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (::write(fd, data.data(), data.size()) != static_cast<ssize_t>(data.size())) state.SkipWithError("write");
+            if (::write(fd, data.data(), data.size()) != static_cast<ssize_t>(data.size()))
+                state.SkipWithError("write");
             ::fsync(fd);
             ::close(fd);
         }
@@ -183,8 +191,14 @@ void SaveFloor(benchmark::State& state, const std::string& kind)
     for (const auto& [path, data] : files) ::unlink(path.c_str());
 }
 
-void BM_SaveProfilesFloor(benchmark::State& state) { SaveFloor(state, "Profiles"); }
-void BM_SaveReceiversFloor(benchmark::State& state) { SaveFloor(state, "Receivers"); }
+void BM_SaveProfilesFloor(benchmark::State& state)
+{
+    SaveFloor(state, "Profiles");
+}
+void BM_SaveReceiversFloor(benchmark::State& state)
+{
+    SaveFloor(state, "Receivers");
+}
 BENCHMARK(BM_SaveProfilesFloor)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SaveReceiversFloor)->Unit(benchmark::kMillisecond)->UseRealTime();
 

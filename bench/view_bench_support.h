@@ -107,7 +107,8 @@ public:
         if (member == "Get_VScroll_Schedule_Left") return HostValue{std::int32_t{343}};
         if (member == "Get_ImageList_ImageHeight" || member == "Get_ImageList_ImageWidth")
             return HostValue{std::int32_t{16}};
-        if (member == "Get_Check_TimeSchedule_ViewDayType" || member == "Get_Menu_TimeSchedulePopup_Grouped_MonFri_Checked")
+        if (member == "Get_Check_TimeSchedule_ViewDayType" ||
+            member == "Get_Menu_TimeSchedulePopup_Grouped_MonFri_Checked")
             return HostValue{false};
         return HostValue{};
     }

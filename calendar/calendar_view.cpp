@@ -55,7 +55,7 @@ double RoundHalfEven(double v)
 std::int32_t SaturateToInt32(std::int64_t v)
 {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
-                                                               std::numeric_limits<std::int32_t>::max()));
+                                                              std::numeric_limits<std::int32_t>::max()));
 }
 
 // Column of a minute in a time bar, counted from the bar's left edge.
@@ -231,8 +231,8 @@ const cCalendar::DayTypeBar& cCalendar::TimeBarCache::Keep(std::int16_t dayType,
     return m_bars[static_cast<std::size_t>(dayType)].emplace(std::move(bar));
 }
 
-Status cCalendar::PaintTimeBar(DrawingSurface& s, std::int16_t storedDayType, std::int32_t row,
-                               std::int32_t column, TimeBarCache* cache) const
+Status cCalendar::PaintTimeBar(DrawingSurface& s, std::int16_t storedDayType, std::int32_t row, std::int32_t column,
+                               TimeBarCache* cache) const
 {
     const cTimeSchedule& schedule = *m_AssociatedTimeSchedule;
     // The day's own day type when the schedule runs it, else the weekday.

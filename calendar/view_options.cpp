@@ -93,8 +93,8 @@ CalendarViewOptions ParseCalendarViewOptions(const std::vector<std::string>& arg
                     return fail("--set gives " + v.substr(0, v.find('=')) + " more than once");
             }
             o.settings.push_back(*setting);
-        } else if (a == "--calendar" || a == "--profile" || a == "--screenshot" || a == "--year" ||
-                   a == "--month" || a == "--today") {
+        } else if (a == "--calendar" || a == "--profile" || a == "--screenshot" || a == "--year" || a == "--month" ||
+                   a == "--today") {
             if (!value(v) || v.empty()) return fail(a + " needs a value");
             if (a == "--calendar") {
                 o.calendarFile = v;

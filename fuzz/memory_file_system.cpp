@@ -3,7 +3,10 @@
 namespace vel::fuzz {
 
 namespace {
-Error Missing(const std::string& path) { return MakeError(ErrorCode::NotFound, "no file '" + path + "'"); }
+Error Missing(const std::string& path)
+{
+    return MakeError(ErrorCode::NotFound, "no file '" + path + "'");
+}
 } // namespace
 
 std::string MemoryFileSystem::PathOf(FolderHandle dir, const std::string& name) const
@@ -102,6 +105,9 @@ Status MemoryFileSystem::RemoveAt(FolderHandle dir, const std::string& name)
     return files.erase(PathOf(dir, name)) != 0 ? Status::Ok() : Status(Missing(name));
 }
 
-Status MemoryFileSystem::RemoveFolderAt(FolderHandle, const std::string&) { return Status::Ok(); }
+Status MemoryFileSystem::RemoveFolderAt(FolderHandle, const std::string&)
+{
+    return Status::Ok();
+}
 
 } // namespace vel::fuzz

@@ -34,23 +34,25 @@ QImage CalendarWindow::DayTypeIcon(int number)
     // bar, a cross.
     return DrawDayTypeIcon(size, QRect(QPoint(0, 0), size), number, [number](QPainter& p) {
         switch ((number - 1) % 4) {
-        case 1: p.drawPoint(4, 4); break;
-        case 2: p.drawLine(2, 4, 6, 4); break;
+        case 1:
+            p.drawPoint(4, 4);
+            break;
+        case 2:
+            p.drawLine(2, 4, 6, 4);
+            break;
         case 3:
             p.drawLine(2, 4, 6, 4);
             p.drawLine(4, 2, 4, 6);
             break;
-        default: break;
+        default:
+            break;
         }
     });
 }
 
 CalendarWindow::CalendarWindow(QWidget* parent)
-    : QWidget(parent),
-      m_texts(std::make_shared<SuiteTexts>()),
-      m_names(std::make_shared<DayTypeNameTable>()),
-      m_holidays(std::make_shared<HolidayTables>()),
-      m_bridge(this)
+    : QWidget(parent), m_texts(std::make_shared<SuiteTexts>()), m_names(std::make_shared<DayTypeNameTable>()),
+      m_holidays(std::make_shared<HolidayTables>()), m_bridge(this)
 {
     setWindowTitle(QStringLiteral("Calendar"));
     // What a suite host supplies: the weekday headings and the short names.
@@ -193,14 +195,16 @@ Status CalendarWindow::ShowMonth(std::int32_t year, std::int32_t month)
 Status CalendarWindow::ShowPreviousMonth()
 {
     const std::int32_t month = m_calendar.m_SelectedMonth == 1 ? 12 : m_calendar.m_SelectedMonth - 1;
-    const std::int32_t year = m_calendar.m_SelectedMonth == 1 ? m_calendar.m_SelectedYear - 1 : m_calendar.m_SelectedYear;
+    const std::int32_t year = m_calendar.m_SelectedMonth == 1 ? m_calendar.m_SelectedYear - 1
+                                                              : m_calendar.m_SelectedYear;
     return ShowMonth(year, month);
 }
 
 Status CalendarWindow::ShowNextMonth()
 {
     const std::int32_t month = m_calendar.m_SelectedMonth == 12 ? 1 : m_calendar.m_SelectedMonth + 1;
-    const std::int32_t year = m_calendar.m_SelectedMonth == 12 ? m_calendar.m_SelectedYear + 1 : m_calendar.m_SelectedYear;
+    const std::int32_t year = m_calendar.m_SelectedMonth == 12 ? m_calendar.m_SelectedYear + 1
+                                                               : m_calendar.m_SelectedYear;
     return ShowMonth(year, month);
 }
 

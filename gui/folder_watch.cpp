@@ -31,7 +31,10 @@ FolderWatch::FolderWatch(const std::string& projectPath, QObject* parent)
     WatchAgain();
 }
 
-QStringList FolderWatch::Watched() const { return m_watcher.directories() + m_watcher.files(); }
+QStringList FolderWatch::Watched() const
+{
+    return m_watcher.directories() + m_watcher.files();
+}
 
 void FolderWatch::WatchAgain()
 {
@@ -62,8 +65,7 @@ void FolderWatch::WatchAgain()
 
 bool DialogReapplyPrompt::AskReapply(const QString& text, const QStringList& lines)
 {
-    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(ApplicationTitle), text, QMessageBox::NoButton,
-                    m_parent);
+    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(ApplicationTitle), text, QMessageBox::NoButton, m_parent);
     box.setInformativeText(lines.join(QLatin1Char('\n')));
     QPushButton* apply = box.addButton(QStringLiteral("Load and Apply Again"), QMessageBox::AcceptRole);
     QPushButton* cancel = box.addButton(QMessageBox::Cancel);

@@ -19,7 +19,10 @@ namespace {
 
 // A field of the history as a person reads it: control characters shown
 // escaped, so that a name never breaks a row.
-QString Shown(const std::string& utf8) { return QString::fromStdString(EscapeControls(utf8, false)); }
+QString Shown(const std::string& utf8)
+{
+    return QString::fromStdString(EscapeControls(utf8, false));
+}
 
 QString KindShown(const std::string& kind)
 {
@@ -34,8 +37,7 @@ QString KindShown(const std::string& kind)
 
 QStringList HistoryDialog::ColumnTitles()
 {
-    return {tr("Time"), tr("User"), tr("Host"), tr("Kind"), tr("Old name"), tr("New name"), tr("Items"),
-            tr("Backup")};
+    return {tr("Time"), tr("User"), tr("Host"), tr("Kind"), tr("Old name"), tr("New name"), tr("Items"), tr("Backup")};
 }
 
 HistoryDialog::HistoryDialog(FileSystem& fs, const std::string& projectPath, QWidget* parent) : QDialog(parent)
@@ -78,8 +80,8 @@ HistoryDialog::HistoryDialog(FileSystem& fs, const std::string& projectPath, QWi
         for (auto h = history->rbegin(); h != history->rend(); ++h) {
             const QString when = QDateTime::fromSecsSinceEpoch(h->time).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
             auto* row = new QTreeWidgetItem(QStringList{when, Shown(h->user), Shown(h->host), KindShown(h->kind),
-                                                        Shown(h->oldName), Shown(h->newName),
-                                                        QString::number(h->items), Shown(h->backup)});
+                                                        Shown(h->oldName), Shown(h->newName), QString::number(h->items),
+                                                        Shown(h->backup)});
             row->setTextAlignment(6, Qt::AlignRight | Qt::AlignVCenter);
             rows << row;
         }

@@ -88,8 +88,7 @@ bool ListFilter::eventFilter(QObject* watched, QEvent* event)
         }
     }
     // An empty field that loses the focus closes, and the list has its room back.
-    if (watched == m_field && event->type() == QEvent::FocusOut && m_field->text().isEmpty())
-        m_field->hide();
+    if (watched == m_field && event->type() == QEvent::FocusOut && m_field->text().isEmpty()) m_field->hide();
     return QObject::eventFilter(watched, event);
 }
 

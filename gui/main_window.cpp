@@ -43,7 +43,10 @@ namespace vel {
 namespace {
 
 // Design positions are in twips; 15 twips make one pixel at 96 dots per inch.
-constexpr int Px(int twips) { return twips / 15; }
+constexpr int Px(int twips)
+{
+    return twips / 15;
+}
 
 // The design: the window's client area, the two frames (stacked, one pixel
 // apart) and their lists, the buttons on one row below them. At the design
@@ -66,14 +69,19 @@ constexpr QSize FrameAllowance(16, 40);
 // The margins that put a control at `inner` within a container of `outer`'s size.
 QMargins MarginsAround(const QRect& inner, const QSize& outer)
 {
-    return QMargins(inner.left(), inner.top(), outer.width() - inner.right() - 1,
-                    outer.height() - inner.bottom() - 1);
+    return QMargins(inner.left(), inner.top(), outer.width() - inner.right() - 1, outer.height() - inner.bottom() - 1);
 }
 
-QString Shown(const AnsiText& name) { return QString::fromStdString(Cp1252ToUtf8(name)); }
+QString Shown(const AnsiText& name)
+{
+    return QString::fromStdString(Cp1252ToUtf8(name));
+}
 
 // The table index a row carries.
-std::size_t TagOf(const QTreeWidgetItem& row) { return static_cast<std::size_t>(row.data(0, Qt::UserRole).toInt()); }
+std::size_t TagOf(const QTreeWidgetItem& row)
+{
+    return static_cast<std::size_t>(row.data(0, Qt::UserRole).toInt());
+}
 
 // A list row: an entry's name, its Enabled image and its table index as
 // its tag. Rows sort as the tables sort (CompareUpper), equal names by tag,
@@ -378,7 +386,10 @@ MainWindow::MainWindow(Suite& suite, Prompt& prompt, QWidget* parent)
     m_reapplyPrompt = m_ownReapplyPrompt.get();
 }
 
-MainWindow::~MainWindow() { m_suite.Context.busy = nullptr; }
+MainWindow::~MainWindow()
+{
+    m_suite.Context.busy = nullptr;
+}
 
 LoadReport MainWindow::StartUp()
 {
@@ -481,9 +492,15 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     return true;
 }
 
-void MainWindow::RenameSelectedProfile() { RenameSelected(m_listProfiles, NewProfilePrompt, RenameProfile); }
+void MainWindow::RenameSelectedProfile()
+{
+    RenameSelected(m_listProfiles, NewProfilePrompt, RenameProfile);
+}
 
-void MainWindow::RenameSelectedReceiver() { RenameSelected(m_listReceivers, NewReceiverPrompt, RenameReceiver); }
+void MainWindow::RenameSelectedReceiver()
+{
+    RenameSelected(m_listReceivers, NewReceiverPrompt, RenameReceiver);
+}
 
 QTreeWidgetItem* MainWindow::RowToActOn(QTreeWidget* list)
 {
@@ -502,8 +519,8 @@ void MainWindow::RenameSelected(QTreeWidget* list, const char* prompt,
     const QString oldText = row->text(0);
     const QString entry = RenamedEntryLine(receiver, oldText);
     const auto tag = static_cast<std::int16_t>(row->data(0, Qt::UserRole).toInt());
-    RenameJournal::Before before =
-        RenameJournal::Take(m_suite, receiver ? RenamedKind::Receiver : RenamedKind::Profile, TagOf(*row));
+    RenameJournal::Before before = RenameJournal::Take(m_suite, receiver ? RenamedKind::Receiver : RenamedKind::Profile,
+                                                       TagOf(*row));
     // A refused name is told, then asked for again with the text as typed.
     QString proposed = oldText;
     Result<RenameOutcome> outcome = RenameOutcome{};
@@ -581,7 +598,10 @@ QMenu* MainWindow::MakeListMenu(QTreeWidget* list)
     return menu;
 }
 
-UsedByDialog* MainWindow::UsedBy() const { return m_usedBy; }
+UsedByDialog* MainWindow::UsedBy() const
+{
+    return m_usedBy;
+}
 
 void MainWindow::ShowUsedBy()
 {
@@ -611,9 +631,15 @@ void MainWindow::GoToProfile(std::size_t slot)
     }
 }
 
-void MainWindow::SaveAllProfiles() { SaveFromButton(SavedKind::Profiles); }
+void MainWindow::SaveAllProfiles()
+{
+    SaveFromButton(SavedKind::Profiles);
+}
 
-void MainWindow::SaveAllReceivers() { SaveFromButton(SavedKind::Receivers); }
+void MainWindow::SaveAllReceivers()
+{
+    SaveFromButton(SavedKind::Receivers);
+}
 
 void MainWindow::SaveFromButton(SavedKind pressed)
 {
@@ -756,8 +782,8 @@ void MainWindow::ShowStep(const RenameStep& step)
     const bool profile = step.kind == RenamedKind::Profile;
     QTreeWidget* list = profile ? m_listProfiles : m_listReceivers;
     if (step.index >= (profile ? m_suite.ProfileTable.size() : m_suite.ReceiverTable.size())) return;
-    const AnsiText& name =
-        profile ? m_suite.ProfileTable.at(step.index).Name() : m_suite.ReceiverTable.at(step.index).Name();
+    const AnsiText& name = profile ? m_suite.ProfileTable.at(step.index).Name()
+                                   : m_suite.ReceiverTable.at(step.index).Name();
     for (int r = 0; r < list->topLevelItemCount(); ++r) {
         QTreeWidgetItem* row = list->topLevelItem(r);
         if (TagOf(*row) != step.index) continue;

@@ -70,12 +70,11 @@ TiedSaveAnswer DialogPrompt::AskSaveTied(SavedKind pressed)
                   : QStringLiteral("The route profiles hold changes from renaming receivers, and those receivers "
                                    "are not saved yet. Saving the route profiles alone would leave the saved route "
                                    "profiles naming receivers that do not exist yet.");
-    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(ApplicationTitle), text, QMessageBox::NoButton,
-                    m_parent);
+    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(ApplicationTitle), text, QMessageBox::NoButton, m_parent);
     QPushButton* both = box.addButton(QStringLiteral("Save Both"), QMessageBox::AcceptRole);
-    QPushButton* alone = box.addButton(
-        receivers ? QStringLiteral("Save Receivers Only") : QStringLiteral("Save Profiles Only"),
-        QMessageBox::DestructiveRole);
+    QPushButton* alone = box.addButton(receivers ? QStringLiteral("Save Receivers Only")
+                                                 : QStringLiteral("Save Profiles Only"),
+                                       QMessageBox::DestructiveRole);
     QPushButton* cancel = box.addButton(QMessageBox::Cancel);
     box.setDefaultButton(both);
     box.setEscapeButton(cancel);

@@ -69,8 +69,7 @@ int ShiftState(Qt::KeyboardModifiers m)
 
 } // namespace
 
-QtDrawingSurface::QtDrawingSurface(QWidget* parent)
-    : QWidget(parent), m_deviceContext(NextDeviceContext())
+QtDrawingSurface::QtDrawingSurface(QWidget* parent) : QWidget(parent), m_deviceContext(NextDeviceContext())
 {
     Registry()[m_deviceContext] = this;
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -212,10 +211,14 @@ Rgb QtDrawingSurface::SystemColour(SystemColor which) const
 {
     const QPalette& pal = palette();
     switch (which) {
-    case SystemColor::GrayText: return FromQColor(pal.color(QPalette::Disabled, QPalette::WindowText));
-    case SystemColor::ButtonText: return FromQColor(pal.color(QPalette::Active, QPalette::ButtonText));
-    case SystemColor::WindowText: return FromQColor(pal.color(QPalette::Active, QPalette::WindowText));
-    case SystemColor::Window: return FromQColor(pal.color(QPalette::Active, QPalette::Window));
+    case SystemColor::GrayText:
+        return FromQColor(pal.color(QPalette::Disabled, QPalette::WindowText));
+    case SystemColor::ButtonText:
+        return FromQColor(pal.color(QPalette::Active, QPalette::ButtonText));
+    case SystemColor::WindowText:
+        return FromQColor(pal.color(QPalette::Active, QPalette::WindowText));
+    case SystemColor::Window:
+        return FromQColor(pal.color(QPalette::Active, QPalette::Window));
     }
     return Rgb{};
 }
@@ -267,21 +270,21 @@ void QtDrawingSurface::mousePressEvent(QMouseEvent* event)
 {
     const QPointF at = event->position();
     Q_EMIT MousePressed(ButtonNumber(event->button()), ShiftState(event->modifiers()), static_cast<float>(at.x()),
-                      static_cast<float>(at.y()));
+                        static_cast<float>(at.y()));
 }
 
 void QtDrawingSurface::mouseMoveEvent(QMouseEvent* event)
 {
     const QPointF at = event->position();
     Q_EMIT MouseMoved(ButtonNumber(event->buttons()), ShiftState(event->modifiers()), static_cast<float>(at.x()),
-                    static_cast<float>(at.y()));
+                      static_cast<float>(at.y()));
 }
 
 void QtDrawingSurface::mouseReleaseEvent(QMouseEvent* event)
 {
     const QPointF at = event->position();
     Q_EMIT MouseReleased(ButtonNumber(event->button()), ShiftState(event->modifiers()), static_cast<float>(at.x()),
-                       static_cast<float>(at.y()));
+                         static_cast<float>(at.y()));
 }
 
 } // namespace vel

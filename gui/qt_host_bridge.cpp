@@ -38,15 +38,18 @@ Result<HostValue> FromVariant(const QVariant& v, std::string_view member)
 {
     if (!v.isValid()) return HostValue{};
     switch (v.metaType().id()) {
-    case QMetaType::Bool: return HostValue{v.toBool()};
+    case QMetaType::Bool:
+        return HostValue{v.toBool()};
     case QMetaType::Short:
     case QMetaType::SChar:
     case QMetaType::Char:
-    case QMetaType::UChar: return HostValue{static_cast<std::int16_t>(v.toInt())};
+    case QMetaType::UChar:
+        return HostValue{static_cast<std::int16_t>(v.toInt())};
     case QMetaType::UShort:
     case QMetaType::Int:
     case QMetaType::Long:
-    case QMetaType::LongLong: return WholeNumber(v.toLongLong());
+    case QMetaType::LongLong:
+        return WholeNumber(v.toLongLong());
     case QMetaType::UInt:
     case QMetaType::ULong:
     case QMetaType::ULongLong: {
@@ -55,10 +58,14 @@ Result<HostValue> FromVariant(const QVariant& v, std::string_view member)
             return HostValue{static_cast<std::int32_t>(u)};
         return HostValue{static_cast<double>(u)};
     }
-    case QMetaType::Float: return HostValue{v.toFloat()};
-    case QMetaType::Double: return HostValue{v.toDouble()};
-    case QMetaType::QVariant: return FromVariant(v.value<QVariant>(), member);
-    default: break;
+    case QMetaType::Float:
+        return HostValue{v.toFloat()};
+    case QMetaType::Double:
+        return HostValue{v.toDouble()};
+    case QMetaType::QVariant:
+        return FromVariant(v.value<QVariant>(), member);
+    default:
+        break;
     }
     if (v.metaType().id() == QMetaType::QString || v.canConvert<QString>()) {
         auto text = Utf8ToCp1252(v.toString().toStdString());
@@ -171,8 +178,8 @@ Result<HostValue> QtHostBridge::Call(std::string_view member, std::span<HostValu
         return FromVariant(result, member);
     }
     if (typesRefused)
-        return MakeError(ErrorCode::InvalidArgument, "host member " + std::string(member) +
-                                                         " does not take the values the view passes");
+        return MakeError(ErrorCode::InvalidArgument,
+                         "host member " + std::string(member) + " does not take the values the view passes");
     return MakeError(ErrorCode::MissingMember, "the host window has no member " + std::string(member) + " taking " +
                                                    std::to_string(args.size()) + " values");
 }

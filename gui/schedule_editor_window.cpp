@@ -102,10 +102,8 @@ ScheduleEditorWindow::ScheduleEditorWindow(QWidget* parent)
     connect(m_Picture_TimeSchedule, &QtDrawingSurface::MousePressed, this, &ScheduleEditorWindow::OnPress);
     connect(m_Picture_TimeSchedule, &QtDrawingSurface::MouseMoved, this, &ScheduleEditorWindow::OnMove);
     connect(m_Picture_TimeSchedule, &QtDrawingSurface::MouseReleased, this, &ScheduleEditorWindow::OnRelease);
-    connect(m_Text_Schedule_Period_Start, &QLineEdit::editingFinished, this,
-            &ScheduleEditorWindow::OnPeriodTextEdited);
-    connect(m_Text_Schedule_Period_Stop, &QLineEdit::editingFinished, this,
-            &ScheduleEditorWindow::OnPeriodTextEdited);
+    connect(m_Text_Schedule_Period_Start, &QLineEdit::editingFinished, this, &ScheduleEditorWindow::OnPeriodTextEdited);
+    connect(m_Text_Schedule_Period_Stop, &QLineEdit::editingFinished, this, &ScheduleEditorWindow::OnPeriodTextEdited);
     connect(m_Check_TimeSchedule_ViewDayType, &QCheckBox::toggled, this, [this] { Report(Repaint()); });
     connect(m_VScroll_Schedule, &QScrollBar::valueChanged, this, &ScheduleEditorWindow::OnScroll);
 

@@ -35,11 +35,17 @@ void StatusLine::Say(const QString& text)
 #endif
 }
 
-QString StatusLine::Text() const { return m_label->text(); }
+QString StatusLine::Text() const
+{
+    return m_label->text();
+}
 
 namespace {
 
-QString Shown(const AnsiText& name) { return QString::fromStdString(Cp1252ToUtf8(name)); }
+QString Shown(const AnsiText& name)
+{
+    return QString::fromStdString(Cp1252ToUtf8(name));
+}
 
 QString WhatSaved(SavedKind kind)
 {
@@ -94,6 +100,9 @@ QString SavedStatus(const SaveReport& report, SavedKind kind)
     return what + QStringLiteral(" saved; the server was told to reload");
 }
 
-QString NothingToSaveStatus() { return QStringLiteral("Nothing to save: every change is saved"); }
+QString NothingToSaveStatus()
+{
+    return QStringLiteral("Nothing to save: every change is saved");
+}
 
 } // namespace vel

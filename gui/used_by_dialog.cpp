@@ -18,7 +18,10 @@ namespace vel {
 
 namespace {
 
-QString Shown(const AnsiText& name) { return QString::fromStdString(Cp1252ToUtf8(name)); }
+QString Shown(const AnsiText& name)
+{
+    return QString::fromStdString(Cp1252ToUtf8(name));
+}
 
 } // namespace
 
@@ -47,8 +50,7 @@ UsedByDialog::UsedByDialog(const Suite& suite, const AnsiText& receiverName, QWi
     m_heading->setTextFormat(Qt::PlainText);
     m_heading->setWordWrap(true);
     m_heading->setText(
-        using_.empty()
-            ? QStringLiteral("No route profile's receiver list names \"%1\".").arg(name)
+        using_.empty() ? QStringLiteral("No route profile's receiver list names \"%1\".").arg(name)
         : using_.size() == 1
             ? QStringLiteral("1 route profile names \"%1\" in its receiver lists (upper and lower case alike):")
                   .arg(name)
@@ -68,8 +70,8 @@ UsedByDialog::UsedByDialog(const Suite& suite, const AnsiText& receiverName, QWi
         const RouteProfile& profile = suite.ProfileTable.at(p.slot);
         QStringList lists;
         for (int l : p.lists) lists << QString::number(l);
-        auto* row = new QTreeWidgetItem(
-            m_rows, {Shown(profile.Name()), QString::number(profile.ProfileNumber()), lists.join(QStringLiteral(", "))});
+        auto* row = new QTreeWidgetItem(m_rows, {Shown(profile.Name()), QString::number(profile.ProfileNumber()),
+                                                 lists.join(QStringLiteral(", "))});
         row->setData(0, Qt::UserRole, static_cast<qulonglong>(p.slot));
     }
     if (m_rows->topLevelItemCount() > 0) m_rows->setCurrentItem(m_rows->topLevelItem(0));

@@ -75,10 +75,10 @@ inline constexpr std::size_t KindTableCapacity = 300;
 // What a kind's files are, beyond where they lie.
 struct KindRules {
     KindDescription desc;
-    std::string entryNoun;             // "receiver", "route profile"
-    std::int16_t currentVersion = 4;   // the version every save writes
-    std::int16_t oldestVersion = 4;    // the versions oldestVersion..currentVersion are read
-    std::int32_t unknownVersionText = 0; // the suite's text that ends its line on an unknown version
+    std::string entryNoun;                // "receiver", "route profile"
+    std::int16_t currentVersion = 4;      // the version every save writes
+    std::int16_t oldestVersion = 4;       // the versions oldestVersion..currentVersion are read
+    std::int32_t unknownVersionText = 0;  // the suite's text that ends its line on an unknown version
     bool unknownVersionNamesPath = false; // that line names the file by its whole path (else by its name)
 };
 

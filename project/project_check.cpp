@@ -11,7 +11,10 @@ namespace vel {
 
 namespace {
 
-std::string Quoted(const AnsiText& name) { return "\"" + Cp1252ToUtf8(name) + "\""; }
+std::string Quoted(const AnsiText& name)
+{
+    return "\"" + Cp1252ToUtf8(name) + "\"";
+}
 
 template <class Each>
 void ForEachListItem(const RouteProfileStore& profiles, Each each)
@@ -57,8 +60,14 @@ void FindUnfinishedSaves(const Suite& suite, const LoadReport& report, std::vect
     const std::string work = WorkFolder(suite.Context.ProjectPath);
     for (const PassedOver& p : report.passedOver) {
         if (p.file == work)
-            out.push_back({Finding::Kind::UnfinishedSave, WorkFolderName,
-                           "an interrupted save could not be finished: " + p.reason, {}, {}, 0, 0, {}});
+            out.push_back({Finding::Kind::UnfinishedSave,
+                           WorkFolderName,
+                           "an interrupted save could not be finished: " + p.reason,
+                           {},
+                           {},
+                           0,
+                           0,
+                           {}});
     }
     FileSystem& fs = *suite.Context.fs;
     auto project = OpenFolder(fs, suite.Context.ProjectPath);
@@ -69,10 +78,15 @@ void FindUnfinishedSaves(const Suite& suite, const LoadReport& report, std::vect
     if (!folder) return;
     auto entries = fs.List(folder->handle());
     if (!entries) {
-        out.push_back({Finding::Kind::UnfinishedSave, WorkFolderName,
-                       "the work folder cannot be listed, so an unfinished save cannot be ruled out: " +
-                           entries.error().message,
-                       {}, {}, 0, 0, {}});
+        out.push_back(
+            {Finding::Kind::UnfinishedSave,
+             WorkFolderName,
+             "the work folder cannot be listed, so an unfinished save cannot be ruled out: " + entries.error().message,
+             {},
+             {},
+             0,
+             0,
+             {}});
         return;
     }
     std::set<std::string> markers;
@@ -85,11 +99,16 @@ void FindUnfinishedSaves(const Suite& suite, const LoadReport& report, std::vect
             const KindDescription* desc = FindDescription(suite.Context.kinds, one);
             kind += (kind.empty() ? "" : " and ") + (desc != nullptr ? desc->what : one);
         }
-        out.push_back({Finding::Kind::UnfinishedSave, std::string(WorkFolderName) + "/" + name,
+        out.push_back({Finding::Kind::UnfinishedSave,
+                       std::string(WorkFolderName) + "/" + name,
                        "a save of the " + kind +
                            " passed its commit point but is not finished (or is running right now in another copy "
                            "of the program); the next start finishes it",
-                       {}, {}, 0, 0, {}});
+                       {},
+                       {},
+                       0,
+                       0,
+                       {}});
     }
 }
 
@@ -143,12 +162,12 @@ std::vector<Finding> CheckProject(const Suite& suite, const LoadReport& report)
         receiversByUpper.Add(UpperCaseAnsi(r.record.Name()), r.record.Name());
 
     // An empty item names nothing (a rename keeps it as it is), so it is no finding.
-    ForEachListItem(suite.ProfileTable,
-                    [&](std::size_t, const RouteProfile& p, int list, int position, std::string_view item) {
-                        if (item.empty() || receiversByUpper.Has(UpperCaseAnsi(item))) return;
-                        out.push_back({Finding::Kind::NoReceiver, {}, {}, {p.ProfileNumber()}, {p.Name()}, list,
-                                       position, AnsiText(item)});
-                    });
+    ForEachListItem(suite.ProfileTable, [&](std::size_t, const RouteProfile& p, int list, int position,
+                                            std::string_view item) {
+        if (item.empty() || receiversByUpper.Has(UpperCaseAnsi(item))) return;
+        out.push_back(
+            {Finding::Kind::NoReceiver, {}, {}, {p.ProfileNumber()}, {p.Name()}, list, position, AnsiText(item)});
+    });
 
     receiversByUpper.ForEachShared([&](const AnsiText&, const std::vector<AnsiText>& names) {
         out.push_back({Finding::Kind::ReceiversSameName, {}, {}, {}, names, 0, 0, {}});
@@ -222,8 +241,8 @@ namespace {
 
 // Renames entry `slot` of `table` with `rename`, keeping the name it had.
 template <class Table>
-Result<RenamePreview> RenameKeepingOldName(Suite& suite, const Table& table, const char* tableName,
-                                           std::int16_t slot, const NewName& newName,
+Result<RenamePreview> RenameKeepingOldName(Suite& suite, const Table& table, const char* tableName, std::int16_t slot,
+                                           const NewName& newName,
                                            Result<RenameOutcome> (*rename)(Suite&, std::int16_t, const NewName&))
 {
     auto index = TableIndex(tableName, slot, table.size());

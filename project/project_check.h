@@ -59,10 +59,10 @@ std::string DescribeStartUp(const Suite& suite, const LoadReport& report);
 
 // A profile list item that names a receiver.
 struct Reference {
-    std::size_t slot = 0;  // the profile's table slot
-    int list = 0;          // 1 or 2
-    int position = 0;      // from 1
-    AnsiText item;         // as written in the list
+    std::size_t slot = 0; // the profile's table slot
+    int list = 0;         // 1 or 2
+    int position = 0;     // from 1
+    AnsiText item;        // as written in the list
 };
 
 // Every item of every profile list that equals `receiverName` without regard

@@ -23,15 +23,21 @@ constexpr LayoutEntry ReceiverV3Entries[] = {
 
 } // namespace
 
-RecordLayout ReceiverLayout() { return ReceiverEntries; }
-RecordLayout ReceiverV3Layout() { return ReceiverV3Entries; }
+RecordLayout ReceiverLayout()
+{
+    return ReceiverEntries;
+}
+RecordLayout ReceiverV3Layout()
+{
+    return ReceiverV3Entries;
+}
 
 const KindDescription& ReceiverKind()
 {
     // A file is its version word and one record; a larger one is no receiver.
     // The bound leaves room above the largest legal file.
     static const KindDescription desc{"Receivers", "Receiver_", 2 + MaxRecordBytes(ReceiverLayout()) + 64 * 1024, "RR",
-                               "receivers"};
+                                      "receivers"};
     return desc;
 }
 
@@ -97,7 +103,10 @@ std::int16_t ReceiverStore::ReadAllReceivers(const StoreContext& ctx, LoadReport
     return NumberOfReceivers();
 }
 
-SaveReport ReceiverStore::SaveAllReceivers(const StoreContext& ctx) { return SaveAll(ctx); }
+SaveReport ReceiverStore::SaveAllReceivers(const StoreContext& ctx)
+{
+    return SaveAll(ctx);
+}
 
 Result<std::vector<std::int16_t>> ReceiverStore::FileNumbers(const StoreContext& /*ctx*/,
                                                              const std::vector<std::string>& /*existing*/)

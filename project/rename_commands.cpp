@@ -22,7 +22,10 @@ std::string CodePoint(char32_t cp)
     return buf;
 }
 
-bool IsControl(char32_t cp) { return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F); }
+bool IsControl(char32_t cp)
+{
+    return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F);
+}
 
 // Fills `outcome` for a new name that is empty or cannot be stored; false
 // when the name can go on to the duplicate test.
@@ -53,8 +56,8 @@ std::optional<std::size_t> OtherEntry(const Table& table, std::size_t except, Pr
 // The other receivers that bear a receiver's old or new name without regard
 // to case, found in one pass that upper-cases each name once.
 struct ReceiverTwins {
-    bool oldHasTwin = false;               // another receiver bears the old name
-    std::optional<std::size_t> newHolder;  // the first other receiver bearing the new name
+    bool oldHasTwin = false;              // another receiver bears the old name
+    std::optional<std::size_t> newHolder; // the first other receiver bearing the new name
 };
 
 ReceiverTwins FindTwins(const ReceiverStore& table, std::size_t except, const AnsiText& oldUpper,
@@ -91,8 +94,8 @@ struct RebuiltLists {
 // Every profile's lists rebuilt for the rename of receiver `oldName` to
 // outcome.newName, counting the items in `outcome`. False, with `outcome`
 // refused, when a rebuilt list would not fit in its record.
-bool RebuildAllLists(const RouteProfileStore& profiles, const AnsiText& oldName, bool exactOnly,
-                     RenameOutcome& outcome, std::vector<RebuiltLists>& rebuilt)
+bool RebuildAllLists(const RouteProfileStore& profiles, const AnsiText& oldName, bool exactOnly, RenameOutcome& outcome,
+                     std::vector<RebuiltLists>& rebuilt)
 {
     rebuilt.reserve(profiles.size());
     for (const RouteProfileEntry& e : profiles.Entries()) {
@@ -105,8 +108,8 @@ bool RebuildAllLists(const RouteProfileStore& profiles, const AnsiText& oldName,
         if (r.list1.size() > MaxTextBytes || r.list2.size() > MaxTextBytes) {
             outcome.result = RenameResult::NotStorable;
             outcome.message = "The name cannot be stored: a receiver list of the route profile \"" +
-                              Cp1252ToUtf8(p.Name()) + "\" would become longer than " +
-                              std::to_string(MaxTextBytes) + " bytes.";
+                              Cp1252ToUtf8(p.Name()) + "\" would become longer than " + std::to_string(MaxTextBytes) +
+                              " bytes.";
             outcome.newName.clear();
             outcome.itemsLeftAlone = 0;
             return false;
@@ -201,7 +204,8 @@ Result<RenameOutcome> RenameProfile(Suite& suite, std::int16_t slot, const NewNa
         outcome.result = RenameResult::SameName;
         return outcome;
     }
-    if (const auto holder = OtherEntry(table, *index, [&](const RouteProfile& p) { return p.Name() == outcome.newName; })) {
+    if (const auto holder = OtherEntry(table, *index,
+                                       [&](const RouteProfile& p) { return p.Name() == outcome.newName; })) {
         outcome.result = RenameResult::Duplicate;
         outcome.message = DuplicateProfileMessage;
         outcome.holder = holder;
@@ -274,11 +278,20 @@ std::vector<std::int16_t> FindReceiversByName(const Suite& suite, std::string_vi
     return FindByName(suite.ReceiverTable, nameUtf8);
 }
 
-SaveReport SaveProfiles(Suite& suite) { return suite.ProfileTable.SaveAllRouteProfiles(suite.Context); }
+SaveReport SaveProfiles(Suite& suite)
+{
+    return suite.ProfileTable.SaveAllRouteProfiles(suite.Context);
+}
 
-SaveReport SaveReceivers(Suite& suite) { return suite.ReceiverTable.SaveAllReceivers(suite.Context); }
+SaveReport SaveReceivers(Suite& suite)
+{
+    return suite.ReceiverTable.SaveAllReceivers(suite.Context);
+}
 
-SaveReport SaveReceiversAndProfiles(Suite& suite) { return suite.SaveBoth(); }
+SaveReport SaveReceiversAndProfiles(Suite& suite)
+{
+    return suite.SaveBoth();
+}
 
 SaveReport SaveTables(Suite& suite, SavedKind kind)
 {
@@ -299,7 +312,10 @@ SavedKind ChangedTables(bool receiver, const RenameOutcome& outcome)
     return outcome.listsChanged > 0 ? SavedKind::Both : SavedKind::Receivers;
 }
 
-SavedKind SavedAfterRename(bool receiver) { return receiver ? SavedKind::Both : SavedKind::Profiles; }
+SavedKind SavedAfterRename(bool receiver)
+{
+    return receiver ? SavedKind::Both : SavedKind::Profiles;
+}
 
 std::string DescribeSave(const SaveReport& report, SavedKind kind)
 {
@@ -307,14 +323,15 @@ std::string DescribeSave(const SaveReport& report, SavedKind kind)
                              : kind == SavedKind::Receivers ? "receivers"
                                                             : "receivers and route profiles";
     if (!report.written && report.error.code == ErrorCode::Unfinished)
-        return "The save of the " + what + " reached its commit point but could not be finished: " +
-               report.error.message + ". It is finished, and the server told, when the program starts next. The "
+        return "The save of the " + what +
+               " reached its commit point but could not be finished: " + report.error.message +
+               ". It is finished, and the server told, when the program starts next. The "
                "previous files are kept in the backup folder below the project's .velnamechange folder.";
     if (!report.written)
         return "The " + what + " were not saved; nothing on disk has changed. Reason: " + report.error.message;
     if (!report.notify.ok())
-        return "The " + what + " are saved, but the alarm server was not told to reload them: " +
-               report.notify.error().message;
+        return "The " + what +
+               " are saved, but the alarm server was not told to reload them: " + report.notify.error().message;
     return {};
 }
 
@@ -334,11 +351,12 @@ std::string DescribeDuplicateHolder(const Suite& suite, const RenameOutcome& out
 std::string DescribeItemsLeftAlone(const RenameOutcome& outcome, const std::string& oldNameUtf8)
 {
     if (outcome.itemsLeftAlone == 0) return {};
-    const std::string items = outcome.itemsLeftAlone == 1 ? "1 item" : std::to_string(outcome.itemsLeftAlone) + " items";
+    const std::string items = outcome.itemsLeftAlone == 1 ? "1 item"
+                                                          : std::to_string(outcome.itemsLeftAlone) + " items";
     return "Another receiver bears the name \"" + oldNameUtf8 + "\" but for upper and lower case. " + items +
            " of the route profiles' receiver lists match that name only without regard to case and may mean the "
-           "other receiver, so they were left as they were; only items spelt exactly \"" + oldNameUtf8 +
-           "\" were changed.";
+           "other receiver, so they were left as they were; only items spelt exactly \"" +
+           oldNameUtf8 + "\" were changed.";
 }
 
 std::string DescribeIncompleteLoad(const LoadReport& report)

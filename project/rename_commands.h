@@ -36,9 +36,9 @@ enum class RenameResult {
 
 struct RenameOutcome {
     RenameResult result = RenameResult::Unchanged;
-    std::string message; // UTF-8; for Duplicate the system's text, for NotStorable why
-    AnsiText newName;    // the stored name (Renamed only)
-    int listsChanged = 0; // receiver renames: profile lists whose content changed
+    std::string message;     // UTF-8; for Duplicate the system's text, for NotStorable why
+    AnsiText newName;        // the stored name (Renamed only)
+    int listsChanged = 0;    // receiver renames: profile lists whose content changed
     int profilesChanged = 0; // receiver renames: profiles with a list among them
     // Duplicate: the table slot of the entry that bears the name already
     // (for receivers, the name without regard to case).

@@ -11,14 +11,20 @@ namespace vel {
 
 namespace {
 
-AnsiText& ListOf(RouteProfile& profile, int list) { return list == 1 ? profile.ReceiverList1() : profile.ReceiverList2(); }
+AnsiText& ListOf(RouteProfile& profile, int list)
+{
+    return list == 1 ? profile.ReceiverList1() : profile.ReceiverList2();
+}
 
 const AnsiText& ListOf(const RouteProfile& profile, int list)
 {
     return list == 1 ? profile.ReceiverList1() : profile.ReceiverList2();
 }
 
-std::string Quoted(const AnsiText& name) { return "\"" + Cp1252ToUtf8(name) + "\""; }
+std::string Quoted(const AnsiText& name)
+{
+    return "\"" + Cp1252ToUtf8(name) + "\"";
+}
 
 template <class Table>
 std::size_t CountNamed(const Table& table, const AnsiText& name, std::size_t end)
@@ -38,8 +44,8 @@ Result<std::size_t> FindAgain(const Table& table, const RenameStep& step, const 
     for (std::size_t i = 0; i < table.size(); ++i)
         if (table.at(i).Name() == step.oldName) named.push_back(i);
     if (named.empty())
-        return MakeError(ErrorCode::NotFound, std::string("no ") + noun + " bears the name " + Quoted(step.oldName) +
-                                                  " now.");
+        return MakeError(ErrorCode::NotFound,
+                         std::string("no ") + noun + " bears the name " + Quoted(step.oldName) + " now.");
     if (named.size() == 1) return named.front();
     // Entries of one name keep their order in the table, so the same count
     // names the same one.
@@ -88,7 +94,8 @@ RenameStep RenameStep::Reversed() const
 
 std::string DescribeStep(const RenameStep& step)
 {
-    if (step.kind == RenamedKind::Profile) return "route profile " + Quoted(step.oldName) + " to " + Quoted(step.newName);
+    if (step.kind == RenamedKind::Profile)
+        return "route profile " + Quoted(step.oldName) + " to " + Quoted(step.newName);
     if (step.listsOnly)
         return "receiver " + Quoted(step.oldName) + " to " + Quoted(step.newName) + " in the route profiles' lists";
     return "receiver " + Quoted(step.oldName) + " to " + Quoted(step.newName);

@@ -13,9 +13,15 @@ namespace {
 
 using Kind = RenameRequest::Kind;
 
-std::string Quoted(const AnsiText& name) { return "\"" + Cp1252ToUtf8(name) + "\""; }
+std::string Quoted(const AnsiText& name)
+{
+    return "\"" + Cp1252ToUtf8(name) + "\"";
+}
 
-std::string Noun(Kind kind) { return kind == Kind::Receiver ? "receiver" : "route profile"; }
+std::string Noun(Kind kind)
+{
+    return kind == Kind::Receiver ? "receiver" : "route profile";
+}
 
 std::string LineList(const std::vector<int>& lines)
 {
@@ -232,8 +238,8 @@ RenameSet RenameMany(Suite& suite, const std::vector<RenameRequest>& requests)
             continue;
         }
         const Kind kind = c.request->kind;
-        PlannedRename made{kind, c.request->line, *c.slot, NameAt(suite, kind, *c.slot), c.newName, c.items,
-                           c.itemsLeftAlone};
+        PlannedRename made{kind,      c.request->line, *c.slot,         NameAt(suite, kind, *c.slot),
+                           c.newName, c.items,         c.itemsLeftAlone};
         if (kind == Kind::Receiver) {
             suite.ReceiverTable.at(made.slot).Name() = made.newName;
             suite.ReceiverTable.RecordRename(made.oldName, made.newName, made.items);

@@ -52,7 +52,7 @@ struct PlannedRename {
     std::size_t slot = 0; // the entry's table slot before the renames
     AnsiText oldName;
     AnsiText newName;
-    int items = 0;        // receivers: list items that took the new name
+    int items = 0;          // receivers: list items that took the new name
     int itemsLeftAlone = 0; // receivers: items equal to the old name only but for case (see RenameOutcome)
 };
 
@@ -62,7 +62,7 @@ struct RenameSet {
     std::vector<int> sameName;          // lines whose NEW is the entry's name already
     std::vector<ListChange> lists;      // the profile lists that changed
     bool receiversChanged = false;
-    bool profilesChanged = false;       // a profile renamed, or a list changed
+    bool profilesChanged = false; // a profile renamed, or a list changed
 };
 
 // Checks every request, then, when none is refused, makes them all in the

@@ -11,35 +11,41 @@ namespace vel {
 namespace {
 
 constexpr LayoutEntry RouteProfileEntries[] = {
-    {4, ItemKind::Text, 1},       // ProfileNumber, Enabled; Name
-    {12, ItemKind::Text, 1},      // opaque; ReceiverList1
-    {0, ItemKind::Text, 1},       // ReceiverList2
-    {0, ItemKind::TextArray, 6},  // six opaque texts
-    {6, ItemKind::None, 0},       // opaque
-    {0, ItemKind::Text, 1},       // opaque text
-    {4, ItemKind::Text, 1},       // opaque; opaque text
-    {0, ItemKind::Text, 1},       // opaque text
-    {130, ItemKind::None, 0},     // opaque
+    {4, ItemKind::Text, 1},      // ProfileNumber, Enabled; Name
+    {12, ItemKind::Text, 1},     // opaque; ReceiverList1
+    {0, ItemKind::Text, 1},      // ReceiverList2
+    {0, ItemKind::TextArray, 6}, // six opaque texts
+    {6, ItemKind::None, 0},      // opaque
+    {0, ItemKind::Text, 1},      // opaque text
+    {4, ItemKind::Text, 1},      // opaque; opaque text
+    {0, ItemKind::Text, 1},      // opaque text
+    {130, ItemKind::None, 0},    // opaque
 };
 
 constexpr const char* Prefix = "Profile_";
 constexpr int LowestNumber = 1;
 constexpr int HighestDrawnNumber = 9991;
 
-std::string Shown(const AnsiText& name) { return "'" + Cp1252ToUtf8(name) + "'"; }
+std::string Shown(const AnsiText& name)
+{
+    return "'" + Cp1252ToUtf8(name) + "'";
+}
 
 } // namespace
 
-RecordLayout RouteProfileLayout() { return RouteProfileEntries; }
+RecordLayout RouteProfileLayout()
+{
+    return RouteProfileEntries;
+}
 
 const KindDescription& ProfileKind()
 {
     // A file is its version word, one record and a schedule; a larger one is
     // no profile. The bound leaves room above the largest legal file.
     static const KindDescription desc{"Profiles", Prefix,
-                               2 + MaxRecordBytes(RouteProfileLayout()) + ScheduleFixedBytes +
-                                   4 * MaxPeriodsPerDayType * 23 + 64 * 1024,
-                               "RP:-1", "route profiles"};
+                                      2 + MaxRecordBytes(RouteProfileLayout()) + ScheduleFixedBytes +
+                                          4 * MaxPeriodsPerDayType * 23 + 64 * 1024,
+                                      "RP:-1", "route profiles"};
     return desc;
 }
 
@@ -101,13 +107,19 @@ std::int16_t RouteProfileStore::ReadAllRouteProfiles(const StoreContext& ctx, Lo
     return NumberOfRouteProfiles();
 }
 
-SaveReport RouteProfileStore::SaveAllRouteProfiles(const StoreContext& ctx) { return SaveAll(ctx); }
+SaveReport RouteProfileStore::SaveAllRouteProfiles(const StoreContext& ctx)
+{
+    return SaveAll(ctx);
+}
 
 namespace {
 
 // A profile's file name in upper case: names are matched without regard to
 // case, and numbers above 9999 name the file of their last four digits.
-std::string FileKey(std::int16_t number) { return UpperCaseAnsi(NumberedFileName(Prefix, number)); }
+std::string FileKey(std::int16_t number)
+{
+    return UpperCaseAnsi(NumberedFileName(Prefix, number));
+}
 
 // A number for a profile without a usable one, as the suite draws it:
 // r x 9990 + 1, rounded, for random r in [0, 1), until it names no file in

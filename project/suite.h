@@ -22,8 +22,7 @@ public:
     // projectPath: the project directory (holding Profiles/ and Receivers/),
     // made absolute (against the working folder now) and ending in "/" here,
     // once; everything else takes the context's ProjectPath as it is.
-    explicit Suite(const std::string& projectPath, FileSystem* fs = &RealFileSystem(),
-                   ServerCommand* server = nullptr);
+    explicit Suite(const std::string& projectPath, FileSystem* fs = &RealFileSystem(), ServerCommand* server = nullptr);
     Suite(const Suite&) = delete;
     Suite& operator=(const Suite&) = delete;
     Suite(Suite&&) = delete;

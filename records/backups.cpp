@@ -14,16 +14,22 @@ namespace {
 constexpr const char* ContentsHeader = "VelNameChange backup 1";
 constexpr std::uint64_t MaxContentsBytes = 4u * 1024 * 1024;
 
-std::string InBackups(const std::string& name) { return InWork(std::string(BackupFolderName) + "/" + name); }
+std::string InBackups(const std::string& name)
+{
+    return InWork(std::string(BackupFolderName) + "/" + name);
+}
 
 // Names in the list of a backup's files: "%" and line ends escaped.
 std::string EscapeName(const std::string& s)
 {
     std::string out;
     for (const char c : s) {
-        if (c == '%') out += "%25";
-        else if (c == '\n') out += "%0A";
-        else out.push_back(c);
+        if (c == '%')
+            out += "%25";
+        else if (c == '\n')
+            out += "%0A";
+        else
+            out.push_back(c);
     }
     return out;
 }
@@ -109,9 +115,12 @@ Result<Inspected> Inspect(FileSystem& fs, const Folder& folder)
     bool unfinished = false;
     bool listed = false;
     for (DirEntry& e : *entries) {
-        if (e.name == BackupUnfinishedFile) unfinished = true;
-        else if (e.name == BackupContentsFile) listed = true;
-        else out.entries.push_back(std::move(e));
+        if (e.name == BackupUnfinishedFile)
+            unfinished = true;
+        else if (e.name == BackupContentsFile)
+            listed = true;
+        else
+            out.entries.push_back(std::move(e));
     }
     if (unfinished || out.entries.empty()) {
         out.state = Inspected::State::Unfinished;
@@ -305,8 +314,8 @@ Result<std::vector<NamedFile>> ReadBackupSet(WorkArea& area, const KindDescripti
     auto inspected = Inspect(fs, **folder);
     if (!inspected) return inspected.error();
     if (inspected->state != Inspected::State::Whole)
-        return MakeError(ErrorCode::BadFormat, "the backup " + name + " of the " + desc.what +
-                                                   " is not a whole set: " + inspected->why);
+        return MakeError(ErrorCode::BadFormat,
+                         "the backup " + name + " of the " + desc.what + " is not a whole set: " + inspected->why);
     const auto& contents = inspected->contents;
     std::vector<NamedFile> files;
     for (const DirEntry& e : inspected->entries) {

@@ -85,7 +85,10 @@ std::optional<NameChange> DecodeChange(const std::string& kind, const std::strin
 }
 
 // An empty name as a word of its own.
-std::string Word(const std::string& s) { return s.empty() ? "%" : Escape(s, true); }
+std::string Word(const std::string& s)
+{
+    return s.empty() ? "%" : Escape(s, true);
+}
 
 } // namespace
 
@@ -135,11 +138,16 @@ Result<Marker> DecodeMarker(const ByteBuffer& data)
             continue;
         }
         if (marker.kinds.empty()) {
-            if (key == "save") marker.save = std::move(value);
-            else if (key == "time" && Number(value)) marker.time = *Number(value);
-            else if (key == "user") marker.desk.user = std::move(value);
-            else if (key == "host") marker.desk.host = std::move(value);
-            else return MakeError(ErrorCode::BadFormat, "damaged line '" + line + "'");
+            if (key == "save")
+                marker.save = std::move(value);
+            else if (key == "time" && Number(value))
+                marker.time = *Number(value);
+            else if (key == "user")
+                marker.desk.user = std::move(value);
+            else if (key == "host")
+                marker.desk.host = std::move(value);
+            else
+                return MakeError(ErrorCode::BadFormat, "damaged line '" + line + "'");
             continue;
         }
         KindMarker& k = marker.kinds.back();
@@ -167,7 +175,10 @@ Result<Marker> DecodeMarker(const ByteBuffer& data)
     return marker;
 }
 
-bool IsMarkerName(const std::string& name) { return EndsWith(name, MarkerSuffix); }
+bool IsMarkerName(const std::string& name)
+{
+    return EndsWith(name, MarkerSuffix);
+}
 
 std::vector<std::string> KindsOfMarker(const std::string& name)
 {

@@ -142,10 +142,12 @@ std::string UnlockWord(const std::string& name)
 std::string Busy(const std::string& name, const std::string& what, const std::optional<LockOwner>& owner)
 {
     std::string text = "the " + what + " are being saved";
-    if (owner && !owner->desk.host.empty()) text += " by " + DescribeLockOwner(*owner);
-    else if (owner) text += " by another desk since " + ReadableLocalTime(owner->since);
-    return text + "; try again when that save has ended (if that program no longer runs, " +
-           "'VelNameChange unlock " + UnlockWord(name) + "' removes its lock)";
+    if (owner && !owner->desk.host.empty())
+        text += " by " + DescribeLockOwner(*owner);
+    else if (owner)
+        text += " by another desk since " + ReadableLocalTime(owner->since);
+    return text + "; try again when that save has ended (if that program no longer runs, " + "'VelNameChange unlock " +
+           UnlockWord(name) + "' removes its lock)";
 }
 
 // Who left a lock, as a sentence names them.
@@ -214,15 +216,15 @@ Result<bool> TakeOverStale(FileSystem& fs, FolderHandle work, const std::string&
 
 std::string DescribeLockOwner(const LockOwner& owner)
 {
-    return owner.desk.user + " on " + owner.desk.host + " (process " + std::to_string(owner.desk.process) +
-           ") since " + ReadableLocalTime(owner.since);
+    return owner.desk.user + " on " + owner.desk.host + " (process " + std::to_string(owner.desk.process) + ") since " +
+           ReadableLocalTime(owner.since);
 }
 
 ByteBuffer EncodeLockOwner(const LockOwner& owner)
 {
     const std::string text = std::string(OwnerHeader) + "\nuser " + OneLine(owner.desk.user) + "\nhost " +
-                             OneLine(owner.desk.host) + "\nprocess " + std::to_string(owner.desk.process) +
-                             "\nsince " + std::to_string(owner.since) + "\n";
+                             OneLine(owner.desk.host) + "\nprocess " + std::to_string(owner.desk.process) + "\nsince " +
+                             std::to_string(owner.since) + "\n";
     return ByteBuffer(text.begin(), text.end());
 }
 
@@ -254,7 +256,10 @@ Result<LockOwner> DecodeLockOwner(const ByteBuffer& data)
     return owner;
 }
 
-DeskLock::~DeskLock() { (void)Release(); }
+DeskLock::~DeskLock()
+{
+    (void)Release();
+}
 
 DeskLock::DeskLock(DeskLock&& other) noexcept
     : m_fs(std::exchange(other.m_fs, nullptr)), m_work(other.m_work), m_name(std::move(other.m_name)),
@@ -320,10 +325,10 @@ Result<DeskLock> DeskLock::Take(FileSystem& fs, const Folder& work, const std::s
         const bool ownerless = (*owner)->desk.host.empty();
         if (ownerless && !wasOwnerless) ownerlessSince = Steady::now();
         wasOwnerless = ownerless;
-        const bool stale =
-            ownerless ? Steady::now() - ownerlessSince >= std::chrono::milliseconds(OwnerlessMilliseconds) ||
-                            policy.clock->Now() - (*owner)->since > StaleSeconds(policy)
-                      : IsStale(**owner, policy, self);
+        const bool stale = ownerless
+                               ? Steady::now() - ownerlessSince >= std::chrono::milliseconds(OwnerlessMilliseconds) ||
+                                     policy.clock->Now() - (*owner)->since > StaleSeconds(policy)
+                               : IsStale(**owner, policy, self);
         if (stale) {
             auto renamed = TakeOverStale(fs, work.handle(), folderName, **owner, what, self, policy, notTakenOver);
             if (!renamed) return renamed.error();
@@ -332,7 +337,8 @@ Result<DeskLock> DeskLock::Take(FileSystem& fs, const Folder& work, const std::s
         // A lock without its owner file is watched for its grace time even
         // by a start that does not wait, so that one left by a program that
         // died while taking it never blocks for good.
-        const bool watching = ownerless && Steady::now() - ownerlessSince < std::chrono::milliseconds(OwnerlessMilliseconds);
+        const bool watching = ownerless &&
+                              Steady::now() - ownerlessSince < std::chrono::milliseconds(OwnerlessMilliseconds);
         if (Steady::now() >= deadline && !watching)
             return NotHad(name, what, **owner, stale ? notTakenOver : std::nullopt);
         std::this_thread::sleep_for(std::chrono::milliseconds(PollMilliseconds));

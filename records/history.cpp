@@ -139,14 +139,18 @@ std::vector<std::string_view> SplitLines(std::string_view text)
 
 constexpr std::string_view HeaderPrefix = "VelNameChange history ";
 
-std::string HistoryPath() { return std::string(WorkFolderName) + "/" + HistoryFileName; }
+std::string HistoryPath()
+{
+    return std::string(WorkFolderName) + "/" + HistoryFileName;
+}
 
 } // namespace
 
 std::string FormatHistoryLine(const HistoryEntry& entry)
 {
-    const std::string fields[] = {FormatHistoryTime(entry.time), entry.user, entry.host, entry.kind, entry.oldName,
-                                  entry.newName, std::to_string(entry.items), entry.backup, entry.save};
+    const std::string fields[] = {
+        FormatHistoryTime(entry.time), entry.user,   entry.host, entry.kind, entry.oldName, entry.newName,
+        std::to_string(entry.items),   entry.backup, entry.save};
     std::string line;
     for (std::size_t i = 0; i < HistoryFields; ++i) {
         if (i != 0) line += '\t';
@@ -159,14 +163,15 @@ Result<HistoryEntry> ParseHistoryLine(std::string_view line)
 {
     const std::vector<std::string_view> raw = SplitTabs(line);
     if (raw.size() != HistoryFields)
-        return MakeError(ErrorCode::BadFormat, "it holds " + std::to_string(raw.size()) + " fields, not " +
-                                                   std::to_string(HistoryFields));
-    static constexpr const char* Names[] = {"time", "user", "host", "kind", "old name", "new name", "items",
-                                            "backup", "save"};
+        return MakeError(ErrorCode::BadFormat,
+                         "it holds " + std::to_string(raw.size()) + " fields, not " + std::to_string(HistoryFields));
+    static constexpr const char* Names[] = {"time",     "user",  "host",   "kind", "old name",
+                                            "new name", "items", "backup", "save"};
     std::vector<std::string> fields;
     for (std::size_t i = 0; i < raw.size(); ++i) {
         auto text = UnescapeControls(raw[i]);
-        if (!text) return MakeError(ErrorCode::BadFormat, std::string("its ") + Names[i] + " holds " + text.error().message);
+        if (!text)
+            return MakeError(ErrorCode::BadFormat, std::string("its ") + Names[i] + " holds " + text.error().message);
         if (!IsUtf8(*text)) return MakeError(ErrorCode::BadFormat, std::string("its ") + Names[i] + " is not UTF-8");
         fields.push_back(std::move(*text));
     }

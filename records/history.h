@@ -37,10 +37,10 @@ inline constexpr const char* HistoryHeader = "VelNameChange history 1";
 
 // A change of a name that a save makes, as the program holds it.
 struct NameChange {
-    std::string kind;    // the kind folder's name: "Profiles", "Receivers"
-    AnsiText oldName;    // as stored (Windows-1252)
+    std::string kind; // the kind folder's name: "Profiles", "Receivers"
+    AnsiText oldName; // as stored (Windows-1252)
     AnsiText newName;
-    int items = 0;       // receiver-list items that changed with it
+    int items = 0; // receiver-list items that changed with it
 };
 
 // One line of the history.

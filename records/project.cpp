@@ -12,7 +12,10 @@ namespace vel {
 
 namespace {
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char LowerAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool EqualNoCase(std::string_view a, std::string_view b)
 {
@@ -167,12 +170,16 @@ std::string DescribeChanges(const KindSnapshot& before, const KindSnapshot& now)
 {
     std::vector<std::string> changed;
     for (const auto& b : before.files) {
-        const auto it = std::find_if(now.files.begin(), now.files.end(), [&](const auto& n) { return n.name == b.name; });
-        if (it == now.files.end()) changed.push_back(b.name + " (removed)");
-        else if (!(*it == b)) changed.push_back(b.name + " (changed)");
+        const auto it = std::find_if(now.files.begin(), now.files.end(),
+                                     [&](const auto& n) { return n.name == b.name; });
+        if (it == now.files.end())
+            changed.push_back(b.name + " (removed)");
+        else if (!(*it == b))
+            changed.push_back(b.name + " (changed)");
     }
     for (const auto& n : now.files) {
-        const auto it = std::find_if(before.files.begin(), before.files.end(), [&](const auto& b) { return b.name == n.name; });
+        const auto it = std::find_if(before.files.begin(), before.files.end(),
+                                     [&](const auto& b) { return b.name == n.name; });
         if (it == before.files.end()) changed.push_back(n.name + " (added)");
     }
     std::string text;

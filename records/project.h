@@ -32,8 +32,8 @@ std::string NumberedFileName(const std::string& prefix, long long number);
 // (a larger file named like one is passed over, never read), and the command
 // that tells the server to reload the kind.
 struct KindDescription {
-    std::string kind;          // "Profiles", "Receivers"
-    std::string prefix;        // "Profile_", "Receiver_"
+    std::string kind;   // "Profiles", "Receivers"
+    std::string prefix; // "Profile_", "Receiver_"
     std::uint64_t maxFileBytes = 0;
     std::string reloadCommand; // "RP:-1", "RR"
     std::string what;          // "route profiles", "receivers": the kind in a sentence

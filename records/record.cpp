@@ -6,17 +6,24 @@ int TaggedValueSize(std::int16_t tag)
 {
     switch (tag) {
     case TaggedValue::Empty:
-    case TaggedValue::Null: return 0;
+    case TaggedValue::Null:
+        return 0;
     case TaggedValue::Integer:
-    case TaggedValue::Boolean: return 2;
+    case TaggedValue::Boolean:
+        return 2;
     case TaggedValue::Long:
-    case TaggedValue::Single: return 4;
+    case TaggedValue::Single:
+        return 4;
     case TaggedValue::Double:
     case TaggedValue::Currency:
-    case TaggedValue::Date: return 8;
-    case TaggedValue::String: return -1;
-    case TaggedValue::Byte: return 1;
-    default: return -2;
+    case TaggedValue::Date:
+        return 8;
+    case TaggedValue::String:
+        return -1;
+    case TaggedValue::Byte:
+        return 1;
+    default:
+        return -2;
     }
 }
 
@@ -100,7 +107,8 @@ Status ReadRecord(ByteReader& in, Record& record)
         const LayoutEntry& e = layout[i];
         if (e.plainBytes > 0) VEL_TRY(in.ReadBytes(record.Plain(i)));
         switch (e.item) {
-        case ItemKind::None: break;
+        case ItemKind::None:
+            break;
         case ItemKind::Text:
         case ItemKind::TextArray:
             for (std::size_t k = 0; k < (e.item == ItemKind::Text ? 1u : e.count); ++k) {
@@ -127,8 +135,9 @@ Status WriteRecord(ByteWriter& out, const Record& record)
         if (e.item == ItemKind::Text || e.item == ItemKind::TextArray) {
             for (std::size_t k = 0; k < (e.item == ItemKind::Text ? 1u : e.count); ++k)
                 if (record.Text(i, k).size() > MaxTextBytes)
-                    return MakeError(ErrorCode::TooLong, where + ": a text of " + std::to_string(record.Text(i, k).size()) +
-                                                             " bytes is longer than the 32767 bytes a text field can hold");
+                    return MakeError(ErrorCode::TooLong,
+                                     where + ": a text of " + std::to_string(record.Text(i, k).size()) +
+                                         " bytes is longer than the 32767 bytes a text field can hold");
         } else if (e.item == ItemKind::TaggedArray) {
             for (std::size_t k = 0; k < e.count; ++k) {
                 const TaggedValue& v = record.Tagged(i, k);
@@ -137,7 +146,8 @@ Status WriteRecord(ByteWriter& out, const Record& record)
                     return MakeError(ErrorCode::BadFormat, where + ": unknown value tag " + std::to_string(v.tag));
                 if (size == -1 ? v.value.size() > MaxTextBytes : v.value.size() != static_cast<std::size_t>(size))
                     return MakeError(ErrorCode::BadFormat, where + ": a value of tag " + std::to_string(v.tag) +
-                                                               " cannot hold " + std::to_string(v.value.size()) + " bytes");
+                                                               " cannot hold " + std::to_string(v.value.size()) +
+                                                               " bytes");
             }
         }
     }
@@ -145,7 +155,8 @@ Status WriteRecord(ByteWriter& out, const Record& record)
         const LayoutEntry& e = layout[i];
         out.WriteBytes(record.Plain(i));
         switch (e.item) {
-        case ItemKind::None: break;
+        case ItemKind::None:
+            break;
         case ItemKind::Text:
         case ItemKind::TextArray:
             for (std::size_t k = 0; k < (e.item == ItemKind::Text ? 1u : e.count); ++k)
@@ -174,10 +185,17 @@ std::uint64_t MaxRecordBytes(RecordLayout layout)
     for (const LayoutEntry& e : layout) {
         total += e.plainBytes;
         switch (e.item) {
-        case ItemKind::None: break;
-        case ItemKind::Text: total += longestText; break;
-        case ItemKind::TextArray: total += e.count * longestText; break;
-        case ItemKind::TaggedArray: total += e.count * longestTagged; break;
+        case ItemKind::None:
+            break;
+        case ItemKind::Text:
+            total += longestText;
+            break;
+        case ItemKind::TextArray:
+            total += e.count * longestText;
+            break;
+        case ItemKind::TaggedArray:
+            total += e.count * longestTagged;
+            break;
         }
     }
     return total;

@@ -30,8 +30,17 @@ using RecordLayout = std::span<const LayoutEntry>;
 // length), so that it is written back exactly as read.
 struct TaggedValue {
     enum Tag : std::int16_t {
-        Empty = 0, Null = 1, Integer = 2, Long = 3, Single = 4, Double = 5,
-        Currency = 6, Date = 7, String = 8, Boolean = 11, Byte = 17,
+        Empty = 0,
+        Null = 1,
+        Integer = 2,
+        Long = 3,
+        Single = 4,
+        Double = 5,
+        Currency = 6,
+        Date = 7,
+        String = 8,
+        Boolean = 11,
+        Byte = 17,
     };
     std::int16_t tag = Empty;
     ByteBuffer value;

@@ -127,9 +127,9 @@ Status FinishMarker(WorkArea& area, Locks& locks, const std::string& name, const
                                " was finished: the new set of files is now on disk";
         if (!k.backup.empty())
             sentence += ", and the previous set is kept in " + InWork(std::string(BackupFolderName) + "/" + k.backup);
-        sentence += closed.posted[i] ? "; the server was told to reload them."
-                                     : "; the server could not be told to reload them: " +
-                                           closed.posted[i].error().message + ".";
+        sentence += closed.posted[i]
+                        ? "; the server was told to reload them."
+                        : "; the server could not be told to reload them: " + closed.posted[i].error().message + ".";
         Tell(hooks, sentence);
     }
     return Status::Ok();
@@ -152,8 +152,8 @@ Status ThrowAwayStaging(WorkArea& area, const std::string& kind, const std::vect
     std::size_t staged = 0;
     Status removed = RemoveStaging(area, kind, &staged);
     if (!removed) {
-        Tell(hooks, "An unfinished save of the " + What(known, kind) + " could not be cleared away: " +
-                        removed.error().message + ".");
+        Tell(hooks, "An unfinished save of the " + What(known, kind) +
+                        " could not be cleared away: " + removed.error().message + ".");
         return removed;
     }
     // An empty one is what a finished save could not clear away.

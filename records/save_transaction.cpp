@@ -28,8 +28,7 @@ std::vector<KindDescription> WithKinds(std::vector<KindDescription> known, const
 std::string NewSaveId(std::int64_t now, const Desk& desk)
 {
     static std::atomic<unsigned> count{0};
-    return CompactLocalTime(now) + "-" + desk.host + "-" + std::to_string(desk.process) + "-" +
-           std::to_string(++count);
+    return CompactLocalTime(now) + "-" + desk.host + "-" + std::to_string(desk.process) + "-" + std::to_string(++count);
 }
 
 // A lock that could not be taken (not one another desk holds: a read-only
@@ -55,7 +54,10 @@ Error WithWaitingSave(WorkArea& area, const std::map<std::string, std::string>& 
 
 } // namespace
 
-std::string WorkFolder(const std::string& projectPath) { return JoinPath(projectPath, WorkFolderName); }
+std::string WorkFolder(const std::string& projectPath)
+{
+    return JoinPath(projectPath, WorkFolderName);
+}
 
 struct SaveTransaction::State {
     struct Kind {
@@ -120,9 +122,9 @@ Result<std::unique_ptr<SaveTransaction>> SaveTransaction::Begin(FileSystem& fs, 
             now = std::move(*snapshot);
         }
         if (k.loaded != nullptr && k.loaded->taken && !(now == *k.loaded))
-            return MakeError(ErrorCode::Conflict, "files of the " + k.desc.what +
-                                                      " were changed on disk since they were loaded: " +
-                                                      DescribeChanges(*k.loaded, now));
+            return MakeError(ErrorCode::Conflict,
+                             "files of the " + k.desc.what +
+                                 " were changed on disk since they were loaded: " + DescribeChanges(*k.loaded, now));
         for (const auto& stamp : now.files) {
             auto info = fs.StatAt(kind.folder.handle(), stamp.name);
             if (!info) return info.error();
@@ -172,7 +174,10 @@ FileAttributes NewFileAttributes(const std::map<std::string, FileInfo>& existing
     return a;
 }
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char LowerAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool SameButCase(const std::string& a, const std::string& b)
 {
@@ -203,10 +208,10 @@ public:
         for (std::size_t i = 0; i < m_s.kinds.size(); ++i) {
             const auto& k = m_s.kinds[i];
             if (!k.folderName && !m_sets[i].empty())
-                return MakeError(ErrorCode::Io, k.refused.empty()
-                                                    ? "the folder '" + JoinPath(m_s.area.projectPath, k.save.desc.kind) +
-                                                          "' does not exist"
-                                                    : "the " + k.save.desc.what + " cannot be saved: " + k.refused);
+                return MakeError(ErrorCode::Io,
+                                 k.refused.empty() ? "the folder '" + JoinPath(m_s.area.projectPath, k.save.desc.kind) +
+                                                         "' does not exist"
+                                                   : "the " + k.save.desc.what + " cannot be saved: " + k.refused);
             if (!k.folderName) continue;
             const std::set<std::string> existing(k.existing.begin(), k.existing.end());
             for (const auto& file : m_sets[i]) {
@@ -215,10 +220,10 @@ public:
                 auto info = m_fs.StatAt(k.folder.handle(), name);
                 if (!info) return info.error();
                 if (!info->exists()) continue;
-                const bool otherSpelling =
-                    info->isRegular() && std::any_of(k.existing.begin(), k.existing.end(), [&](const std::string& e) {
-                        return SameButCase(e, name) && k.existingInfo.at(e).isRegular();
-                    });
+                const bool otherSpelling = info->isRegular() &&
+                                           std::any_of(k.existing.begin(), k.existing.end(), [&](const std::string& e) {
+                                               return SameButCase(e, name) && k.existingInfo.at(e).isRegular();
+                                           });
                 if (otherSpelling) continue;
                 return MakeError(ErrorCode::NotPlainFile, "'" + k.save.desc.kind + "/" + name + "' is " +
                                                               (info->isFolder() ? "a folder" : "not a plain file") +
@@ -327,8 +332,7 @@ public:
         if (!flushed)
             return MakeError(why.code, why.message +
                                            "; the previous files are back, but the removal of its commit marker " +
-                                           InWork(m_markerName) + " could not be flushed (" +
-                                           flushed.error().message +
+                                           InWork(m_markerName) + " could not be flushed (" + flushed.error().message +
                                            "), so a start after a power cut may still finish this save");
         ClearAway();
         return why;
@@ -351,8 +355,8 @@ public:
         for (const auto& k : m_s.kinds) {
             Status pruned = PruneBackups(m_s.area, k.save.desc.kind, m_s.hooks.keepBackups);
             if (!pruned)
-                Tell(m_s.hooks, "Old backups of the " + k.save.desc.what + " could not all be removed: " +
-                                    pruned.error().message + ".");
+                Tell(m_s.hooks, "Old backups of the " + k.save.desc.what +
+                                    " could not all be removed: " + pruned.error().message + ".");
         }
         if (m_fs.TakeAttributesNotKept())
             Tell(m_s.hooks, "The project's folder keeps no permission bits or owners (a FAT file system, or a share "
@@ -372,12 +376,13 @@ public:
             KindSaved saved;
             saved.kind = k.save.desc.kind;
             if (m_backups[i])
-                saved.backupFolder =
-                    JoinPath(WorkFolder(m_s.area.projectPath), std::string(BackupFolderName) + "/" + m_backups[i]->name);
+                saved.backupFolder = JoinPath(WorkFolder(m_s.area.projectPath),
+                                              std::string(BackupFolderName) + "/" + m_backups[i]->name);
             saved.notify = posted[i];
             out.push_back(std::move(saved));
-            const std::map<std::string, std::string>* spelt =
-                k.folderName && placed < m_spellings.size() ? &m_spellings[placed] : nullptr;
+            const std::map<std::string, std::string>* spelt = k.folderName && placed < m_spellings.size()
+                                                                  ? &m_spellings[placed]
+                                                                  : nullptr;
             if (k.folderName) ++placed;
             if (k.save.loaded == nullptr) continue;
             std::vector<NamedFile>& set = m_sets[i];
@@ -509,8 +514,8 @@ Result<std::vector<KindSaved>> SaveTransaction::Commit(std::vector<std::vector<N
 {
     State& s = *m_state;
     if (newSets.size() != s.kinds.size())
-        return MakeError(ErrorCode::InvalidArgument, "a save got " + std::to_string(newSets.size()) +
-                                                         " sets for " + std::to_string(s.kinds.size()) + " kinds");
+        return MakeError(ErrorCode::InvalidArgument, "a save got " + std::to_string(newSets.size()) + " sets for " +
+                                                         std::to_string(s.kinds.size()) + " kinds");
     CommitRun run(s, newSets);
     // Nothing has changed yet: every problem so far is a plain refusal.
     VEL_TRY(run.CheckNewNames());

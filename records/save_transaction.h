@@ -120,7 +120,8 @@ public:
     // folder), Io. Nothing has changed on disk after an error.
     static Result<std::unique_ptr<SaveTransaction>> Begin(FileSystem& fs, const std::string& projectPath,
                                                           std::vector<KindToSave> kinds,
-                                                          const std::vector<KindDescription>& known, const SaveHooks& hooks);
+                                                          const std::vector<KindDescription>& known,
+                                                          const SaveHooks& hooks);
     ~SaveTransaction();
 
     // The files of kind i on disk now (plain files and other entries named
@@ -150,9 +151,9 @@ private:
 // A backup of the previous set of a kind, as saves leave them.
 struct BackupInfo {
     std::string kind;
-    std::string name;       // the folder below .velnamechange/backup
-    std::string time;       // "YYYY-MM-DD HH:MM:SS", when the save was made
-    std::size_t files = 0;  // entries it holds
+    std::string name;      // the folder below .velnamechange/backup
+    std::string time;      // "YYYY-MM-DD HH:MM:SS", when the save was made
+    std::size_t files = 0; // entries it holds
 };
 // Every backup of the known kinds, by kind, oldest first.
 Result<std::vector<BackupInfo>> ListBackups(FileSystem& fs, const std::string& projectPath,

@@ -14,7 +14,10 @@ Result<FileInfo> StatIn(FileSystem& fs, const Folder& dir, const std::string& na
     return fs.StatAt(dir.handle(), name);
 }
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char LowerAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool SameButCase(const std::string& a, const std::string& b)
 {
@@ -106,8 +109,7 @@ Status MoveUnlinkedIntoBackup(FileSystem& fs, const KindFolders& f, const KindMa
         if (!here) return here.error();
         auto kept = StatIn(fs, f.backup, name);
         if (!kept) return kept.error();
-        if (here->exists() && !kept->exists())
-            VEL_TRY(fs.RenameAt(f.folder.handle(), name, f.backup.handle(), name));
+        if (here->exists() && !kept->exists()) VEL_TRY(fs.RenameAt(f.folder.handle(), name, f.backup.handle(), name));
     }
     return Status::Ok();
 }

@@ -110,5 +110,4 @@ std::vector<std::vector<NamedFile>> Sets(Set&&... set)
 SaveReport RunSave(const StoreContext& ctx, std::vector<KindToSave> kinds, const MakeSets& sets,
                    const std::function<void()>& saved = {});
 
-
 } // namespace vel

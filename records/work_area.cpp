@@ -4,7 +4,10 @@
 
 namespace vel {
 
-std::string InWork(const std::string& name) { return std::string(WorkFolderName) + "/" + name; }
+std::string InWork(const std::string& name)
+{
+    return std::string(WorkFolderName) + "/" + name;
+}
 
 Result<WorkArea> OpenWorkArea(FileSystem& fs, const std::string& projectPath, bool create)
 {
@@ -75,8 +78,8 @@ Status RemoveWorkFolder(FileSystem& fs, const Folder& parent, const std::string&
         if (!entries) return entries.error();
         for (const DirEntry& e : *entries) {
             if (e.type == FileType::Folder || (holds == Holds::PlainFiles && e.type != FileType::Regular))
-                return MakeError(ErrorCode::NotPlainFile, "'" + shown + "' was left alone: '" + e.name +
-                                                              "' in it is not a plain file");
+                return MakeError(ErrorCode::NotPlainFile,
+                                 "'" + shown + "' was left alone: '" + e.name + "' in it is not a plain file");
         }
         for (const DirEntry& e : *entries) VEL_TRY(fs.RemoveAt(folder->handle(), e.name));
         if (removedFiles != nullptr) *removedFiles = entries->size();

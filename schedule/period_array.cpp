@@ -18,8 +18,8 @@ AnsiText IntegerToChars(std::int16_t value)
 Result<std::int16_t> CharsToInteger(std::string_view chars)
 {
     if (chars.size() < 2)
-        return MakeError(ErrorCode::InvalidArgument, "two characters are needed for a 16-bit value, " +
-                                                         std::to_string(chars.size()) + " given");
+        return MakeError(ErrorCode::InvalidArgument,
+                         "two characters are needed for a 16-bit value, " + std::to_string(chars.size()) + " given");
     const unsigned a = static_cast<unsigned char>(chars[0]);
     const unsigned b = static_cast<unsigned char>(chars[1]);
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(a * 256 + b));

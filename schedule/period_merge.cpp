@@ -19,7 +19,8 @@ public:
     explicit FirstInList(const std::vector<std::uint32_t>& positionsByStart)
         : m_leaves(std::bit_ceil(positionsByStart.size())), m_nodes(2 * m_leaves, NoPosition)
     {
-        std::copy(positionsByStart.begin(), positionsByStart.end(), m_nodes.begin() + static_cast<std::ptrdiff_t>(m_leaves));
+        std::copy(positionsByStart.begin(), positionsByStart.end(),
+                  m_nodes.begin() + static_cast<std::ptrdiff_t>(m_leaves));
         for (std::size_t i = m_leaves - 1; i >= 1; --i) m_nodes[i] = std::min(m_nodes[2 * i], m_nodes[2 * i + 1]);
     }
 
@@ -145,8 +146,7 @@ MergePlan PlanMerge(const PeriodMinutes& minutes)
     return plan;
 }
 
-bool ApplyMerge(const MergePlan& plan, PeriodList& list, cTimeSchedulePeriod*& selected,
-                cTimeSchedulePeriod*& dragged)
+bool ApplyMerge(const MergePlan& plan, PeriodList& list, cTimeSchedulePeriod*& selected, cTimeSchedulePeriod*& dragged)
 {
     if (!plan.merged) return false;
     const std::size_t n = list.size();

@@ -56,8 +56,7 @@ MergePlan PlanMerge(const PeriodMinutes& minutes);
 // to the period that holds it in the end; `dragged` becomes nullptr when
 // the period it refers to leaves the list. Either may refer to a period of
 // another list (then it is left alone). Returns whether any period left.
-bool ApplyMerge(const MergePlan& plan, PeriodList& list, cTimeSchedulePeriod*& selected,
-                cTimeSchedulePeriod*& dragged);
+bool ApplyMerge(const MergePlan& plan, PeriodList& list, cTimeSchedulePeriod*& selected, cTimeSchedulePeriod*& dragged);
 
 // PlanMerge and ApplyMerge in one.
 bool MergePeriods(PeriodList& list, cTimeSchedulePeriod*& selected, cTimeSchedulePeriod*& dragged);

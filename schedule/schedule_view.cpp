@@ -130,8 +130,8 @@ Status cTimeSchedule::RecalculateAndPrepareToPaint(HostContainer& m_ParentContai
         if (active != 0) ++count;
     m_NumberOfAxisToPaint = m_UseCalendar != 0 ? count : std::int16_t{7};
 
-    VEL_TRY(Set(host, "Set_VScroll_Schedule_Max",
-                HostValue{static_cast<std::int16_t>((m_NumberOfAxisToPaint - 7) * 4)}));
+    VEL_TRY(
+        Set(host, "Set_VScroll_Schedule_Max", HostValue{static_cast<std::int16_t>((m_NumberOfAxisToPaint - 7) * 4)}));
     m_Scale = (1440.0F / 24.0F) / 60.0F;
 
     VEL_TRY(Set(host, "Set_Picture_TimeSchedule_Left", HostValue{std::int16_t{0}}));
@@ -268,8 +268,7 @@ Result<std::int32_t> cTimeSchedule::PointToMinute(HostContainer& m_ParentContain
     if (Y >= static_cast<float>(AxisPitch * m_NumberOfAxisToPaint) || Y <= static_cast<float>(BarTop))
         return std::int32_t{-3};
     if (X < static_cast<float>(AxisLeft)) return std::int32_t{-2};
-    if (X >= static_cast<float>(AxisLeft) + static_cast<float>(AxisWidth) / m_Scale + m_Scale)
-        return std::int32_t{-1};
+    if (X >= static_cast<float>(AxisLeft) + static_cast<float>(AxisWidth) / m_Scale + m_Scale) return std::int32_t{-1};
     const auto minute = static_cast<std::int32_t>(RoundHalfEven(static_cast<double>((X - AxisLeft) * 5.0F / m_Scale)));
     VEL_TRY(SetText(m_ParentContainer, "Set_Text_Schedule_Time", MinutesToTimeText(minute)));
     Axis = static_cast<std::int32_t>(RoundHalfEven(static_cast<double>((Y - BarTop) / AxisPitch)));
@@ -444,19 +443,18 @@ Status cTimeSchedule::MouseUp(HostContainer& m_ParentContainer, DrawingSurface* 
     if (m_DragMode == DragMode::None) return Status::Ok();
     if (m_SchedulePaintObject != nullptr) m_SchedulePaintObject->SetMousePointer(MousePointerShape::Default);
     ClearDragState();
-    if (m_SelectedDayType >= 0) VEL_TRY(CopyPeriodsToGroup(m_ParentContainer, m_SchedulePaintObject, m_SelectedDayType));
+    if (m_SelectedDayType >= 0)
+        VEL_TRY(CopyPeriodsToGroup(m_ParentContainer, m_SchedulePaintObject, m_SelectedDayType));
     VEL_TRY(MergeOverlappingPeriods(m_DraggedDayType));
     return PaintDayTypeAxis(m_ParentContainer, m_SchedulePaintObject, m_DraggedDayType);
 }
 
-Status cTimeSchedule::ExtractTimeFromTextboxes(HostContainer& m_ParentContainer,
-                                               DrawingSurface* m_SchedulePaintObject)
+Status cTimeSchedule::ExtractTimeFromTextboxes(HostContainer& m_ParentContainer, DrawingSurface* m_SchedulePaintObject)
 {
     if (m_SelectedPeriod == nullptr) return Status::Ok();
     // Only a period of the selected day type is edited; with no day type
     // selected there is nothing to apply the texts to.
-    if (m_SelectedDayType < 0 || m_SelectedDayType > LastDayType ||
-        !Holds(Index(m_SelectedDayType), m_SelectedPeriod))
+    if (m_SelectedDayType < 0 || m_SelectedDayType > LastDayType || !Holds(Index(m_SelectedDayType), m_SelectedPeriod))
         return Status::Ok();
     HostContainer& host = m_ParentContainer;
 

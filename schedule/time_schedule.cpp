@@ -159,8 +159,8 @@ Status cTimeSchedule::Select(std::int32_t DayType, const cTimeSchedulePeriod* Pe
 {
     if (DayType != -1) VEL_TRY(CheckDayType(DayType));
     if (Period != nullptr && (DayType < 0 || !Holds(Index(DayType), Period)))
-        return MakeError(ErrorCode::InvalidArgument, "the period to select is not in the list of day type " +
-                                                         std::to_string(DayType));
+        return MakeError(ErrorCode::InvalidArgument,
+                         "the period to select is not in the list of day type " + std::to_string(DayType));
     m_SelectedDayType = DayType;
     // The period is one of our own list entries; the list owns it mutably.
     m_SelectedPeriod = const_cast<cTimeSchedulePeriod*>(Period);
@@ -422,8 +422,7 @@ Status cTimeSchedule::ReadFromDisk(ByteReader& file)
         if (!failure.ok()) return 0;
         auto v = file.ReadI16();
         if (v) return *v;
-        const std::string where =
-            d < DayTypeCount ? "day type " + std::to_string(d) : std::string("its calendar flag");
+        const std::string where = d < DayTypeCount ? "day type " + std::to_string(d) : std::string("its calendar flag");
         failure = file.ErrorHere(ErrorCode::Truncated, "the file ends inside the time schedule (" + where + ")");
         return 0;
     };

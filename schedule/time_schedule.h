@@ -176,8 +176,7 @@ public:
     // --- period lists ------------------------------------------------------
     Result<std::span<const std::unique_ptr<cTimeSchedulePeriod>>> Periods(std::int32_t DayType) const;
     // Appends a new period to the list of DayType and returns it.
-    Result<cTimeSchedulePeriod*> AppendPeriod(std::int32_t DayType, std::int16_t StartMinute,
-                                              std::int16_t StopMinute);
+    Result<cTimeSchedulePeriod*> AppendPeriod(std::int32_t DayType, std::int16_t StartMinute, std::int16_t StopMinute);
     // Removes every period of DayType.
     Status ClearPeriods(std::int32_t DayType);
     std::size_t TotalPeriods() const;

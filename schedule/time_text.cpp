@@ -32,7 +32,8 @@ std::int16_t TimeTextToMinutes(const AnsiText& text)
         if ((t.empty() || t[0] != '0') && t.size() < 3) t += "00";
         t = "0000" + t;
         t = t.substr(t.size() - 4);
-        total = LeadingNumber(std::string_view(t).substr(0, 2)) * 60.0 + LeadingNumber(std::string_view(t).substr(2, 2));
+        total = LeadingNumber(std::string_view(t).substr(0, 2)) * 60.0 +
+                LeadingNumber(std::string_view(t).substr(2, 2));
     }
     if (std::isnan(total)) return 0;
     total = RoundHalfEven(total);

@@ -14,8 +14,8 @@ Result<std::int32_t> FromFloating(double v)
     const double r = std::nearbyint(v);
     if (!std::isfinite(r) || r < std::numeric_limits<std::int32_t>::min() ||
         r > std::numeric_limits<std::int32_t>::max())
-        return MakeError(ErrorCode::InvalidArgument, "host value " + std::to_string(v) +
-                                                         " does not fit a 32-bit integer");
+        return MakeError(ErrorCode::InvalidArgument,
+                         "host value " + std::to_string(v) + " does not fit a 32-bit integer");
     return static_cast<std::int32_t>(r);
 }
 

@@ -7,8 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-extern "C" __attribute__((visibility("default"))) std::int32_t SetCommandEntry(const char* command,
-                                                                                std::int32_t arg)
+extern "C" __attribute__((visibility("default"))) std::int32_t SetCommandEntry(const char* command, std::int32_t arg)
 {
     const char* path = std::getenv("VELTRA2_COMMAND_LOG");
     if (path == nullptr || *path == '\0') path = "veltra2-commands.log";

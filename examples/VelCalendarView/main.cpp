@@ -72,8 +72,8 @@ int main(int argc, char** argv)
         window.SetSchedule(std::move(decoded->schedule));
     }
     window.SetShowTimeAxis(options.showTimeAxis);
-    const vel::YearMonth first = vel::FirstMonthToShow(
-        options, options.todayDayIndex ? *options.todayDayIndex : vel::TodaysDayIndex());
+    const vel::YearMonth first = vel::FirstMonthToShow(options, options.todayDayIndex ? *options.todayDayIndex
+                                                                                      : vel::TodaysDayIndex());
     if (auto st = window.ShowMonth(first.year, first.month); !st) return Fail(st.error().message);
 
     if (!options.screenshotFile.empty()) {

@@ -23,7 +23,10 @@ struct Period {
     std::int16_t stop;
 };
 
-constexpr std::int16_t H(int hour, int minute = 0) { return static_cast<std::int16_t>(hour * 60 + minute); }
+constexpr std::int16_t H(int hour, int minute = 0)
+{
+    return static_cast<std::int16_t>(hour * 60 + minute);
+}
 
 // Receiver names each followed by one NUL, as profiles keep them.
 AnsiText List(std::initializer_list<AnsiText> names)
@@ -39,7 +42,7 @@ struct SampleProfile {
     AnsiText name;
     AnsiText list1;
     AnsiText list2;
-    bool defaultPeriod;          // Monday to Friday 07:00-16:00, grouped
+    bool defaultPeriod; // Monday to Friday 07:00-16:00, grouped
     bool useCalendar;
     std::vector<std::int16_t> activeDays; // besides those of the default period
     std::vector<Period> periods;
@@ -70,32 +73,86 @@ std::vector<SampleProfile> Profiles()
     std::vector<SampleProfile> out;
     out.push_back({1, -1, "Day Shift", List({"Siren", "Pager"}), List({"Control Room"}), true, false, {}, {}});
     {
-        SampleProfile p{2, -1, "Night Shift", List({"Pager", "SMS Gateway"}), List({"Control Room"}), false, false, {}, {}};
+        SampleProfile p{2,  -1, "Night Shift", List({"Pager", "SMS Gateway"}), List({"Control Room"}), false, false,
+                        {}, {}};
         for (std::int16_t d = 0; d <= 6; ++d) {
             p.periods.push_back({d, H(0), H(7)});
             p.periods.push_back({d, H(16), H(24)});
         }
         out.push_back(std::move(p));
     }
-    out.push_back({5, -1, "Weekend", List({"SMS Gateway"}), List({"Email Relay", "Pager"}), false, false, {0, 1, 2, 3, 4},
+    out.push_back({5,
+                   -1,
+                   "Weekend",
+                   List({"SMS Gateway"}),
+                   List({"Email Relay", "Pager"}),
+                   false,
+                   false,
+                   {0, 1, 2, 3, 4},
                    {{5, H(0), H(24)}, {6, H(0), H(24)}}});
-    out.push_back({12, -1, "Holidays", List({"Siren", SireneHall}), List({}), false, true, {0, 1, 2, 3, 4, 5, 6},
+    out.push_back({12,
+                   -1,
+                   "Holidays",
+                   List({"Siren", SireneHall}),
+                   List({}),
+                   false,
+                   true,
+                   {0, 1, 2, 3, 4, 5, 6},
                    {{7, H(0), H(24)}, {8, H(0), H(24)}, {9, H(6), H(22)}}});
-    out.push_back({17, 0, "Maintenance", List({"Email Relay"}), List({}), false, false, {},
+    out.push_back({17,
+                   0,
+                   "Maintenance",
+                   List({"Email Relay"}),
+                   List({}),
+                   false,
+                   false,
+                   {},
                    {{1, H(22), H(23, 30)}, {3, H(6), H(6, 45)}}});
     {
-        SampleProfile p{23, -1, "Fire Alarm", List({"Siren", SireneHall, "Pager"}), List({"Control Room", "SMS Gateway"}),
-                      false, true, {}, {}};
+        SampleProfile p{23,
+                        -1,
+                        "Fire Alarm",
+                        List({"Siren", SireneHall, "Pager"}),
+                        List({"Control Room", "SMS Gateway"}),
+                        false,
+                        true,
+                        {},
+                        {}};
         for (std::int16_t d = 0; d < 23; ++d) p.periods.push_back({d, H(0), H(24)});
         out.push_back(std::move(p));
     }
-    out.push_back({40, 0, "Lunch Break", List({"Pager"}), List({}), false, false, {},
-                   {{0, H(12), H(12, 30)}, {1, H(12), H(12, 30)}, {2, H(12), H(12, 30)}, {3, H(12), H(12, 30)},
+    out.push_back({40,
+                   0,
+                   "Lunch Break",
+                   List({"Pager"}),
+                   List({}),
+                   false,
+                   false,
+                   {},
+                   {{0, H(12), H(12, 30)},
+                    {1, H(12), H(12, 30)},
+                    {2, H(12), H(12, 30)},
+                    {3, H(12), H(12, 30)},
                     {4, H(12), H(12, 30)}}});
-    out.push_back({101, -1, CafeHours, List({SireneHall}), List({"Email Relay"}), false, false, {},
-                   {{0, H(8, 30), H(12)}, {0, H(13), H(18)}, {1, H(8, 30), H(12)}, {1, H(13), H(18)},
-                    {2, H(8, 30), H(12)}, {2, H(13), H(18)}, {3, H(8, 30), H(12)}, {3, H(13), H(18)},
-                    {4, H(8, 30), H(12)}, {4, H(13), H(18)}, {5, H(9), H(14)}}});
+    out.push_back({101,
+                   -1,
+                   CafeHours,
+                   List({SireneHall}),
+                   List({"Email Relay"}),
+                   false,
+                   false,
+                   {},
+                   {{0, H(8, 30), H(12)},
+                    {0, H(13), H(18)},
+                    {1, H(8, 30), H(12)},
+                    {1, H(13), H(18)},
+                    {2, H(8, 30), H(12)},
+                    {2, H(13), H(18)},
+                    {3, H(8, 30), H(12)},
+                    {3, H(13), H(18)},
+                    {4, H(8, 30), H(12)},
+                    {4, H(13), H(18)},
+                    {5, H(9), H(14)}}});
     return out;
 }
 
@@ -104,9 +161,15 @@ TaggedValue Integer(std::int16_t v)
     return {TaggedValue::Integer, {static_cast<std::uint8_t>(v & 0xFF), static_cast<std::uint8_t>((v >> 8) & 0xFF)}};
 }
 
-TaggedValue String(const AnsiText& text) { return {TaggedValue::String, ByteBuffer(text.begin(), text.end())}; }
+TaggedValue String(const AnsiText& text)
+{
+    return {TaggedValue::String, ByteBuffer(text.begin(), text.end())};
+}
 
-TaggedValue Boolean(bool v) { return {TaggedValue::Boolean, Integer(v ? -1 : 0).value}; }
+TaggedValue Boolean(bool v)
+{
+    return {TaggedValue::Boolean, Integer(v ? -1 : 0).value};
+}
 
 struct SampleReceiver {
     std::int16_t file;

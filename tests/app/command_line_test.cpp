@@ -48,7 +48,7 @@ struct ProgramRun {
 // Runs the program without a display: were it to create a QApplication on the
 // xcb platform, it would abort.
 ProgramRun RunProgram(const std::vector<std::string>& args, std::map<std::string, std::string> env = {},
-               const std::string& program = VEL_PROGRAM)
+                      const std::string& program = VEL_PROGRAM)
 {
     static TempDir outputs;
     static int n = 0;
@@ -93,10 +93,10 @@ TEST_F(CommandLineTest, ListsBothTablesInTableOrder)
 {
     const ProgramRun profiles = Vel({"list-profiles"});
     ASSERT_EQ(profiles.status, 0) << profiles.err;
-    EXPECT_EQ(Lines(profiles.out), (std::vector<std::string>{
-                                       "0\t101\t1\tCaf\xC3\xA9 Hours", "1\t1\t1\tDay Shift", "2\t23\t1\tFire Alarm",
-                                       "3\t12\t1\tHolidays", "4\t40\t0\tLunch Break", "5\t17\t0\tMaintenance",
-                                       "6\t2\t1\tNight Shift", "7\t5\t1\tWeekend"}));
+    EXPECT_EQ(Lines(profiles.out),
+              (std::vector<std::string>{"0\t101\t1\tCaf\xC3\xA9 Hours", "1\t1\t1\tDay Shift", "2\t23\t1\tFire Alarm",
+                                        "3\t12\t1\tHolidays", "4\t40\t0\tLunch Break", "5\t17\t0\tMaintenance",
+                                        "6\t2\t1\tNight Shift", "7\t5\t1\tWeekend"}));
 
     const ProgramRun receivers = Vel({"list-receivers"});
     ASSERT_EQ(receivers.status, 0) << receivers.err;
@@ -194,7 +194,8 @@ TEST_F(CommandLineTest, FailedSaveExitsWithThreeAndKeepsTheFiles)
 
 TEST_F(CommandLineTest, MissingServerLibraryExitsWithFourAfterSaving)
 {
-    const ProgramRun r = Vel({"rename-receiver", "Pager", "Beeper"}, {{"VELTRA2_LIBRARY", project / "missing/libVeltra2.so"}});
+    const ProgramRun r = Vel({"rename-receiver", "Pager", "Beeper"},
+                             {{"VELTRA2_LIBRARY", project / "missing/libVeltra2.so"}});
     EXPECT_EQ(r.status, 4) << r.err;
     EXPECT_NE(r.err.find("The receivers and route profiles are saved, but the alarm server was not told to reload "
                          "them"),
@@ -202,17 +203,23 @@ TEST_F(CommandLineTest, MissingServerLibraryExitsWithFourAfterSaving)
         << r.err;
     auto suite = project.Open();
     EXPECT_EQ(FindReceiversByName(*suite, "Beeper").size(), 1U);
-    EXPECT_EQ(suite->ProfileTable.at(static_cast<std::size_t>(FindProfilesByName(*suite, "Day Shift")[0]))
-                  .ReceiverList1(),
-              std::string("Siren\0Beeper\0", 13));
+    EXPECT_EQ(
+        suite->ProfileTable.at(static_cast<std::size_t>(FindProfilesByName(*suite, "Day Shift")[0])).ReceiverList1(),
+        std::string("Siren\0Beeper\0", 13));
 }
 
 TEST_F(CommandLineTest, UsageErrorsExitWithTwo)
 {
     const std::vector<std::vector<std::string>> bad = {
-        {"rename-profile", "OnlyOld"}, {"rename-receiver"}, {"list-profiles", "extra"},
-        {"frobnicate"},                {"--format", "xml", "list-profiles"}, {"--project"},
-        {"--dry-run", "list-profiles"}, {"--format", "json", "rename-profile", "a", "b"}, {"-x", "check"},
+        {"rename-profile", "OnlyOld"},
+        {"rename-receiver"},
+        {"list-profiles", "extra"},
+        {"frobnicate"},
+        {"--format", "xml", "list-profiles"},
+        {"--project"},
+        {"--dry-run", "list-profiles"},
+        {"--format", "json", "rename-profile", "a", "b"},
+        {"-x", "check"},
         {"references"},
     };
     for (const auto& args : bad) {

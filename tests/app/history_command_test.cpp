@@ -32,7 +32,8 @@ Outcome Vel(TestProject& project, std::vector<std::string> args)
 {
     args.insert(args.begin(), {"--project", project.path()});
     std::ostringstream out, err;
-    const int status = RunCommand(ParseCommandLine(args), out, err, CommandServices{&RealFileSystem(), &project.server});
+    const int status = RunCommand(ParseCommandLine(args), out, err,
+                                  CommandServices{&RealFileSystem(), &project.server});
     return {status, out.str(), err.str()};
 }
 
@@ -67,8 +68,7 @@ TEST_F(HistoryCommand, PrintsRenamesAndRestoresOldestFirst)
     EXPECT_EQ(empty.out, "");
 
     ASSERT_EQ(Vel(project, {"rename-receiver", "Pager", "Beeper"}).status, ExitDone);
-    ASSERT_EQ(Vel(project, {"rename-profile", "Day", "Day\tand night"}).status, ExitRefused)
-        << "a refused rename";
+    ASSERT_EQ(Vel(project, {"rename-profile", "Day", "Day\tand night"}).status, ExitRefused) << "a refused rename";
     ASSERT_EQ(Vel(project, {"rename-profile", "Day", "Early \\ late"}).status, ExitDone);
     ASSERT_EQ(Vel(project, {"--dry-run", "rename-profile", "Early \\ late", "Late"}).status, ExitDone);
 
@@ -79,9 +79,12 @@ TEST_F(HistoryCommand, PrintsRenamesAndRestoresOldestFirst)
     ASSERT_EQ(lines.size(), 2U) << listed.out;
     const std::string when = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)";
     const std::string who = "[^\t]+\t[^\t]+";
-    EXPECT_TRUE(std::regex_match(lines[0], std::regex(when + "\t" + who + R"(\treceivers\tPager\tBeeper\t2\tReceivers-\d{8}-\d{6}(-\d+)?)")))
+    EXPECT_TRUE(std::regex_match(
+        lines[0], std::regex(when + "\t" + who + R"(\treceivers\tPager\tBeeper\t2\tReceivers-\d{8}-\d{6}(-\d+)?)")))
         << lines[0];
-    EXPECT_TRUE(std::regex_match(lines[1], std::regex(when + "\t" + who + R"(\tprofiles\tDay\tEarly \\\\ late\t0\tProfiles-\d{8}-\d{6}(-\d+)?)")))
+    EXPECT_TRUE(
+        std::regex_match(lines[1], std::regex(when + "\t" + who +
+                                              R"(\tprofiles\tDay\tEarly \\\\ late\t0\tProfiles-\d{8}-\d{6}(-\d+)?)")))
         << lines[1] << " (a backslash is written as two)";
 
     const std::string backup = lines[0].substr(lines[0].rfind('\t') + 1);
@@ -94,11 +97,12 @@ TEST_F(HistoryCommand, PrintsRenamesAndRestoresOldestFirst)
 
     const Outcome json = Vel(project, {"--format", "json", "history"});
     ASSERT_EQ(json.status, ExitDone) << json.err;
-    const QJsonArray rows = QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object()[u"history"_s].toArray();
+    const QJsonArray rows =
+        QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object()[u"history"_s].toArray();
     ASSERT_EQ(rows.size(), 3);
     const QJsonObject first = rows[0].toObject();
-    EXPECT_EQ(first.keys(), (QStringList{u"backup"_s, u"host"_s, u"items"_s, u"kind"_s, u"new"_s, u"old"_s,
-                                         u"time"_s, u"user"_s}));
+    EXPECT_EQ(first.keys(),
+              (QStringList{u"backup"_s, u"host"_s, u"items"_s, u"kind"_s, u"new"_s, u"old"_s, u"time"_s, u"user"_s}));
     EXPECT_EQ(first[u"old"_s].toString(), u"Pager"_s);
     EXPECT_EQ(first[u"new"_s].toString(), u"Beeper"_s);
     EXPECT_EQ(first[u"items"_s].toInt(), 2);

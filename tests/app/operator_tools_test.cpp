@@ -356,7 +356,8 @@ TEST(ProjectLocation, BesideTheProgramThenEnvironmentThenConfigurationThenEmpty)
     }
     {
         std::ofstream conf(root / "home/.config/VelNameChange/VelNameChange.conf");
-        conf << "project=" << root / "home/.config/VelNameChange/P" << "\n";
+        conf << "project=" << root / "home/.config/VelNameChange/P"
+             << "\n";
     }
     const std::map<std::string, std::string> env{{"VELNAMECHANGE_PROJECT", "FromEnv"},
                                                  {"XDG_CONFIG_HOME", root / "xdg"},
@@ -401,18 +402,20 @@ TEST(HelpAndManPage, NameTheSameCommandsOptionsAndExitStatuses)
 
     const auto helpOptions = Matches(help, R"((?:^|[ ,])(--?[a-z][a-z-]*))");
     // The man page's options: every option on the .B lines of its OPTIONS section.
-    const std::string manOptionLines =
-        man.substr(man.find(".SH OPTIONS"), man.find(".SH EXIT STATUS") - man.find(".SH OPTIONS"));
+    const std::string manOptionLines = man.substr(man.find(".SH OPTIONS"),
+                                                  man.find(".SH EXIT STATUS") - man.find(".SH OPTIONS"));
     std::set<std::string> manOptions;
     for (const std::string& line : Matches(manOptionLines, R"(\n(\.B[IR]? [^\n]*))"))
         manOptions.merge(Matches(line, R"([ "](--?[a-z][a-z-]*))"));
-    EXPECT_EQ(helpOptions, (std::set<std::string>{"--project", "--dry-run", "--format", "--verbose", "-h", "--help",
-                                                  "--version"}));
+    EXPECT_EQ(helpOptions,
+              (std::set<std::string>{"--project", "--dry-run", "--format", "--verbose", "-h", "--help", "--version"}));
     EXPECT_EQ(manOptions, helpOptions);
 
-    const auto helpCommands = Matches(help.substr(help.find("Commands:"), help.find("Options") - help.find("Commands:")),
+    const auto helpCommands = Matches(help.substr(help.find("Commands:"),
+                                                  help.find("Options") - help.find("Commands:")),
                                       R"(\n  ([a-z]+-?[a-z]*))");
-    const std::string manCommands = man.substr(man.find(".SH COMMANDS"), man.find(".SH OPTIONS") - man.find(".SH COMMANDS"));
+    const std::string manCommands = man.substr(man.find(".SH COMMANDS"),
+                                               man.find(".SH OPTIONS") - man.find(".SH COMMANDS"));
     EXPECT_EQ(helpCommands, Matches(manCommands, R"(\n\.BI? ([a-z]+-?[a-z]*))"));
     EXPECT_EQ(helpCommands.size(), 11U);
 
@@ -444,7 +447,8 @@ TEST(Backups, AreListedAndOneIsPutBack)
     ASSERT_EQ(listed.status, 0) << listed.err;
     const auto lines = Lines(listed.out);
     ASSERT_EQ(lines.size(), 2U) << listed.out;
-    const std::regex row(R"((profiles|receivers)\t\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\t(\d+)\t((Profiles|Receivers)-\d{8}-\d{6}))");
+    const std::regex row(
+        R"((profiles|receivers)\t\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\t(\d+)\t((Profiles|Receivers)-\d{8}-\d{6}))");
     std::smatch m;
     ASSERT_TRUE(std::regex_match(lines[1], m, row)) << lines[1];
     EXPECT_EQ(m[1], "receivers");

@@ -53,8 +53,8 @@ protected:
         args.insert(args.begin(), {"--project", project.path()});
         std::ostringstream out, err;
         std::istringstream in(input);
-        const int status =
-            RunCommand(ParseCommandLine(args), out, err, CommandServices{&RealFileSystem(), &project.server, &in});
+        const int status = RunCommand(ParseCommandLine(args), out, err,
+                                      CommandServices{&RealFileSystem(), &project.server, &in});
         return {status, out.str(), err.str()};
     }
     std::vector<std::string> Listed(const char* command) { return Lines(Vel({command}).out); }
@@ -117,13 +117,13 @@ TEST_F(RenameManyCommand, RefusedLinesAreAllNamedAndLeaveEveryByte)
     project.server.commands.clear();
     const auto before = test::Snapshot(project.path(), true);
 
-    const Outcome r = Vel({"rename-many", "-"}, "receiver\tAlpha\tZulu\n"      // 1 fine
-                                                "receiver\tEcho\tFoxtrot\n"    // 2 no such receiver
-                                                "profile\tDay\n"               // 3 two fields
-                                                "station\tDay\tNight\n"        // 4 no such kind
-                                                "profile\tDay\tLATE\n"         // 5 fine: profiles compare exactly
-                                                "receiver\tBravo\tcharlie\n"   // 6 Charlie stays
-                                                "receiver\tCharlie\tCaf\xE9\n" // 7 not UTF-8
+    const Outcome r = Vel({"rename-many", "-"}, "receiver\tAlpha\tZulu\n"       // 1 fine
+                                                "receiver\tEcho\tFoxtrot\n"     // 2 no such receiver
+                                                "profile\tDay\n"                // 3 two fields
+                                                "station\tDay\tNight\n"         // 4 no such kind
+                                                "profile\tDay\tLATE\n"          // 5 fine: profiles compare exactly
+                                                "receiver\tBravo\tcharlie\n"    // 6 Charlie stays
+                                                "receiver\tCharlie\tCaf\xE9\n"  // 7 not UTF-8
                                                 "receiver\tAlpha\tYankee\r\n"); // 8 Alpha twice
     EXPECT_EQ(r.status, ExitRefused);
     const auto messages = Lines(r.err);

@@ -49,7 +49,8 @@ TEST(SampleProject, LoadsEveryFileWithSchedules)
         periodCounts.insert(s.TotalPeriods());
         if (suite->ProfileTable.at(i).Enabled() == 0) ++disabled;
         // Every receiver a profile names exists.
-        for (const AnsiText* list : {&suite->ProfileTable.at(i).ReceiverList1(), &suite->ProfileTable.at(i).ReceiverList2()}) {
+        for (const AnsiText* list :
+             {&suite->ProfileTable.at(i).ReceiverList1(), &suite->ProfileTable.at(i).ReceiverList2()}) {
             std::size_t start = 0;
             while (start < list->size()) {
                 const std::size_t end = list->find('\0', start);

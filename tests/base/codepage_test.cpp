@@ -47,9 +47,9 @@ TEST(CodePage, UpperCaseComparison)
     EXPECT_EQ(CompareUpper("alpha", "ALPHA"), 0);
     EXPECT_LT(CompareUpper("Alpha", "alpha2"), 0);
     EXPECT_LT(CompareUpper("alpha2", "beta"), 0);
-    EXPECT_EQ(CompareUpper("\x9A", "\x8A"), 0);       // š / Š
-    EXPECT_EQ(CompareUpper("\xFF", "\x9F"), 0);       // ÿ / Ÿ
-    EXPECT_LT(CompareUpper("\xC0", "\x8A"), 0);       // À (U+00C0) before Š (U+0160)
+    EXPECT_EQ(CompareUpper("\x9A", "\x8A"), 0);           // š / Š
+    EXPECT_EQ(CompareUpper("\xFF", "\x9F"), 0);           // ÿ / Ÿ
+    EXPECT_LT(CompareUpper("\xC0", "\x8A"), 0);           // À (U+00C0) before Š (U+0160)
     EXPECT_EQ(UpperCaseAnsi("ma\xDF\xB5"), "MA\xDF\xB5"); // ß and µ have no capital here
 }
 

@@ -55,13 +55,13 @@ TEST(LineEscape, TheFormTheListingsShow)
 TEST(LineEscape, WhatTheEscapingNeverWritesIsRefused)
 {
     const std::string bad[] = {
-        "\\",         // a backslash at the end
-        "a\\qb",      // unknown escape
-        "\\x4",       // too short
-        "\\x4G",      // no hex digit
-        "\\x41",      // "A" is no control character
-        "\\xA0",      // neither is U+00A0
-        "raw\ttab",   // a control character not escaped
+        "\\",       // a backslash at the end
+        "a\\qb",    // unknown escape
+        "\\x4",     // too short
+        "\\x4G",    // no hex digit
+        "\\x41",    // "A" is no control character
+        "\\xA0",    // neither is U+00A0
+        "raw\ttab", // a control character not escaped
         "raw \xC2\x85 C1",
     };
     for (const std::string& column : bad) {

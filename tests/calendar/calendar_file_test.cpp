@@ -147,9 +147,9 @@ TEST(CalendarDates, DayIndexesOfTheCalendarRange)
 
 TEST(CalendarDates, WeekdaysMonthLengthsAndBackConversion)
 {
-    EXPECT_EQ(WeekdayOfDayIndex(0), 5);                     // 2000-01-01 Saturday
+    EXPECT_EQ(WeekdayOfDayIndex(0), 5);                       // 2000-01-01 Saturday
     EXPECT_EQ(WeekdayOfDayIndex(DayIndexOf(2026, 12, 1)), 1); // Tuesday
-    EXPECT_EQ(WeekdayOfDayIndex(-1), 4);                    // 1999-12-31 Friday
+    EXPECT_EQ(WeekdayOfDayIndex(-1), 4);                      // 1999-12-31 Friday
     EXPECT_EQ(DaysInMonth(2024, 2), 29);
     EXPECT_EQ(DaysInMonth(2023, 2), 28);
     EXPECT_EQ(DaysInMonth(2100, 2), 28);
@@ -171,7 +171,7 @@ TEST(CalendarDates, IsoWeekNumbers)
     EXPECT_EQ(IsoWeekOfDayIndex(DayIndexOf(2026, 12, 29)), 53); // 2026 has 53 weeks
     EXPECT_EQ(IsoWeekOfDayIndex(DayIndexOf(2027, 1, 3)), 53);   // Sunday of week 53 of 2026
     EXPECT_EQ(IsoWeekOfDayIndex(DayIndexOf(2027, 1, 4)), 1);
-    EXPECT_EQ(IsoWeekOfDayIndex(DayIndexOf(2024, 12, 30)), 1);  // belongs to 2025
+    EXPECT_EQ(IsoWeekOfDayIndex(DayIndexOf(2024, 12, 30)), 1); // belongs to 2025
     EXPECT_EQ(IsoWeekOfDayIndex(DayIndexOf(2021, 1, 1)), 53);
     EXPECT_EQ(IsoWeekOfDayIndex(DayIndexOf(2000, 1, 1)), 52);
 }
@@ -290,14 +290,14 @@ TEST(FileExistsTest, NormalFilesOnly)
 
     EXPECT_TRUE(FileExists(fs, dir / "cal.dat"));
     EXPECT_FALSE(FileExists(fs, dir / "other.dat"));
-    EXPECT_FALSE(FileExists(fs, dir / "sub.dat"));               // a directory
-    EXPECT_FALSE(FileExists(fs, dir / "missing/cal.dat"));       // directory does not exist
+    EXPECT_FALSE(FileExists(fs, dir / "sub.dat"));         // a directory
+    EXPECT_FALSE(FileExists(fs, dir / "missing/cal.dat")); // directory does not exist
     EXPECT_FALSE(FileExists(fs, ""));
     EXPECT_FALSE(FileExists(fs, dir.path() + "/"));
     EXPECT_TRUE(FileExists(fs, dir / "*.dat"));
     EXPECT_TRUE(FileExists(fs, dir / "c?l.dat"));
-    EXPECT_FALSE(FileExists(fs, dir / "sub.*"));                 // only the directory matches
-    EXPECT_FALSE(FileExists(fs, dir / "*.hidden.dat"));          // hidden file
+    EXPECT_FALSE(FileExists(fs, dir / "sub.*"));        // only the directory matches
+    EXPECT_FALSE(FileExists(fs, dir / "*.hidden.dat")); // hidden file
     EXPECT_TRUE(FileExists(fs, dir / ".hid*"));
     EXPECT_FALSE(FileExists(fs, dir / "*/cal.dat"));
 }
@@ -347,7 +347,8 @@ TEST(CalendarFile, RoundTripThroughTheFile)
     const std::string name = dir / "round.cal";
     cCalendar written;
     for (std::int32_t day = 0; day < CalendarDays; ++day)
-        ASSERT_TRUE(written.SetDayType(day, static_cast<std::int16_t>((day * 7919) % 24 - (day % 5 == 0 ? 300 : 0))).ok());
+        ASSERT_TRUE(
+            written.SetDayType(day, static_cast<std::int16_t>((day * 7919) % 24 - (day % 5 == 0 ? 300 : 0))).ok());
     ASSERT_TRUE(*written.SaveToDisk(name));
 
     cCalendar read;
@@ -523,8 +524,8 @@ TEST(CalendarFile, AFailureAtEveryOperationKeepsTheOldContentWhole)
                 fsys::remove(dir / ("real/" + *left.begin()));
             }
         }
-        EXPECT_EQ(failedSteps, (std::set<std::string>{"resolve", "open", "stat", "access", "read", "create", "rename",
-                                                      "sync"}));
+        EXPECT_EQ(failedSteps,
+                  (std::set<std::string>{"resolve", "open", "stat", "access", "read", "create", "rename", "sync"}));
     }
 }
 
@@ -643,8 +644,7 @@ TEST(CalendarFile, FilesNamedLikeTheTemporarySurvive)
     // Takes the first temporary name of the save as another program would.
     class Squatter : public FaultInjectingFileSystem {
     public:
-        Squatter(FileSystem& inner, std::string folder)
-            : FaultInjectingFileSystem(inner), m_folder(std::move(folder))
+        Squatter(FileSystem& inner, std::string folder) : FaultInjectingFileSystem(inner), m_folder(std::move(folder))
         {
         }
         Status CreateAt(FolderHandle dir, const std::string& name, std::span<const std::uint8_t> data,

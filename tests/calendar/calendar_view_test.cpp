@@ -32,7 +32,7 @@ std::string Describe(Rgb c)
     return "(" + std::to_string(c.r) + "," + std::to_string(c.g) + "," + std::to_string(c.b) + ")";
 }
 
-#define EXPECT_PIXEL(surface, x, y, colour) \
+#define EXPECT_PIXEL(surface, x, y, colour)                                                                            \
     EXPECT_EQ(Describe((surface).Pixel((x), (y))), Describe(colour)) << "pixel (" << (x) << "," << (y) << ")"
 
 // A host window as a suite host fills it: combo item 1 "no entry", then one
@@ -93,11 +93,15 @@ struct MonthView {
 
     std::int16_t DayType(int dayOfMonth) const
     {
-        return *cal.GetDayType(static_cast<std::int32_t>(DayIndexOf(cal.m_SelectedYear, cal.m_SelectedMonth, dayOfMonth)));
+        return *cal.GetDayType(
+            static_cast<std::int32_t>(DayIndexOf(cal.m_SelectedYear, cal.m_SelectedMonth, dayOfMonth)));
     }
     void SetDayType(int dayOfMonth, std::int16_t v)
     {
-        ASSERT_TRUE(cal.SetDayType(static_cast<std::int32_t>(DayIndexOf(cal.m_SelectedYear, cal.m_SelectedMonth, dayOfMonth)), v).ok());
+        ASSERT_TRUE(
+            cal.SetDayType(static_cast<std::int32_t>(DayIndexOf(cal.m_SelectedYear, cal.m_SelectedMonth, dayOfMonth)),
+                           v)
+                .ok());
     }
 
     std::shared_ptr<HolidayTables> holidays;
@@ -148,7 +152,7 @@ TEST(CalendarView, RecalculateDecember2026AndFebruary)
 TEST(CalendarView, DateFromPointDecember2026)
 {
     MonthView v(2026, 12);
-    EXPECT_EQ(v.cal.DateFromPoint(31, 21), -1);  // the Monday before the first
+    EXPECT_EQ(v.cal.DateFromPoint(31, 21), -1); // the Monday before the first
     EXPECT_EQ(v.cal.DateFromPoint(71, 21), 0);
     EXPECT_EQ(v.cal.DateFromPoint(30, 21), -1);
     EXPECT_EQ(v.cal.DateFromPoint(310, 21), -1);
@@ -158,7 +162,7 @@ TEST(CalendarView, DateFromPointDecember2026)
     EXPECT_EQ(v.cal.DateFromPoint(71, 146), -1);  // row 5 holds no December dates
     EXPECT_EQ(v.cal.DateFromPoint(151, 121), 30); // the 31st
     EXPECT_EQ(v.cal.DateFromPoint(191, 121), -1);
-    EXPECT_EQ(v.cal.DateFromPoint(309, 21), 5);   // Sunday the 6th
+    EXPECT_EQ(v.cal.DateFromPoint(309, 21), 5); // Sunday the 6th
     // Just left of the right edge the rounded offset reaches the edge; the
     // point still lies on the Sunday, not on the next row's Monday.
     EXPECT_EQ(v.cal.DateFromPoint(309.6F, 21), 5);
@@ -232,10 +236,10 @@ TEST(CalendarView, PaintDecember2026GridHeadingsAndCells)
     RecordingSurface fresh;
     v.cal.m_ShowTimeAxis = 0;
     ASSERT_TRUE(v.cal.Paint(v.host, fresh).ok());
-    EXPECT_PIXEL(fresh, 50, 30, RecordingSurface::Untouched);    // Monday before the 1st
-    EXPECT_PIXEL(fresh, 90, 40, RecordingSurface::Background);   // inside the 1st
-    EXPECT_PIXEL(fresh, 50, 155, RecordingSurface::Untouched);   // row 5
-    EXPECT_PIXEL(fresh, 200, 130, RecordingSurface::Untouched);  // after the 31st
+    EXPECT_PIXEL(fresh, 50, 30, RecordingSurface::Untouched);       // Monday before the 1st
+    EXPECT_PIXEL(fresh, 90, 40, RecordingSurface::Background);      // inside the 1st
+    EXPECT_PIXEL(fresh, 50, 155, RecordingSurface::Untouched);      // row 5
+    EXPECT_PIXEL(fresh, 200, 130, RecordingSurface::Untouched);     // after the 31st
     EXPECT_PIXEL(fresh, 68, 43 + 25, RecordingSurface::Background); // last interior pixel of the 7th
 }
 
@@ -326,14 +330,14 @@ TEST(CalendarView, TimeBarsFollowTheSchedule)
 {
     MonthView v(2026, 12);
     cTimeSchedule schedule;
-    ASSERT_TRUE(schedule.AppendPeriod(0, 420, 960).ok());   // Monday 07:00-16:00
-    ASSERT_TRUE(schedule.AppendPeriod(1, 0, 1440).ok());    // Tuesday whole day
-    ASSERT_TRUE(schedule.AppendPeriod(8, 600, 720).ok());   // special day type 8, inactive
+    ASSERT_TRUE(schedule.AppendPeriod(0, 420, 960).ok()); // Monday 07:00-16:00
+    ASSERT_TRUE(schedule.AppendPeriod(1, 0, 1440).ok());  // Tuesday whole day
+    ASSERT_TRUE(schedule.AppendPeriod(8, 600, 720).ok()); // special day type 8, inactive
     v.cal.m_AssociatedTimeSchedule = &schedule;
     v.cal.m_ShowTimeAxis = -1;
-    v.SetDayType(14, 9);  // Monday the 14th stored 9: day type 8 inactive -> Monday's periods
-    v.SetDayType(21, 9);  // the same, shown again after activating day type 8
-    v.SetDayType(16, 2);  // Wednesday the 16th runs as Tuesday (active)
+    v.SetDayType(14, 9); // Monday the 14th stored 9: day type 8 inactive -> Monday's periods
+    v.SetDayType(21, 9); // the same, shown again after activating day type 8
+    v.SetDayType(16, 2); // Wednesday the 16th runs as Tuesday (active)
     v.Show(2026, 12);
     ASSERT_TRUE(v.Paint().ok());
     RecordingSurface& s = v.surface;
@@ -547,8 +551,8 @@ TEST(CalendarView, MouseMoveSkipsFailingStepsAndGoesOn)
     EXPECT_FALSE(v.cal.MouseDown(v.host, v.surface, 1, 0, second.x, second.y).ok());
     const Point third = December2026(3);
     v.cal.MouseMove(v.host, v.surface, 1, 0, third.x, third.y);
-    EXPECT_EQ(v.DayType(3), 9);                      // stored although its box failed
-    EXPECT_EQ(v.surface.ToolTipText(), " (Feast)");  // the combo text failed, the label follows
+    EXPECT_EQ(v.DayType(3), 9);                     // stored although its box failed
+    EXPECT_EQ(v.surface.ToolTipText(), " (Feast)"); // the combo text failed, the label follows
     EXPECT_EQ(v.cal.LastHoveredDate(), 2);
 }
 

@@ -67,8 +67,7 @@ public:
             // Only straight lines are used by the views; a diagonal is drawn
             // pixel by pixel along the longer axis.
             const long steps = std::max(std::labs(bx - ax), std::labs(by - ay));
-            for (long k = 0; k < steps; ++k)
-                Set(ax + (bx - ax) * k / steps, ay + (by - ay) * k / steps, colour);
+            for (long k = 0; k < steps; ++k) Set(ax + (bx - ax) * k / steps, ay + (by - ay) * k / steps, colour);
         } else {
             for (long x = ax, y = ay; x != bx || y != by; x += dx, y += dy) Set(x, y, colour);
         }
@@ -111,10 +110,14 @@ public:
     Rgb SystemColour(SystemColor which) const override
     {
         switch (which) {
-        case SystemColor::GrayText: return GrayTextColour;
-        case SystemColor::ButtonText: return ButtonTextColour;
-        case SystemColor::WindowText: return RgbBlack;
-        case SystemColor::Window: return RgbWhite;
+        case SystemColor::GrayText:
+            return GrayTextColour;
+        case SystemColor::ButtonText:
+            return ButtonTextColour;
+        case SystemColor::WindowText:
+            return RgbBlack;
+        case SystemColor::Window:
+            return RgbWhite;
         }
         return RgbBlack;
     }
@@ -173,8 +176,7 @@ public:
     {
         calls.push_back(HostCall{std::string(member), std::vector<HostValue>(args.begin(), args.end())});
         auto it = m_members.find(std::string(member));
-        if (it == m_members.end())
-            return MakeError(ErrorCode::MissingMember, "no member " + std::string(member));
+        if (it == m_members.end()) return MakeError(ErrorCode::MissingMember, "no member " + std::string(member));
         return it->second(args);
     }
     using HostContainer::Call;

@@ -51,7 +51,8 @@ struct Month {
     {
         ASSERT_TRUE(schedule.ClearPeriods(dayType).ok());
         for (auto [a, b] : periods)
-            ASSERT_TRUE(schedule.AppendPeriod(dayType, static_cast<std::int16_t>(a), static_cast<std::int16_t>(b)).ok());
+            ASSERT_TRUE(
+                schedule.AppendPeriod(dayType, static_cast<std::int16_t>(a), static_cast<std::int16_t>(b)).ok());
     }
 
     cTimeSchedule schedule;
@@ -117,7 +118,7 @@ TEST(TimeBarPixels, TrickyListsLookAsDrawnPlainly)
         {{500, 600}, {420, 960}},
         {{420, 720}, {720, 960}},
         {{960, 420}, {0, 0}, {1440, 1440}},
-        {{10, 20}, {15, 25}, {20, 30}, {30, 10}},  // several periods within one pixel
+        {{10, 20}, {15, 25}, {20, 30}, {30, 10}}, // several periods within one pixel
         {{-2000, -100}, {1500, 3000}, {-32768, 32767}, {32767, -32768}},
     };
     // Monday the 7th (row 1, column 0) and Sunday the 13th (row 1, column 6).

@@ -52,15 +52,15 @@ TEST(CalendarViewOptions, DefaultsFollowToday)
 TEST(CalendarViewOptions, WrongCommandLines)
 {
     const std::vector<std::vector<std::string>> wrong = {
-        {"--year", "2026"},                    // without --month
-        {"--month", "3"},                      // without --year
-        {"--year", "2040", "--month", "1"},    // past the calendar
+        {"--year", "2026"},                 // without --month
+        {"--month", "3"},                   // without --year
+        {"--year", "2040", "--month", "1"}, // past the calendar
         {"--year", "1999", "--month", "12"},
         {"--year", "2026", "--month", "13"},
         {"--year", "20x6", "--month", "1"},
-        {"--today", "2026-02-29"},             // no such date
+        {"--today", "2026-02-29"}, // no such date
         {"--today", "2026-2-3"},
-        {"--calendar"},                        // missing value
+        {"--calendar"}, // missing value
         {"--screenshot", ""},
         {"--bogus"},
         {"extra"},
@@ -75,8 +75,8 @@ TEST(CalendarViewOptions, WrongCommandLines)
 
 TEST(CalendarViewOptions, SetAndSave)
 {
-    CalendarViewOptions o = ParseCalendarViewOptions({"--calendar", "a.cal", "--set", "2026-12-24=8", "--save", "--set",
-                                                      "2000-01-01=0", "--set", "2039-12-31=23"});
+    CalendarViewOptions o = ParseCalendarViewOptions(
+        {"--calendar", "a.cal", "--set", "2026-12-24=8", "--save", "--set", "2000-01-01=0", "--set", "2039-12-31=23"});
     ASSERT_EQ(o.error, "");
     EXPECT_TRUE(o.save);
     ASSERT_EQ(o.settings.size(), 3u);

@@ -74,9 +74,9 @@ TEST(CalendarWindow, PaintingWithTheMouseOnTheRealSurface)
 
     w.window.DayTypeCombo().setCurrentIndex(9); // "Special day 2": stores 9, icon 2
     Q_EMIT s.MousePressed(1, 0, 250, 30);
-    Q_EMIT s.MouseMoved(1, 0, 290, 30);  // Sunday the 6th
+    Q_EMIT s.MouseMoved(1, 0, 290, 30); // Sunday the 6th
     Q_EMIT s.MouseReleased(1, 0, 290, 30);
-    Q_EMIT s.MouseMoved(0, 0, 90, 30);   // the 1st, no button
+    Q_EMIT s.MouseMoved(0, 0, 90, 30); // the 1st, no button
     const std::int32_t fifth = static_cast<std::int32_t>(DayIndexOf(2026, 12, 5));
     EXPECT_EQ(*w.window.Calendar().GetDayType(fifth), 9);
     EXPECT_EQ(*w.window.Calendar().GetDayType(fifth + 1), 9);
@@ -141,7 +141,7 @@ TEST(CalendarWindow, OpenAndSaveTheCalendarFile)
     const std::string path = dir.filePath(QStringLiteral("window.cal")).toStdString();
     {
         CalendarWindow window;
-        EXPECT_FALSE(window.Save().ok()); // no file given
+        EXPECT_FALSE(window.Save().ok());            // no file given
         ASSERT_TRUE(window.OpenCalendar(path).ok()); // a new calendar
         ASSERT_TRUE(window.Calendar().SetDayType(9831, 4).ok());
         ASSERT_TRUE(window.Save().ok());
@@ -179,7 +179,7 @@ TEST(VelCalendarViewProgram, ScreenshotOfDecember2026)
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(image.width(), 320);
     EXPECT_EQ(image.height(), 176);
-    EXPECT_EQ(At(image, 72, 72), C(Rgb{0, 255, 255}));   // today
+    EXPECT_EQ(At(image, 72, 72), C(Rgb{0, 255, 255}));    // today
     EXPECT_EQ(At(image, 272, 37), C(Rgb{255, 147, 147})); // Sunday, 16 lines
     EXPECT_EQ(At(image, 30, 100), C(RgbBlack));
     EXPECT_EQ(At(image, 31, 100), C(RgbWhite));
@@ -192,8 +192,8 @@ TEST(VelCalendarViewProgram, ScreenshotOfDecember2026)
 
     QProcess bad;
     bad.setProcessEnvironment(env);
-    bad.start(QStringLiteral(VEL_CALENDAR_VIEW), {QStringLiteral("--year"), QStringLiteral("2040"),
-                                                  QStringLiteral("--month"), QStringLiteral("1")});
+    bad.start(QStringLiteral(VEL_CALENDAR_VIEW),
+              {QStringLiteral("--year"), QStringLiteral("2040"), QStringLiteral("--month"), QStringLiteral("1")});
     ASSERT_TRUE(bad.waitForFinished(30000));
     EXPECT_EQ(bad.exitCode(), 2);
 }

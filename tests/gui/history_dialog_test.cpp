@@ -82,8 +82,9 @@ TEST_F(HistoryInTheWindow, TheDialogListsTheNewestFirstAndNamesDamagedLines)
     }
     ThreeSaves();
     const HistoryDialog dialog(RealFileSystem(), project.path());
-    EXPECT_EQ(Rows(dialog), (QStringList{u"Receivers restored:  > "_s + dialog.Lines()->topLevelItem(0)->text(5) + u" (0)"_s,
-                                         u"Receiver: Pager > Beeper (1)"_s, u"Route profile: Day > Early (0)"_s}));
+    EXPECT_EQ(Rows(dialog),
+              (QStringList{u"Receivers restored:  > "_s + dialog.Lines()->topLevelItem(0)->text(5) + u" (0)"_s,
+                           u"Receiver: Pager > Beeper (1)"_s, u"Route profile: Day > Early (0)"_s}));
     EXPECT_TRUE(dialog.Lines()->topLevelItem(0)->text(5).startsWith(u"Receivers-"_s));
     EXPECT_EQ(dialog.Lines()->columnCount(), 8);
     EXPECT_TRUE(dialog.Problems()->isHidden());

@@ -80,7 +80,10 @@ QStringList Rows(QTreeWidget* list)
     return out;
 }
 
-std::size_t Tag(const QTreeWidgetItem* row) { return static_cast<std::size_t>(row->data(0, Qt::UserRole).toInt()); }
+std::size_t Tag(const QTreeWidgetItem* row)
+{
+    return static_cast<std::size_t>(row->data(0, Qt::UserRole).toInt());
+}
 
 const RouteProfile* ProfileNamed(const Suite& s, const AnsiText& name)
 {
@@ -284,10 +287,11 @@ TEST_F(MainWindowFolderTest, RenamesWhoseEntryVanishedOrWhoseNameIsTakenAreRefus
 
     window->SaveProfilesButton()->click();
     ASSERT_EQ(reapply.asked.size(), 1u);
-    EXPECT_EQ(reapply.asked[0].second,
-              (QStringList{u"Receiver \"Siren\" to \"Horn\": refused: A Receiver with this name already exists."_s,
-                           u"Route profile \"Beta\" to \"Bet\": refused: no route profile bears the name \"Beta\" now."_s,
-                           u"Route profile \"Gamma\" to \"Gimel\": applied again."_s}));
+    EXPECT_EQ(
+        reapply.asked[0].second,
+        (QStringList{u"Receiver \"Siren\" to \"Horn\": refused: A Receiver with this name already exists."_s,
+                     u"Route profile \"Beta\" to \"Bet\": refused: no route profile bears the name \"Beta\" now."_s,
+                     u"Route profile \"Gamma\" to \"Gimel\": applied again."_s}));
     const auto disk = OnDisk();
     // The other program's change is kept; of the operator's, only what passed.
     EXPECT_TRUE(HasReceiver(*disk, "HORN"));

@@ -84,7 +84,10 @@ QStringList Rows(QTreeWidget* list)
     return out;
 }
 
-int Tag(const QTreeWidgetItem* row) { return row->data(0, Qt::UserRole).toInt(); }
+int Tag(const QTreeWidgetItem* row)
+{
+    return row->data(0, Qt::UserRole).toInt();
+}
 
 // Every row's tag names the table entry that bears the row's text.
 void ExpectTagsInStep(QTreeWidget* list, const std::function<AnsiText(int)>& nameAt)
@@ -304,9 +307,9 @@ TEST_F(MainWindowTest, RowsAreSortedWithIconsAndTags)
     const QImage empty = window->Images().Image(2).pixmap(13, 13).toImage();
     EXPECT_EQ(ticked.size(), QSize(13, 13));
     EXPECT_EQ(empty.size(), QSize(13, 13));
-    EXPECT_LT(qGray(ticked.pixel(5, 8)), 100);  // the tick
-    EXPECT_GT(qGray(empty.pixel(5, 8)), 200);   // a white inside
-    EXPECT_LT(qGray(empty.pixel(0, 6)), 200);   // the frame
+    EXPECT_LT(qGray(ticked.pixel(5, 8)), 100); // the tick
+    EXPECT_GT(qGray(empty.pixel(5, 8)), 200);  // a white inside
+    EXPECT_LT(qGray(empty.pixel(0, 6)), 200);  // the frame
 
     auto image = [](QTreeWidgetItem* row) { return row->data(0, ImageNumberRole).toInt(); };
     auto key = [](QTreeWidgetItem* row) { return row->icon(0).cacheKey(); };
@@ -384,7 +387,8 @@ TEST_F(MainWindowTest, DoubleClickRenamesThroughThePrompt)
     prompt.answers = {u"Alpha"_s};
     DoubleClick(profiles(), RowNamed(profiles(), u"Delta"_s));
     ASSERT_EQ(prompt.told.size(), 1U);
-    EXPECT_EQ(prompt.told[0], u"A Route Profile with this name already exists.\nThe route profile \"Alpha\" bears it."_s);
+    EXPECT_EQ(prompt.told[0],
+              u"A Route Profile with this name already exists.\nThe route profile \"Alpha\" bears it."_s);
     EXPECT_NE(RowNamed(profiles(), u"Delta"_s), nullptr);
     // The box opened again with the refused name, and was cancelled.
     EXPECT_EQ(prompt.asked.back(), std::make_pair(QString(u"New Profile Name:"_s), QString(u"Alpha"_s)));
@@ -394,8 +398,7 @@ TEST_F(MainWindowTest, DoubleClickRenamesThroughThePrompt)
     EXPECT_EQ(prompt.asked.back().first, u"New Receiver Name:"_s);
     EXPECT_EQ(prompt.asked.back().second, u"Siren"_s);
     EXPECT_EQ(Rows(receivers()), (QStringList{u"Horn"_s, u"Pager"_s}));
-    const RouteProfile& gamma = suite->ProfileTable.at(static_cast<std::size_t>(
-        Tag(RowNamed(profiles(), u"Gamma"_s))));
+    const RouteProfile& gamma = suite->ProfileTable.at(static_cast<std::size_t>(Tag(RowNamed(profiles(), u"Gamma"_s))));
     EXPECT_EQ(gamma.ReceiverList1(), Nul({"Horn", "Pager"}));
     EXPECT_EQ(gamma.ReceiverList2(), Nul({"Horn"}));
 
@@ -556,7 +559,8 @@ TEST_F(MainWindowTest, SaveProblemsAreTold)
     faulty.FailAt(1, true);
     window->SaveProfilesButton()->click();
     ASSERT_EQ(prompt.told.size(), 1U);
-    EXPECT_TRUE(prompt.told[0].startsWith(u"The route profiles were not saved; nothing on disk has changed. Reason: "_s))
+    EXPECT_TRUE(
+        prompt.told[0].startsWith(u"The route profiles were not saved; nothing on disk has changed. Reason: "_s))
         << prompt.told[0].toStdString();
     window->SaveReceiversButton()->click();
     ASSERT_EQ(prompt.told.size(), 2U);
@@ -567,7 +571,8 @@ TEST_F(MainWindowTest, SaveProblemsAreTold)
     project.server.fail = true;
     window->SaveProfilesButton()->click();
     ASSERT_EQ(prompt.told.size(), 3U);
-    EXPECT_TRUE(prompt.told[2].startsWith(u"The route profiles are saved, but the alarm server was not told to reload"_s))
+    EXPECT_TRUE(
+        prompt.told[2].startsWith(u"The route profiles are saved, but the alarm server was not told to reload"_s))
         << prompt.told[2].toStdString();
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }

@@ -249,14 +249,14 @@ TEST_F(QtSurface, MouseEventsArriveInSurfacePixelsWithViewButtons)
                      [&](int b, int s, float x, float y) { got.emplace_back(1, b, s, x, y); });
     QObject::connect(&surface, &QtDrawingSurface::MouseReleased,
                      [&](int b, int s, float x, float y) { got.emplace_back(2, b, s, x, y); });
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(115, 10), QPointF(115, 10), Qt::RightButton,
-                      Qt::RightButton, Qt::ShiftModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(115, 10), QPointF(115, 10), Qt::RightButton, Qt::RightButton,
+                      Qt::ShiftModifier);
     QApplication::sendEvent(&surface, &press);
     QMouseEvent move(QEvent::MouseMove, QPointF(120, 11), QPointF(120, 11), Qt::NoButton, Qt::LeftButton,
                      Qt::NoModifier);
     QApplication::sendEvent(&surface, &move);
-    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(121, 12), QPointF(121, 12), Qt::LeftButton,
-                        Qt::NoButton, Qt::ControlModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(121, 12), QPointF(121, 12), Qt::LeftButton, Qt::NoButton,
+                        Qt::ControlModifier);
     QApplication::sendEvent(&surface, &release);
     ASSERT_EQ(got.size(), 3u);
     EXPECT_EQ(got[0], std::make_tuple(0, 2, 1, 115.0F, 10.0F));
@@ -285,22 +285,22 @@ TEST_F(QtSurface, DefaultWorkingWeekPixels)
     DrawingSurface* var = nullptr;
     ASSERT_TRUE(s.RecalculateAndPrepareToPaint(host, var, &surface).ok());
     ASSERT_TRUE(s.Paint(host, var).ok());
-    EXPECT_EQ(At(113, 10), C(Grey(178)));         // background left of the bar
-    EXPECT_EQ(At(114, 10), C(RgbBlack));                  // start edge (07:00)
-    EXPECT_EQ(At(150, 4), C(Rgb{0, 240, 0}));             // top bar line
-    EXPECT_EQ(At(150, 18), C(Rgb{0, 142, 0}));            // bottom bar line
-    EXPECT_EQ(At(222, 10), C(RgbBlack));                  // stop edge (16:00)
+    EXPECT_EQ(At(113, 10), C(Grey(178)));      // background left of the bar
+    EXPECT_EQ(At(114, 10), C(RgbBlack));       // start edge (07:00)
+    EXPECT_EQ(At(150, 4), C(Rgb{0, 240, 0}));  // top bar line
+    EXPECT_EQ(At(150, 18), C(Rgb{0, 142, 0})); // bottom bar line
+    EXPECT_EQ(At(222, 10), C(RgbBlack));       // stop edge (16:00)
     EXPECT_EQ(At(223, 10), C(Grey(178)));
-    EXPECT_EQ(At(318, 10), C(Grey(148)));                 // 24:00 line
-    EXPECT_EQ(At(317, 4), C(Grey(255)));                  // group marker
+    EXPECT_EQ(At(318, 10), C(Grey(148))); // 24:00 line
+    EXPECT_EQ(At(317, 4), C(Grey(255)));  // group marker
     EXPECT_EQ(At(313, 4), C(Grey(255)));
     EXPECT_EQ(At(317, 8), C(Grey(205)));
     EXPECT_EQ(At(316, 8), C(Grey(192)));
-    EXPECT_EQ(At(100, 24), C(RgbBlack));                  // separator
+    EXPECT_EQ(At(100, 24), C(RgbBlack)); // separator
     EXPECT_EQ(At(100, 25), C(RgbWhite));
-    EXPECT_EQ(At(42, 2), C(Grey(148)));                   // 01:00 hour line
-    EXPECT_EQ(At(150, 135), C(Grey(178)));                // Saturday: background only
-    EXPECT_EQ(At(317, 129), C(Grey(220)));                // Saturday is not grouped
+    EXPECT_EQ(At(42, 2), C(Grey(148)));    // 01:00 hour line
+    EXPECT_EQ(At(150, 135), C(Grey(178))); // Saturday: background only
+    EXPECT_EQ(At(317, 129), C(Grey(220))); // Saturday is not grouped
 }
 
 } // namespace

@@ -50,7 +50,7 @@ TEST(ScheduleEditorWindow, SizesItsControlsThroughTheHostMembers)
     ASSERT_EQ(picture.height(), 179);
     EXPECT_EQ(At(picture, 114, 10), C(RgbBlack));
     EXPECT_EQ(At(picture, 150, 4), C(Rgb{0, 240, 0}));
-    EXPECT_EQ(At(picture, 222, 110), C(RgbBlack)); // Friday's stop edge
+    EXPECT_EQ(At(picture, 222, 110), C(RgbBlack));       // Friday's stop edge
     EXPECT_NE(At(picture, 150, 129), C(Rgb{0, 240, 0})); // Saturday is free
     EXPECT_TRUE(w.LastError().isEmpty());
 }
@@ -144,9 +144,8 @@ TEST(VelScheduleEditorProgram, ScreenshotOfTheDefaultWeekAfterAPress)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     p.setProcessEnvironment(env);
-    p.start(QStringLiteral(VEL_SCHEDULE_EDITOR),
-            {QStringLiteral("--default-week"), QStringLiteral("--press"), QStringLiteral("150,60"),
-             QStringLiteral("--screenshot"), out});
+    p.start(QStringLiteral(VEL_SCHEDULE_EDITOR), {QStringLiteral("--default-week"), QStringLiteral("--press"),
+                                                  QStringLiteral("150,60"), QStringLiteral("--screenshot"), out});
     ASSERT_TRUE(p.waitForFinished(30000));
     ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
     QImage image(out);
@@ -159,8 +158,8 @@ TEST(VelScheduleEditorProgram, ScreenshotOfTheDefaultWeekAfterAPress)
     QProcess bad;
     bad.setProcessEnvironment(env);
     bad.start(QStringLiteral(VEL_SCHEDULE_EDITOR),
-              {QStringLiteral("--profile"), dir.filePath(QStringLiteral("missing.dat")),
-               QStringLiteral("--screenshot"), out});
+              {QStringLiteral("--profile"), dir.filePath(QStringLiteral("missing.dat")), QStringLiteral("--screenshot"),
+               out});
     ASSERT_TRUE(bad.waitForFinished(30000));
     EXPECT_NE(bad.exitCode(), 0);
 }
@@ -187,13 +186,14 @@ TEST(VelScheduleEditorProgram, ShowsTheScheduleOfAProfileFileWithoutWritingIt)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     p.setProcessEnvironment(env);
-    p.start(QStringLiteral(VEL_SCHEDULE_EDITOR), {QStringLiteral("--profile"), path, QStringLiteral("--screenshot"), out});
+    p.start(QStringLiteral(VEL_SCHEDULE_EDITOR),
+            {QStringLiteral("--profile"), path, QStringLiteral("--screenshot"), out});
     ASSERT_TRUE(p.waitForFinished(30000));
     ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
     QImage image(out);
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(At(image, 100, 129), C(Rgb{0, 240, 0})); // Saturday all day
-    EXPECT_EQ(At(image, 270, 4), C(RgbBlack));        // Monday from 20:00
+    EXPECT_EQ(At(image, 270, 4), C(RgbBlack));         // Monday from 20:00
     EXPECT_EQ(At(image, 280, 4), C(Rgb{0, 240, 0}));
     EXPECT_NE(At(image, 100, 4), C(Rgb{0, 240, 0}));
     QFile f(path);

@@ -28,7 +28,10 @@ public:
         log << QStringLiteral("grouped ") + QString::number(flag);
         flag = 1;
     }
-    Q_INVOKABLE void Set_Menu_TimeSchedulePopup_Paste_Enabled(bool on) { log << (on ? QStringLiteral("paste on") : QStringLiteral("paste off")); }
+    Q_INVOKABLE void Set_Menu_TimeSchedulePopup_Paste_Enabled(bool on)
+    {
+        log << (on ? QStringLiteral("paste on") : QStringLiteral("paste off"));
+    }
     Q_INVOKABLE void Draw_ImageList_ListImages(int icon, int dc, int x, int& y)
     {
         log << QStringLiteral("icon4 %1 %2 %3 %4").arg(icon).arg(dc).arg(x).arg(y);

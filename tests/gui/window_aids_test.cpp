@@ -31,7 +31,10 @@
 #include <deque>
 
 // Failures show the text, not its code units.
-static void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+static void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace vel {
 
@@ -100,7 +103,10 @@ QStringList ShownRows(QTreeWidget* list)
     return out;
 }
 
-int Tag(const QTreeWidgetItem* row) { return row->data(0, Qt::UserRole).toInt(); }
+int Tag(const QTreeWidgetItem* row)
+{
+    return row->data(0, Qt::UserRole).toInt();
+}
 
 class WindowAidsTest : public ::testing::Test {
 protected:
@@ -287,8 +293,8 @@ TEST_F(WindowAidsTest, RefusedNameIsAskedForAgain)
     EXPECT_EQ(prompt.asked[0], std::make_pair(QString(u"New Receiver Name:"_s), QString(u"Pager"_s)));
     EXPECT_EQ(prompt.asked[1], std::make_pair(QString(u"New Receiver Name:"_s), QString(u"SIREN "_s)));
     // Both boxes name the entry being renamed.
-    EXPECT_EQ(prompt.entries, (std::vector<QString>{u"Renaming the receiver \"Pager\""_s,
-                                                     u"Renaming the receiver \"Pager\""_s}));
+    EXPECT_EQ(prompt.entries,
+              (std::vector<QString>{u"Renaming the receiver \"Pager\""_s, u"Renaming the receiver \"Pager\""_s}));
     EXPECT_EQ(ReceiverName(Tag(RowNamed(receivers(), u"Siren Two"_s))), "Siren Two");
     EXPECT_NE(RowNamed(receivers(), u"Siren"_s), nullptr);
 

@@ -82,9 +82,11 @@ protected:
     {
         fsys::remove_all(project / ".velnamechange");
         for (const char* kind : {"Receivers", "Profiles"})
-            for (const auto& name : test::Names(project / kind)) fsys::remove(project / (std::string(kind) + "/" + name));
+            for (const auto& name : test::Names(project / kind))
+                fsys::remove(project / (std::string(kind) + "/" + name));
         for (const auto& [name, data] : files)
-            test::WriteBytes(name.starts_with("P/") ? project / ("Profiles/" + name.substr(2)) : project / ("Receivers/" + name),
+            test::WriteBytes(name.starts_with("P/") ? project / ("Profiles/" + name.substr(2))
+                                                    : project / ("Receivers/" + name),
                              data);
     }
 

@@ -117,7 +117,9 @@ TYPED_TEST(KindStoreTest, ADamagedFileIsPassedOverAndKept)
     EXPECT_EQ(this->names(), (std::vector<std::string>{"Whole"}));
     ASSERT_EQ(report.passedOver.size(), 1u);
     EXPECT_EQ(report.passedOver[0].file, this->fileName(2));
-    EXPECT_EQ(report.passedOver[0].reason.rfind(std::string(TypeParam::Folder) + "/" + this->fileName(2) + ": byte offset ", 0),
+    EXPECT_EQ(report.passedOver[0].reason.rfind(std::string(TypeParam::Folder) + "/" + this->fileName(2) +
+                                                    ": byte offset ",
+                                                0),
               0u)
         << report.passedOver[0].reason;
     ASSERT_EQ(this->log.lines.size(), 1u);

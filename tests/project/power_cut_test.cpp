@@ -219,7 +219,8 @@ void InterruptAfterCommit(ShareDisk& disk)
     auto suite = desk.Open(&failing);
     failing.Reset();
     failing.OnOperation([&failing](long n, const std::string& what) {
-        if (what.rfind("rename .", 0) == 0 && what.find(".commit.new") != std::string::npos) failing.FailAt(n + 2, true);
+        if (what.rfind("rename .", 0) == 0 && what.find(".commit.new") != std::string::npos)
+            failing.FailAt(n + 2, true);
     });
     ASSERT_EQ(test::RenameReceiverAndSave(*suite, "alpha", "gamma"), 5);
 }

@@ -141,8 +141,8 @@ TEST_F(ReceiverStoreTest, Version3IsConvertedAndLogged)
     EXPECT_EQ(log.lines, (std::vector<std::string>{"Invalid Text (888) 'Receiver_0005.dat' (3 -> 4)"}));
     ASSERT_TRUE(store.SaveAllReceivers(ctx).ok());
     EXPECT_EQ(test::ReadBytes(file("Receiver_0000.dat")),
-              Concat({I16(4), I16(0x4321), I16(-1), I16(9), Text("Old"), Settings(), I16(0), ByteBuffer(8, 0),
-                      Text(""), Text(""), Text(""), Text(""), Text("")}));
+              Concat({I16(4), I16(0x4321), I16(-1), I16(9), Text("Old"), Settings(), I16(0), ByteBuffer(8, 0), Text(""),
+                      Text(""), Text(""), Text(""), Text("")}));
 }
 
 TEST_F(ReceiverStoreTest, FilesPassedOverAreReportedAndKeptWhenASaveRemovesThem)

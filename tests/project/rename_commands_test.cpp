@@ -113,9 +113,9 @@ TEST_F(ProfileRenameTest, NamesThatCannotBeStoredAreRefused)
 {
     const std::string tooLong(MaxTextBytes + 1, 'x');
     const std::string withNul("a\0b", 3);
-    for (const std::string& answer : {std::string("Greek \xCE\xA9"), std::string("tab\there"), std::string("bell\x07"),
-                                      withNul, std::string("del\x7F"), std::string("c1 \xC2\x81"),
-                                      std::string("bad utf8 \xFF"), tooLong}) {
+    for (const std::string& answer :
+         {std::string("Greek \xCE\xA9"), std::string("tab\there"), std::string("bell\x07"), withNul,
+          std::string("del\x7F"), std::string("c1 \xC2\x81"), std::string("bad utf8 \xFF"), tooLong}) {
         auto r = RenameProfile(*suite, beta, answer);
         ASSERT_TRUE(r.ok());
         EXPECT_EQ(r->result, RenameResult::NotStorable) << answer.substr(0, 20);
@@ -306,7 +306,8 @@ TEST(SaveBoth, BothTablesOrNeither)
             // not clear its marker away (a repeated reload is harmless).
             const auto& c = project.server.commands;
             ASSERT_GE(c.size(), 2u);
-            EXPECT_EQ(std::vector<std::string>(c.begin(), c.begin() + 2), (std::vector<std::string>{"RR\t0", "RP:-1\t0"}))
+            EXPECT_EQ(std::vector<std::string>(c.begin(), c.begin() + 2),
+                      (std::vector<std::string>{"RR\t0", "RP:-1\t0"}))
                 << "operation " << k;
         } else {
             sawRefusal = true;
@@ -438,8 +439,7 @@ TEST(SaveMessages, FailedNotificationSaysTheFilesAreSaved)
     const SaveReport report = SaveReceivers(*suite);
     ASSERT_TRUE(report.written);
     const std::string text = DescribeSave(report, SavedKind::Receivers);
-    EXPECT_NE(text.find("receivers are saved, but the alarm server was not told to reload"), std::string::npos)
-        << text;
+    EXPECT_NE(text.find("receivers are saved, but the alarm server was not told to reload"), std::string::npos) << text;
     EXPECT_NE(text.find("the test's server is down"), std::string::npos);
 
     project.server.fail = false;

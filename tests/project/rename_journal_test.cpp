@@ -34,7 +34,10 @@ std::size_t ProfileSlot(const Suite& s, const AnsiText& name)
     throw std::runtime_error("no profile " + name);
 }
 
-const RouteProfile& Profile(const Suite& s, const AnsiText& name) { return s.ProfileTable.at(ProfileSlot(s, name)); }
+const RouteProfile& Profile(const Suite& s, const AnsiText& name)
+{
+    return s.ProfileTable.at(ProfileSlot(s, name));
+}
 
 std::vector<AnsiText> AllLists(const Suite& s)
 {
@@ -219,8 +222,8 @@ TEST_F(RenameJournalTest, ChangedTablesAgreeWithTheJournal)
         const std::size_t slot = c.receiver ? ReceiverSlot(*suite, c.from) : ProfileSlot(*suite, c.from);
         auto before = RenameJournal::Take(*suite, c.receiver ? RenamedKind::Receiver : RenamedKind::Profile, slot);
         const auto slot16 = static_cast<std::int16_t>(slot);
-        auto outcome =
-            c.receiver ? vel::RenameReceiver(*suite, slot16, c.to) : vel::RenameProfile(*suite, slot16, c.to);
+        auto outcome = c.receiver ? vel::RenameReceiver(*suite, slot16, c.to)
+                                  : vel::RenameProfile(*suite, slot16, c.to);
         ASSERT_TRUE(outcome.ok());
         ASSERT_EQ(outcome->result, RenameResult::Renamed) << outcome->message;
         fresh.Record(std::move(before), *suite);

@@ -161,7 +161,8 @@ TEST_F(RenameManyTest, AnyRefusalChangesNothingAndNamesEveryRefusedLine)
     EXPECT_EQ(why[3], "A Receiver with this name already exists. It is the name of the receiver \"Charlie\".");
     EXPECT_NE(why[4].find("The name cannot be stored"), std::string::npos) << why[4];
     EXPECT_EQ(why[5], "the route profile \"Day\" is renamed on line 9 too");
-    EXPECT_EQ(why[6], "A Route Profile with this name already exists. It is the name of the route profile \"Weekend\".");
+    EXPECT_EQ(why[6],
+              "A Route Profile with this name already exists. It is the name of the route profile \"Weekend\".");
     EXPECT_EQ(why[7], "the new name is empty");
     EXPECT_EQ(why[8], "the receiver \"Alpha\" is renamed on line 1 too");
     EXPECT_NE(why[9].find("control character U+0009"), std::string::npos) << why[9];

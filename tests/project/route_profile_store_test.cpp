@@ -23,7 +23,8 @@ using test::Text;
 ByteBuffer Opaque(std::size_t n, int seed)
 {
     ByteBuffer b(n);
-    for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>((seed * 31 + static_cast<int>(i) * 7 + 1) & 0xFF);
+    for (std::size_t i = 0; i < n; ++i)
+        b[i] = static_cast<std::uint8_t>((seed * 31 + static_cast<int>(i) * 7 + 1) & 0xFF);
     return b;
 }
 

@@ -33,7 +33,10 @@ protected:
     }
     std::string project() const { return dir.path() + "/Project/"; }
     std::string folder() const { return project() + "Receivers"; }
-    std::string work(const std::string& rel = "") const { return project() + ".velnamechange" + (rel.empty() ? "" : "/" + rel); }
+    std::string work(const std::string& rel = "") const
+    {
+        return project() + ".velnamechange" + (rel.empty() ? "" : "/" + rel);
+    }
     void put(const std::string& name, const ByteBuffer& data) { test::WriteBytes(folder() + "/" + name, data); }
 
     std::unique_ptr<Suite> Open(FileSystem* fs = &RealFileSystem())
@@ -431,10 +434,10 @@ TEST_F(SaveTransactionTest, TheLargestLegalReceiverLoads)
     const std::string longest(MaxTextBytes, 'x');
     ByteBuffer settings;
     for (int i = 0; i < 4; ++i) settings = test::Concat({settings, test::I16(8), test::Text(longest)});
-    const ByteBuffer largest = test::Concat({test::I16(4), test::I16(1), test::I16(-1), test::I16(7), test::Text(longest),
-                                             settings, test::I16(0), ByteBuffer(8, 0), test::Text(longest),
+    const ByteBuffer largest = test::Concat({test::I16(4), test::I16(1), test::I16(-1), test::I16(7),
+                                             test::Text(longest), settings, test::I16(0), ByteBuffer(8, 0),
                                              test::Text(longest), test::Text(longest), test::Text(longest),
-                                             test::Text(longest)});
+                                             test::Text(longest), test::Text(longest)});
     put("Receiver_0001.dat", largest);
     ByteBuffer tooLarge(ReceiverKind().maxFileBytes + 1, 0);
     tooLarge[0] = 4;
@@ -489,10 +492,11 @@ TEST_F(SaveTransactionTest, AnInterruptedSaveThatCannotBeFinishedNowFailsTheSave
         test::MakeDirs(folder());
         put("Receiver_0003.dat", ReceiverFile("beta"));
         put("Receiver_0007.dat", ReceiverFile("alpha"));
-        ASSERT_EQ(test::KillAfterOperation("rename .Receivers.commit", [&](FileSystem& fs) {
-                      auto s = Open(&fs);
-                      return RenameAndSave(*s).written;
-                  }),
+        ASSERT_EQ(test::KillAfterOperation("rename .Receivers.commit",
+                                           [&](FileSystem& fs) {
+                                               auto s = Open(&fs);
+                                               return RenameAndSave(*s).written;
+                                           }),
                   9);
         ASSERT_TRUE(test::Exists(work("Receivers.commit")));
 

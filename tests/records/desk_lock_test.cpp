@@ -162,7 +162,8 @@ TEST_F(DeskLockTest, ALeftLockThatCannotBeTakenOverSaysWhy)
     ASSERT_FALSE(lock.ok());
     EXPECT_EQ(lock.error().code, ErrorCode::Io);
     EXPECT_NE(lock.error().message.find("carol on desk-2 (process 4711)"), std::string::npos) << lock.error().message;
-    EXPECT_NE(lock.error().message.find("could not be taken over (cannot rename 'Receivers.held': Read-only file system)"),
+    EXPECT_NE(lock.error().message.find(
+                  "could not be taken over (cannot rename 'Receivers.held': Read-only file system)"),
               std::string::npos)
         << lock.error().message;
     EXPECT_EQ(Entries(), std::vector<std::string>{"Receivers.held"});
@@ -207,8 +208,7 @@ TEST_F(DeskLockTest, ALockTakenOverIsNoticedAndNotRemovedByItsFormerHolder)
 
 TEST_F(DeskLockTest, TheOperatorRemovesALockAfterSeeingWhoseItWas)
 {
-    EXPECT_EQ(BreakDeskLock(RealFileSystem(), work, "Receivers", "receivers", bob).error().code,
-              ErrorCode::NotFound);
+    EXPECT_EQ(BreakDeskLock(RealFileSystem(), work, "Receivers", "receivers", bob).error().code, ErrorCode::NotFound);
 
     Leave({{"carol", "desk-2", 4711}, clock.now});
     bob.running.insert(4711);

@@ -20,7 +20,10 @@ std::string Read(const std::string& path)
     return std::string(b.begin(), b.end());
 }
 
-void Write(const std::string& path, const std::string& text) { test::WriteBytes(path, ByteBuffer(text.begin(), text.end())); }
+void Write(const std::string& path, const std::string& text)
+{
+    test::WriteBytes(path, ByteBuffer(text.begin(), text.end()));
+}
 
 HistoryEntry Entry(const std::string& oldName, const std::string& newName, const std::string& save,
                    std::int64_t time = 1700000000)
@@ -53,8 +56,16 @@ TEST(HistoryLine, KnownFormOfALine)
 TEST(HistoryLine, AwkwardNamesRoundTrip)
 {
     const std::string names[] = {
-        "Tab\tin it", "Line\nbreak", "Back\\slash\\", "\\t literally", "C1 \xC2\x81 and \xC2\x9F", "DEL \x7F",
-        "Caf\xC3\xA9 \xE2\x82\xAC", "", std::string("nul\0inside", 10), "\r\n",
+        "Tab\tin it",
+        "Line\nbreak",
+        "Back\\slash\\",
+        "\\t literally",
+        "C1 \xC2\x81 and \xC2\x9F",
+        "DEL \x7F",
+        "Caf\xC3\xA9 \xE2\x82\xAC",
+        "",
+        std::string("nul\0inside", 10),
+        "\r\n",
     };
     for (const std::string& name : names) {
         HistoryEntry e = Entry(name, name + "!", "save\tid " + name);
@@ -76,12 +87,12 @@ TEST(HistoryLine, DamagedLinesAreRefused)
     ASSERT_TRUE(ParseHistoryLine(good).ok());
     const std::string damaged[] = {
         "",
-        good.substr(0, good.rfind('\t')),                              // a field too few
-        good + "\textra",                                              // a field too many
-        "2023-11-14 22:13:20\toperator\tdesk\treceivers\tA\tB\t3\t\ts", // time without T and Z
+        good.substr(0, good.rfind('\t')),                                // a field too few
+        good + "\textra",                                                // a field too many
+        "2023-11-14 22:13:20\toperator\tdesk\treceivers\tA\tB\t3\t\ts",  // time without T and Z
         "2023-02-30T10:00:00Z\toperator\tdesk\treceivers\tA\tB\t3\t\ts", // no such day
         "2023-11-14T24:00:00Z\toperator\tdesk\treceivers\tA\tB\t3\t\ts",
-        "2023-11-14T22:13:20Z\toperator\tdesk\treceivers\tA\tB\t-1\t\ts",  // a count that is none
+        "2023-11-14T22:13:20Z\toperator\tdesk\treceivers\tA\tB\t-1\t\ts", // a count that is none
         "2023-11-14T22:13:20Z\toperator\tdesk\treceivers\tA\tB\tthree\t\ts",
         "2023-11-14T22:13:20Z\toperator\tdesk\treceivers\tA\tB\t\t\ts",
         "2023-11-14T22:13:20Z\toperator\tdesk\treceivers\tA\\q\tB\t3\t\ts", // a bad escape

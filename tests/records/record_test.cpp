@@ -25,18 +25,31 @@ constexpr LayoutEntry Layout[] = {
 // A record using every tagged-value type, with distinctive plain bytes.
 ByteBuffer SampleRecord()
 {
-    return Concat({Bytes({0xA1, 0xB2, 0xC3}), Text("Na\xE9me"), Text(""), Text(std::string("x\0y", 3)),
+    return Concat({Bytes({0xA1, 0xB2, 0xC3}),
+                   Text("Na\xE9me"),
+                   Text(""),
+                   Text(std::string("x\0y", 3)),
                    Bytes({0x7F}),
-                   I16(0), I16(1),
-                   I16(2), Bytes({0x34, 0x12}),
-                   I16(3), Bytes({1, 2, 3, 4}),
-                   I16(4), Bytes({5, 6, 7, 8}),
-                   I16(5), Bytes({1, 2, 3, 4, 5, 6, 7, 8}),
-                   I16(6), Bytes({9, 8, 7, 6, 5, 4, 3, 2}),
-                   I16(7), Bytes({0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88}),
-                   I16(8), Text("tagged text"),
-                   I16(11), Bytes({0xFF, 0xFF}),
-                   I16(17), Bytes({0xEE}),
+                   I16(0),
+                   I16(1),
+                   I16(2),
+                   Bytes({0x34, 0x12}),
+                   I16(3),
+                   Bytes({1, 2, 3, 4}),
+                   I16(4),
+                   Bytes({5, 6, 7, 8}),
+                   I16(5),
+                   Bytes({1, 2, 3, 4, 5, 6, 7, 8}),
+                   I16(6),
+                   Bytes({9, 8, 7, 6, 5, 4, 3, 2}),
+                   I16(7),
+                   Bytes({0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88}),
+                   I16(8),
+                   Text("tagged text"),
+                   I16(11),
+                   Bytes({0xFF, 0xFF}),
+                   I16(17),
+                   Bytes({0xEE}),
                    Bytes({0xDE, 0xAD})});
 }
 
@@ -98,7 +111,8 @@ TEST(Record, BadInputIsRefusedWithItsOffset)
         << s.error().message;
 
     // A negative length, and a length past the end.
-    for (const ByteBuffer& bad : {Concat({Bytes({1, 2, 3}), I16(-3)}), Concat({Bytes({1, 2, 3}), I16(40), Bytes({1})})}) {
+    for (const ByteBuffer& bad :
+         {Concat({Bytes({1, 2, 3}), I16(-3)}), Concat({Bytes({1, 2, 3}), I16(40), Bytes({1})})}) {
         ByteReader in2(bad, "len.dat");
         Status s2 = ReadRecord(in2, r);
         ASSERT_FALSE(s2.ok());
@@ -176,7 +190,8 @@ TEST(ProjectNames, KindFoldersAndFilesMatchWithoutCase)
     auto none = FindKindFolder(RealFileSystem(), *project, "Profiles");
     ASSERT_TRUE(none.ok());
     EXPECT_FALSE(none->name.has_value());
-    auto missingProject = ReadKindFolder(RealFileSystem(), dir / "nothing/", KindDescription{"Profiles", "Profile_", 1 << 20, "RP:-1", "route profiles"});
+    auto missingProject = ReadKindFolder(RealFileSystem(), dir / "nothing/",
+                                         KindDescription{"Profiles", "Profile_", 1 << 20, "RP:-1", "route profiles"});
     ASSERT_TRUE(missingProject.ok());
     EXPECT_FALSE(missingProject->found);
 }

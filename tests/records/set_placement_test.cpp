@@ -147,8 +147,11 @@ TEST_F(SetPlacementTest, AFileTheShareWillNotReplaceIsNamedWithTheLikelyCause)
 {
     class HeldOpen : public FaultInjectingFileSystem {
     public:
-        HeldOpen(FileSystem& inner, FolderHandle kindFolder) : FaultInjectingFileSystem(inner), m_kindFolder(kindFolder) {}
-        Status RenameAt(FolderHandle fromDir, const std::string& from, FolderHandle toDir, const std::string& to) override
+        HeldOpen(FileSystem& inner, FolderHandle kindFolder) : FaultInjectingFileSystem(inner), m_kindFolder(kindFolder)
+        {
+        }
+        Status RenameAt(FolderHandle fromDir, const std::string& from, FolderHandle toDir,
+                        const std::string& to) override
         {
             if (toDir == m_kindFolder && to == "Profile_0002.dat")
                 return MakeError(ErrorCode::Exists, "cannot rename '" + from + "' to '" + to + "': File exists");

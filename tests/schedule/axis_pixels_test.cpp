@@ -103,12 +103,12 @@ TEST(AxisPixels, TrickyListsLookAsDrawnPlainly)
     };
     const std::vector<Case> cases = {
         {{{420, 960}}, 0},
-        {{{420, 960}, {500, 600}}, 0},             // the inner bar drawn over the outer one
-        {{{500, 600}, {420, 960}}, 0},             // ... and hidden by it
-        {{{420, 720}, {720, 960}}, 1},             // touching: the later edge wins
-        {{{0, 1440}, {0, 1440}, {700, 700}}, 1},   // equal periods, a one-minute bar
-        {{{960, 420}, {100, 100}}, 0},             // stop before start
-        {{{1, 3}, {2, 2}, {3, 4}}, 2},             // several periods on one pixel
+        {{{420, 960}, {500, 600}}, 0},                   // the inner bar drawn over the outer one
+        {{{500, 600}, {420, 960}}, 0},                   // ... and hidden by it
+        {{{420, 720}, {720, 960}}, 1},                   // touching: the later edge wins
+        {{{0, 1440}, {0, 1440}, {700, 700}}, 1},         // equal periods, a one-minute bar
+        {{{960, 420}, {100, 100}}, 0},                   // stop before start
+        {{{1, 3}, {2, 2}, {3, 4}}, 2},                   // several periods on one pixel
         {{{-600, -10}, {1500, 2000}, {1440, 1440}}, -1}, // outside the day
         {{{-32768, 32767}, {32767, -32768}, {0, 0}}, 2},
     };
@@ -125,9 +125,9 @@ TEST(AxisPixels, RandomListsLookAsDrawnPlainly)
         bool wide;
     };
     const Shape shapes[] = {
-        {300, 30, 0, 60, -10, 25, false},              // crowded into a few pixels
-        {100, 600, 0, 1440, -30, 200, false},          // a day full of overlapping periods
-        {30, 12, -32768, 32767, -40000, 40000, true},  // anywhere in the 16-bit range
+        {300, 30, 0, 60, -10, 25, false},             // crowded into a few pixels
+        {100, 600, 0, 1440, -30, 200, false},         // a day full of overlapping periods
+        {30, 12, -32768, 32767, -40000, 40000, true}, // anywhere in the 16-bit range
     };
     for (const Shape& shape : shapes) {
         for (int round = 0; round < shape.rounds; ++round) {

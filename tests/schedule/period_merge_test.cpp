@@ -168,9 +168,9 @@ TEST(PeriodMerge, RandomListsMergeAsPassByPass)
         int rounds, maxCount, minuteLow, minuteHigh, lengthLow, lengthHigh;
     };
     const Shape shapes[] = {
-        {4000, 24, 0, 20, -4, 12},          // crowded: equal starts, touching, inside, reversed
+        {4000, 24, 0, 20, -4, 12},               // crowded: equal starts, touching, inside, reversed
         {600, 12, -32768, 32767, -40000, 40000}, // anywhere in the 16-bit range
-        {60, 300, 0, 1440, -20, 150},       // many periods over a day
+        {60, 300, 0, 1440, -20, 150},            // many periods over a day
     };
     for (const Shape& shape : shapes) {
         for (int round = 0; round < shape.rounds; ++round) {
@@ -280,7 +280,8 @@ TEST_F(GroupCopy, AReleaseCopiesToTheGroupThenMergesAsPassByPass)
         }
         const int day = any(0, 6);
         const auto made = Fill(s, day, in);
-        for (int d = 0; d < 7; ++d) s.m_DayTypeGrouped[static_cast<std::size_t>(d)] = static_cast<std::int16_t>(any(0, 1) ? -1 : 0);
+        for (int d = 0; d < 7; ++d)
+            s.m_DayTypeGrouped[static_cast<std::size_t>(d)] = static_cast<std::int16_t>(any(0, 1) ? -1 : 0);
         const float x = 30.0F + static_cast<float>(any(500, 640)) / 5.0F;
         const float y = 25.0F * static_cast<float>(day) + 10.0F;
         ASSERT_TRUE(s.MouseDown(host, &surface, 1, 0, x, y).ok());
@@ -345,8 +346,12 @@ TEST(PeriodWalk, AnswersAsWalkingTheListThroughEdits)
                                                 static_cast<std::int16_t>(start + any(-3, 30))));
             }
             break;
-        case 1: ASSERT_TRUE(s.ClearPeriods(d).ok()); break;
-        case 2: ASSERT_TRUE(cTimeScheduleTestAccess::Merge(s, d).ok()); break;
+        case 1:
+            ASSERT_TRUE(s.ClearPeriods(d).ok());
+            break;
+        case 2:
+            ASSERT_TRUE(cTimeScheduleTestAccess::Merge(s, d).ok());
+            break;
         case 3: {
             ASSERT_TRUE(s.Select(d, nullptr).ok());
             s.Copy();
@@ -381,9 +386,11 @@ TEST(PeriodWalk, AnswersAsWalkingTheListThroughEdits)
             const auto list = List(s, d);
             const cTimeSchedulePeriod* asked = nullptr;
             const int kind = any(0, 2);
-            if (kind == 0 && !list.empty()) asked = list[static_cast<std::size_t>(any(0, static_cast<int>(list.size()) - 1))].get();
+            if (kind == 0 && !list.empty())
+                asked = list[static_cast<std::size_t>(any(0, static_cast<int>(list.size()) - 1))].get();
             if (kind == 1) asked = AfterByWalking(s, (d + 1) % 4, nullptr);
-            if (kind == 2 && !known.empty()) asked = known[static_cast<std::size_t>(any(0, static_cast<int>(known.size()) - 1))];
+            if (kind == 2 && !known.empty())
+                asked = known[static_cast<std::size_t>(any(0, static_cast<int>(known.size()) - 1))];
             std::int16_t a = -5, b = -5;
             auto next = s.GetNextTimePeriod(static_cast<std::int16_t>(d), a, b, asked);
             ASSERT_TRUE(next.ok());

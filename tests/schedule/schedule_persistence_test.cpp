@@ -212,8 +212,7 @@ TEST(SchedulePersistence, TruncatedFileReadsMissingValuesAsZeroAndSaysWhere)
         ASSERT_FALSE(st.ok()) << cut;
         EXPECT_EQ(st.error().code, ErrorCode::Truncated);
         EXPECT_NE(st.error().message.find("Profile_0007.dat"), std::string::npos) << st.error().message;
-        EXPECT_NE(st.error().message.find("byte offset " + std::to_string(head + cut - cut % 2)),
-                  std::string::npos)
+        EXPECT_NE(st.error().message.find("byte offset " + std::to_string(head + cut - cut % 2)), std::string::npos)
             << st.error().message;
 
         // What was there is read; everything after reads as 0; only whole

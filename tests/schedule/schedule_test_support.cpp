@@ -4,13 +4,13 @@ namespace vel::test {
 
 void RecordingHost::AcceptEditorMembers()
 {
-    for (const char* m : {"Set_Text_Schedule_Time", "Set_Text_Schedule_Period_Start", "Set_Text_Schedule_Period_Stop",
-                          "Set_Menu_TimeSchedulePopup_Grouped_MonFri_Checked",
-                          "Set_Menu_TimeSchedulePopup_Grouped_Checked", "Set_Menu_TimeSchedulePopup_Paste_Enabled",
-                          "Set_Menu_TimeSchedulePopup_Delete_Enabled", "Draw_ImageList_ListImages",
-                          "Set_VScroll_Schedule_Top", "Set_VScroll_Schedule_Left", "Set_VScroll_Schedule_Height",
-                          "Set_VScroll_Schedule_Max", "Set_Picture_TimeSchedule_Left", "Set_Picture_TimeSchedule_Top",
-                          "Set_Picture_TimeSchedule_Width", "Set_Picture_TimeSchedule_Height"})
+    for (const char* m :
+         {"Set_Text_Schedule_Time", "Set_Text_Schedule_Period_Start", "Set_Text_Schedule_Period_Stop",
+          "Set_Menu_TimeSchedulePopup_Grouped_MonFri_Checked", "Set_Menu_TimeSchedulePopup_Grouped_Checked",
+          "Set_Menu_TimeSchedulePopup_Paste_Enabled", "Set_Menu_TimeSchedulePopup_Delete_Enabled",
+          "Draw_ImageList_ListImages", "Set_VScroll_Schedule_Top", "Set_VScroll_Schedule_Left",
+          "Set_VScroll_Schedule_Height", "Set_VScroll_Schedule_Max", "Set_Picture_TimeSchedule_Left",
+          "Set_Picture_TimeSchedule_Top", "Set_Picture_TimeSchedule_Width", "Set_Picture_TimeSchedule_Height"})
         Accept(m);
     Answer("Get_Menu_TimeSchedulePopup_Grouped_MonFri_Checked", HostValue{false});
     Answer("Get_ImageList_ImageHeight", HostValue{std::int32_t{16}});
@@ -30,8 +30,7 @@ Result<HostValue> RecordingHost::Call(std::string_view member, std::span<HostVal
 {
     calls.push_back(HostCall{std::string(member), std::vector<HostValue>(args.begin(), args.end())});
     auto it = m_members.find(member);
-    if (it == m_members.end())
-        return MakeError(ErrorCode::MissingMember, "host has no member " + std::string(member));
+    if (it == m_members.end()) return MakeError(ErrorCode::MissingMember, "host has no member " + std::string(member));
     if (member.starts_with("Set_Text_") && args.size() == 1)
         if (const auto* s = std::get_if<std::string>(&args[0])) texts[std::string(member)] = *s;
     return it->second(args);

@@ -32,8 +32,7 @@ public:
     {
         s.m_DraggedPeriod = const_cast<cTimeSchedulePeriod*>(Period);
     }
-    static Result<std::int32_t> PointToMinute(cTimeSchedule& s, HostContainer& h, float x, float y,
-                                              std::int32_t& axis)
+    static Result<std::int32_t> PointToMinute(cTimeSchedule& s, HostContainer& h, float x, float y, std::int32_t& axis)
     {
         return s.PointToMinute(h, x, y, axis);
     }
@@ -53,7 +52,10 @@ public:
     using Handler = std::function<HostValue(std::span<HostValue>)>;
 
     // A member that accepts anything and answers nothing.
-    void Accept(const std::string& member) { m_members[member] = [](std::span<HostValue>) { return HostValue{}; }; }
+    void Accept(const std::string& member)
+    {
+        m_members[member] = [](std::span<HostValue>) { return HostValue{}; };
+    }
     void Answer(const std::string& member, HostValue value)
     {
         m_members[member] = [value](std::span<HostValue>) { return value; };

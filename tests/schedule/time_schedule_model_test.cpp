@@ -129,8 +129,7 @@ TEST(TimeScheduleModel, DayTypesOutsideTheTableAreRefusedBeforeAnythingChanges)
         EXPECT_EQ(s.SetActive(bad, 1).error().code, ErrorCode::IndexOutOfRange);
         EXPECT_EQ(s.GetActive(bad).error().code, ErrorCode::IndexOutOfRange);
         EXPECT_EQ(s.AppendPeriod(bad, 1, 2).error().code, ErrorCode::IndexOutOfRange);
-        EXPECT_EQ(cTimeScheduleTestAccess::Merge(s, bad == -1 ? -2 : bad).error().code,
-                  ErrorCode::IndexOutOfRange);
+        EXPECT_EQ(cTimeScheduleTestAccess::Merge(s, bad == -1 ? -2 : bad).error().code, ErrorCode::IndexOutOfRange);
     }
     EXPECT_EQ(s.TotalPeriods(), 0u);
     EXPECT_TRUE(cTimeScheduleTestAccess::Merge(s, -1).ok()); // -1 means none
@@ -153,14 +152,14 @@ TEST(TimeScheduleModel, MergeFollowsTheListOrderRules)
         MinutePairs in, out;
     };
     const std::vector<Case> cases = {
-        {{{420, 720}, {720, 960}}, {{420, 960}}},                   // touching periods merge
-        {{{600, 700}, {500, 650}}, {{500, 700}}},                   // later, earlier start
-        {{{420, 960}, {500, 600}}, {{420, 960}}},                   // inside disappears
-        {{{420, 500}, {600, 700}}, {{420, 500}, {600, 700}}},       // apart: nothing
+        {{{420, 720}, {720, 960}}, {{420, 960}}},                         // touching periods merge
+        {{{600, 700}, {500, 650}}, {{500, 700}}},                         // later, earlier start
+        {{{420, 960}, {500, 600}}, {{420, 960}}},                         // inside disappears
+        {{{420, 500}, {600, 700}}, {{420, 500}, {600, 700}}},             // apart: nothing
         {{{600, 700}, {100, 200}, {150, 250}}, {{600, 700}, {100, 250}}}, // survivors keep order
-        {{{600, 700}, {100, 200}, {150, 650}}, {{100, 700}}},       // a later pass merges the first away
-        {{{100, 200}, {100, 300}}, {{100, 300}}},                   // same start: the earlier survives
-        {{{300, 400}, {200, 310}, {100, 210}}, {{100, 400}}},       // needs several passes
+        {{{600, 700}, {100, 200}, {150, 650}}, {{100, 700}}},             // a later pass merges the first away
+        {{{100, 200}, {100, 300}}, {{100, 300}}},                         // same start: the earlier survives
+        {{{300, 400}, {200, 310}, {100, 210}}, {{100, 400}}},             // needs several passes
     };
     for (const auto& c : cases) {
         cTimeSchedule s;
@@ -241,9 +240,9 @@ TEST_F(ScheduleEditing, GroupJoinsTheLowestGroupedDayTypeOrStartsAGroup)
     s.m_DayTypeGrouped[4] = -1;
     ASSERT_TRUE(s.Group(host, &surface).ok());
     EXPECT_EQ(s.m_DayTypeGrouped[0], -1);
-    EXPECT_EQ(Minutes(s, 0), (MinutePairs{{100, 400}})); // Wednesday's periods, merged
+    EXPECT_EQ(Minutes(s, 0), (MinutePairs{{100, 400}}));             // Wednesday's periods, merged
     EXPECT_EQ(Minutes(s, 2), (MinutePairs{{100, 300}, {200, 400}})); // the others untouched
-    EXPECT_NE(Nth(s, 0, 0), Nth(s, 2, 0));                            // copies, not shared
+    EXPECT_NE(Nth(s, 0, 0), Nth(s, 2, 0));                           // copies, not shared
     EXPECT_EQ(s.SelectedDayType(), 0);
 }
 

@@ -18,9 +18,9 @@ Error FaultInjectingFileSystem::Injected(const std::string& what) const
     return MakeError(ErrorCode::Io, "injected failure of operation " + std::to_string(m_count) + " (" + what + ")");
 }
 
-#define VEL_FAULT(what, isRead)                                                                    \
-    do {                                                                                           \
-        if (Step(what, isRead)) return Injected(what);                                             \
+#define VEL_FAULT(what, isRead)                                                                                        \
+    do {                                                                                                               \
+        if (Step(what, isRead)) return Injected(what);                                                                 \
     } while (false)
 
 Result<FolderHandle> FaultInjectingFileSystem::OpenFolder(const std::string& path)
@@ -66,8 +66,8 @@ Result<ByteBuffer> FaultInjectingFileSystem::ReadAt(FolderHandle dir, const std:
     return m_inner.ReadAt(dir, name, maxBytes);
 }
 
-Status FaultInjectingFileSystem::CreateAt(FolderHandle dir, const std::string& name,
-                                          std::span<const std::uint8_t> data, const FileAttributes& attributes)
+Status FaultInjectingFileSystem::CreateAt(FolderHandle dir, const std::string& name, std::span<const std::uint8_t> data,
+                                          const FileAttributes& attributes)
 {
     if (Step("create " + name, false)) {
         // A write that fails part-way leaves a partial file behind, as a full

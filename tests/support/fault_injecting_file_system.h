@@ -15,11 +15,20 @@ class FaultInjectingFileSystem : public FileSystem {
 public:
     explicit FaultInjectingFileSystem(FileSystem& inner) : m_inner(inner) {}
 
-    void FailAt(long k, bool andAfter) { m_failAt = k; m_forever = andAfter; }
+    void FailAt(long k, bool andAfter)
+    {
+        m_failAt = k;
+        m_forever = andAfter;
+    }
     void CountReads(bool on) { m_countReads = on; }
     void OnOperation(std::function<void(long k, const std::string& what)> hook) { m_hook = std::move(hook); }
     long operations() const { return m_count; }
-    void Reset() { m_count = 0; m_failAt = 0; m_forever = false; }
+    void Reset()
+    {
+        m_count = 0;
+        m_failAt = 0;
+        m_forever = false;
+    }
 
     Result<FolderHandle> OpenFolder(const std::string& path) override;
     Result<FolderHandle> OpenFolderAt(FolderHandle dir, const std::string& name, bool create,

@@ -37,7 +37,10 @@ Error Sys(const std::string& what, const std::string& name, int err)
     return MakeError(code, what + " '" + name + "': " + std::strerror(err));
 }
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool SameName(const std::string& a, const std::string& b, bool ignoresCase)
 {
@@ -163,7 +166,10 @@ std::set<std::string> ShareDisk::Names(const std::string& path) const
     return out;
 }
 
-bool ShareDisk::Exists(const std::string& path) const { return Find(path) != nullptr; }
+bool ShareDisk::Exists(const std::string& path) const
+{
+    return Find(path) != nullptr;
+}
 
 void ShareDisk::HoldOpen(const std::string& path)
 {
@@ -310,7 +316,8 @@ Result<ByteBuffer> ShareClient::ReadAt(FolderHandle dir, const std::string& name
     if (it == (*d)->entries.end()) return Sys("cannot open", name, ENOENT);
     if (it->second->folder) return MakeError(ErrorCode::NotPlainFile, "'" + name + "' is a folder");
     if (it->second->data.size() > maxBytes)
-        return MakeError(ErrorCode::NotPlainFile, "'" + name + "' is larger than " + std::to_string(maxBytes) + " bytes");
+        return MakeError(ErrorCode::NotPlainFile,
+                         "'" + name + "' is larger than " + std::to_string(maxBytes) + " bytes");
     return it->second->data;
 }
 

@@ -22,9 +22,8 @@ Status Recover(const std::string& projectPath)
 
 void KillAtEveryOperation(const std::string& projectPath, const std::string& folder,
                           const std::map<std::string, ByteBuffer>& before,
-                          const std::map<std::string, ByteBuffer>& after,
-                          const std::function<bool(FileSystem&)>& save, long minRuns,
-                          const std::function<void(long k, bool newSet)>& checked)
+                          const std::map<std::string, ByteBuffer>& after, const std::function<bool(FileSystem&)>& save,
+                          long minRuns, const std::function<void(long k, bool newSet)>& checked)
 {
     bool sawNew = false;
     for (long k = 1;; ++k) {
@@ -134,7 +133,8 @@ void LayOutShareProject(ShareDisk& disk, bool windowsCase)
 {
     static const std::map<std::string, ByteBuffer> plain = ShareProjectFiles(false);
     static const std::map<std::string, ByteBuffer> capitals = ShareProjectFiles(true);
-    for (const auto& [name, data] : windowsCase ? capitals : plain) disk.Write(std::string(ShareProject) + "/" + name, data);
+    for (const auto& [name, data] : windowsCase ? capitals : plain)
+        disk.Write(std::string(ShareProject) + "/" + name, data);
 }
 
 int SaveExitStatus(const SaveReport& report)

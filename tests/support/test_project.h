@@ -29,9 +29,8 @@ Status Recover(const std::string& projectPath);
 // recovery, told the operation killed at and whether the new set is in place.
 void KillAtEveryOperation(const std::string& projectPath, const std::string& folder,
                           const std::map<std::string, ByteBuffer>& before,
-                          const std::map<std::string, ByteBuffer>& after,
-                          const std::function<bool(FileSystem&)>& save, long minRuns,
-                          const std::function<void(long k, bool newSet)>& checked = {});
+                          const std::map<std::string, ByteBuffer>& after, const std::function<bool(FileSystem&)>& save,
+                          long minRuns, const std::function<void(long k, bool newSet)>& checked = {});
 
 // A temporary project folder with Profiles/ and Receivers/.
 class TestProject {
@@ -40,8 +39,8 @@ public:
     const std::string& path() const { return m_dir.path(); }
     std::string operator/(const std::string& rel) const { return m_dir / rel; }
 
-    void AddProfile(std::int16_t number, const AnsiText& name, std::int16_t enabled = -1,
-                    const AnsiText& list1 = {}, const AnsiText& list2 = {});
+    void AddProfile(std::int16_t number, const AnsiText& name, std::int16_t enabled = -1, const AnsiText& list1 = {},
+                    const AnsiText& list2 = {});
     void AddReceiver(std::int16_t number, const AnsiText& name, std::int16_t enabled = -1);
     // A copy of the files of another project folder.
     void CopyFrom(const std::string& folder);

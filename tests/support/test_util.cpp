@@ -44,9 +44,15 @@ ByteBuffer ReadBytes(const std::string& path)
     return ByteBuffer(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-bool Exists(const std::string& path) { return fs::exists(path); }
+bool Exists(const std::string& path)
+{
+    return fs::exists(path);
+}
 
-void MakeDirs(const std::string& path) { fs::create_directories(path); }
+void MakeDirs(const std::string& path)
+{
+    fs::create_directories(path);
+}
 
 std::map<std::string, ByteBuffer> Snapshot(const std::string& folder, bool withHidden)
 {
