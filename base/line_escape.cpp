@@ -94,4 +94,15 @@ Result<std::string> UnescapeControls(std::string_view column)
     return out;
 }
 
+std::optional<std::int64_t> DecimalColumn(std::string_view column)
+{
+    if (column.empty() || column.size() > 18) return std::nullopt;
+    std::int64_t n = 0;
+    for (const char c : column) {
+        if (c < '0' || c > '9') return std::nullopt;
+        n = n * 10 + (c - '0');
+    }
+    return n;
+}
+
 } // namespace vel

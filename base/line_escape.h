@@ -7,6 +7,8 @@
 
 #include "base/result.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,5 +25,9 @@ std::string EscapeControls(std::string_view utf8, bool backslash);
 // the escaping never writes: a lone or unknown backslash escape, \xHH of no
 // control character, a raw control character.
 Result<std::string> UnescapeControls(std::string_view column);
+
+// A number column of the work folder's own files: decimal digits only, at
+// most 18 of them (so that it fits, whatever it says); nothing otherwise.
+std::optional<std::int64_t> DecimalColumn(std::string_view column);
 
 } // namespace vel

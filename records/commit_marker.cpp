@@ -1,5 +1,7 @@
 #include "records/commit_marker.h"
 
+#include "base/line_escape.h"
+
 #include <algorithm>
 #include <optional>
 #include <sstream>
@@ -59,26 +61,15 @@ std::string Unescape(const std::string& s)
     return out;
 }
 
-std::optional<std::int64_t> Number(const std::string& s)
-{
-    if (s.empty() || s.size() > 18) return std::nullopt;
-    std::int64_t n = 0;
-    for (const char c : s) {
-        if (c < '0' || c > '9') return std::nullopt;
-        n = n * 10 + (c - '0');
-    }
-    return n;
-}
-
 // "change ITEMS OLD NEW", the names escaped as words.
 std::optional<NameChange> DecodeChange(const std::string& kind, const std::string& value)
 {
     std::istringstream in(value);
     std::string items, oldName, newName, more;
-    if (!(in >> items >> oldName >> newName) || (in >> more) || !Number(items)) return std::nullopt;
+    if (!(in >> items >> oldName >> newName) || (in >> more) || !DecimalColumn(items)) return std::nullopt;
     NameChange c;
     c.kind = kind;
-    c.items = static_cast<int>(*Number(items));
+    c.items = static_cast<int>(*DecimalColumn(items));
     c.oldName = Unescape(oldName == "%" ? std::string() : oldName);
     c.newName = Unescape(newName == "%" ? std::string() : newName);
     return c;
@@ -140,8 +131,8 @@ Result<Marker> DecodeMarker(const ByteBuffer& data)
         if (marker.kinds.empty()) {
             if (key == "save")
                 marker.save = std::move(value);
-            else if (key == "time" && Number(value))
-                marker.time = *Number(value);
+            else if (key == "time" && DecimalColumn(value))
+                marker.time = *DecimalColumn(value);
             else if (key == "user")
                 marker.desk.user = std::move(value);
             else if (key == "host")

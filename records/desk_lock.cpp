@@ -1,7 +1,8 @@
 #include "records/desk_lock.h"
 
-#include <algorithm>
+#include "base/line_escape.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <sstream>
@@ -28,17 +29,6 @@ std::string OneLine(std::string s)
     for (char& c : s)
         if (c == '\n' || c == '\r') c = ' ';
     return s;
-}
-
-std::optional<std::int64_t> Number(const std::string& s)
-{
-    if (s.empty() || s.size() > 18) return std::nullopt;
-    std::int64_t n = 0;
-    for (const char c : s) {
-        if (c < '0' || c > '9') return std::nullopt;
-        n = n * 10 + (c - '0');
-    }
-    return n;
 }
 
 // What the folder of a lock holds; an owner with only the folder's time when
@@ -244,11 +234,11 @@ Result<LockOwner> DecodeLockOwner(const ByteBuffer& data)
             owner.desk.user = value;
         } else if (key == "host") {
             owner.desk.host = value;
-        } else if (key == "process" && Number(value)) {
-            owner.desk.process = static_cast<long>(*Number(value));
+        } else if (key == "process" && DecimalColumn(value)) {
+            owner.desk.process = static_cast<long>(*DecimalColumn(value));
             process = true;
-        } else if (key == "since" && Number(value)) {
-            owner.since = *Number(value);
+        } else if (key == "since" && DecimalColumn(value)) {
+            owner.since = *DecimalColumn(value);
             since = true;
         }
     }

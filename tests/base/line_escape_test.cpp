@@ -78,3 +78,19 @@ TEST(LineEscape, WhatTheEscapingNeverWritesIsRefused)
 
 } // namespace
 } // namespace vel
+
+namespace vel {
+namespace {
+
+// Numbers of the work folder's files: digits only, never one that overflows.
+TEST(DecimalColumn, DigitsOnlyAndNeverTooLong)
+{
+    EXPECT_EQ(DecimalColumn("0"), 0);
+    EXPECT_EQ(DecimalColumn("4711"), 4711);
+    EXPECT_EQ(DecimalColumn("999999999999999999"), 999999999999999999LL);
+    for (const char* bad : {"", "-1", "+1", " 1", "1 ", "1a", "0x10", "1000000000000000000"})
+        EXPECT_EQ(DecimalColumn(bad), std::nullopt) << bad;
+}
+
+} // namespace
+} // namespace vel
