@@ -102,9 +102,6 @@ QAction* AddHistoryAction(QWidget& window, Suite& suite)
     action->setToolTip(HistoryDialog::tr("Who renamed what, and when (Ctrl+H)"));
     action->setStatusTip(action->toolTip());
     window.addAction(action);
-    // The window's context menu offers its actions: the history is reached by
-    // the mouse and by the menu key as well as by its shortcut.
-    window.setContextMenuPolicy(Qt::ActionsContextMenu);
     QObject::connect(action, &QAction::triggered, &window, [&window, &suite] {
         auto* dialog = new HistoryDialog(*suite.Context.fs, suite.Context.ProjectPath, &window);
         dialog->setAttribute(Qt::WA_DeleteOnClose);

@@ -346,7 +346,7 @@ MainWindow::MainWindow(Suite& suite, Prompt& prompt, QWidget* parent)
     connect(m_saveReceivers, &QPushButton::clicked, this, &MainWindow::SaveAllReceivers);
 
     // The history of renames: Ctrl+H and the context menu (history_dialog.h).
-    AddHistoryAction(*this, m_suite);
+    m_historyAction = AddHistoryAction(*this, m_suite);
 
     m_suite.Context.busy = [](bool on) {
         if (on)
@@ -595,6 +595,12 @@ QMenu* MainWindow::MakeListMenu(QTreeWidget* list)
     find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     connect(find, &QAction::triggered, this,
             [this, list] { (list == m_listProfiles ? m_filterProfiles : m_filterReceivers)->Open(); });
+    // The window's own actions, so that the mouse and the menu key reach
+    // them as well as their keys.
+    menu->addSeparator();
+    menu->addAction(m_undoAction);
+    menu->addAction(m_redoAction);
+    if (m_historyAction != nullptr) menu->addAction(m_historyAction);
     return menu;
 }
 

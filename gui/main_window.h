@@ -197,6 +197,7 @@ private:
     RenameJournal m_journal;
     QAction* m_undoAction = nullptr;
     QAction* m_redoAction = nullptr;
+    QAction* m_historyAction = nullptr;
     QLabel* m_folderNotice = nullptr;
     FolderWatch* m_watch = nullptr;
     // Looks again later: while another desk holds a save lock, or a question

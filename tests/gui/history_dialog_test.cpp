@@ -14,8 +14,11 @@
 #include <QApplication>
 #include <QLabel>
 #include <QTest>
+#include <QMenu>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
+
+#include <memory>
 
 namespace vel {
 
@@ -114,7 +117,10 @@ TEST_F(HistoryInTheWindow, TheMainWindowOpensItWithCtrlH)
     EXPECT_TRUE(window.actions().contains(action));
     EXPECT_EQ(action->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_H));
     EXPECT_FALSE(action->text().isEmpty());
-    EXPECT_EQ(window.contextMenuPolicy(), Qt::ActionsContextMenu) << "the action is in the context menu too";
+    for (QTreeWidget* list : {window.ProfileList(), window.ReceiverList()}) {
+        const std::unique_ptr<QMenu> menu(window.MakeListMenu(list));
+        EXPECT_TRUE(menu->actions().contains(action)) << "the lists' context menus offer it too";
+    }
 
     window.show();
     QApplication::setActiveWindow(&window);

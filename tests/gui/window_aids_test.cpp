@@ -435,7 +435,10 @@ TEST_F(WindowAidsTest, UsedByMatchesReferences)
     QStringList texts;
     for (QAction* a : menu->actions())
         if (!a->isSeparator()) texts << a->text();
-    EXPECT_EQ(texts, (QStringList{u"&Rename..."_s, u"&Used by..."_s, u"&Find..."_s}));
+    EXPECT_EQ(texts, (QStringList{u"&Rename..."_s, u"&Used by..."_s, u"&Find..."_s, u"Undo Rename"_s, u"Redo Rename"_s,
+                                  u"&History of Renames..."_s}));
+    EXPECT_EQ(window->contextMenuPolicy(), Qt::DefaultContextMenu)
+        << "no menu of the window's keys without names beside the lists";
     menu->actions().at(1)->trigger();
     UsedByDialog* usedBy = window->UsedBy();
     ASSERT_NE(usedBy, nullptr);
