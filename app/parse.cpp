@@ -120,7 +120,7 @@ void TakeNames(const std::vector<std::string>& names, Invocation& inv)
         inv.file = names.at(0);
         return;
     default:
-        if (names.size() >= 1) inv.oldName = names[0];
+        if (!names.empty()) inv.oldName = names[0];
         if (names.size() >= 2) inv.newName = names[1];
         return;
     }
@@ -135,8 +135,8 @@ Invocation ReadCommand(const std::vector<std::string>& args, const QStringList& 
     // A lone "-" is no option, but does not end the options either.
     if (QString::fromStdString(word) != positional.front())
         return Usage("unknown command '" + positional.front().toStdString() + "'");
-    const auto command = std::find_if(std::begin(Commands), std::end(Commands),
-                                      [&word](const CommandWord& c) { return word == c.word; });
+    const auto* const command = std::find_if(std::begin(Commands), std::end(Commands),
+                                             [&word](const CommandWord& c) { return word == c.word; });
     if (command == std::end(Commands)) return Usage("unknown command '" + word + "'");
     const std::vector<std::string> names(args.begin() + static_cast<std::ptrdiff_t>(first) + 1, args.end());
     if (names.size() != static_cast<std::size_t>(command->names)) return Usage(word + " " + command->needs);
