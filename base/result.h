@@ -106,3 +106,19 @@ inline Error IndexOutOfRange(const char* table, long long index, long long first
         auto&& vel_try_result_ = (expr);                                                                               \
         if (!vel_try_result_.ok()) return vel_try_result_.error();                                                     \
     } while (false)
+
+// Propagate a failed Result to the caller, or declare (or assign) `target`
+// with its value, moved out:
+//     VEL_TRY_ASSIGN(auto folder, OpenFolder(fs, path));
+//     VEL_TRY_ASSIGN(entries, fs.List(folder.handle()));
+// One per line: the temporary is named after the line.
+#define VEL_TRY_ASSIGN(target, ...) VEL_TRY_ASSIGN_IMPL_(VEL_TRY_NAME_(__LINE__), target, __VA_ARGS__)
+
+#define VEL_TRY_CONCAT_(a, b) a##b
+#define VEL_TRY_NAME_(line) VEL_TRY_CONCAT_(vel_try_result_, line)
+// NOLINTBEGIN(bugprone-macro-parentheses): `target` may be a declaration
+#define VEL_TRY_ASSIGN_IMPL_(tmp, target, ...)                                                                         \
+    auto tmp = (__VA_ARGS__);                                                                                          \
+    if (!tmp.ok()) return tmp.error();                                                                                 \
+    target = std::move(tmp.value())
+// NOLINTEND(bugprone-macro-parentheses)
