@@ -44,7 +44,7 @@ int Refusal(const RenameOutcome& outcome, std::ostream& err)
         return ExitRefused;
     case RenameResult::Duplicate:
     case RenameResult::NotStorable:
-        Complain(err, outcome.message);
+        Complain(err, outcome.refusal.error().message);
         return ExitRefused;
     }
     return ExitRefused;

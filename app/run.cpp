@@ -92,9 +92,9 @@ int RestoreBackup(Suite& suite, const std::string& kindWord, const std::string& 
         return ExitUsage;
     }
     const SaveReport restored = suite.Restore(kind, backup);
-    if (!restored.written &&
-        (restored.error.code == ErrorCode::NotFound || restored.error.code == ErrorCode::BadFormat)) {
-        Complain(err, restored.error.message + "; see " + ProgramName + " backups");
+    if (!restored.written && (restored.written.error().code == ErrorCode::NotFound ||
+                              restored.written.error().code == ErrorCode::BadFormat)) {
+        Complain(err, restored.written.error().message + "; see " + ProgramName + " backups");
         return ExitRefused;
     }
     return SaveStatus(restored, kind == "Profiles" ? SavedKind::Profiles : SavedKind::Receivers, err);
@@ -225,7 +225,7 @@ int SaveStatus(const SaveReport& report, SavedKind kind, std::ostream& err)
 {
     if (report.ok()) return ExitDone;
     Complain(err, DescribeSave(report, kind));
-    return report.written ? ExitNotNotified : SaveFailureStatus(report.error.code);
+    return report.written ? ExitNotNotified : SaveFailureStatus(report.written.error().code);
 }
 
 int RunCommand(const Invocation& inv, std::ostream& out, std::ostream& err, const CommandServices& services)

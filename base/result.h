@@ -24,7 +24,7 @@ enum class ErrorCode {
     Unfinished,      // a save failed past its commit point and could not be undone:
                      // the next start of the program completes it
     NotFound,        // a file or folder that is not there
-    Exists,          // a new file or folder of a name that is already taken
+    Exists,          // a new file, folder or entry name that is already taken
     NotPlainFile,    // a link, pipe, device or oversized file where a plain file or
                      // folder is expected
 };

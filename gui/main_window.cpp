@@ -533,10 +533,11 @@ void MainWindow::RenameSelected(QTreeWidget* list, const char* prompt,
             return;
         }
         if (outcome->result != RenameResult::Duplicate && outcome->result != RenameResult::NotStorable) break;
-        QString message = QString::fromStdString(outcome->message);
+        const std::string& why = outcome->refusal.error().message;
+        QString message = QString::fromStdString(why);
         const std::string holder = DescribeDuplicateHolder(m_suite, *outcome, receiver);
         if (!holder.empty()) message += QLatin1Char('\n') + QString::fromStdString(holder);
-        m_status->Say(RefusedStatus(oldText, outcome->message));
+        m_status->Say(RefusedStatus(oldText, why));
         m_prompt.Tell(message);
         proposed = answer;
     }
@@ -552,8 +553,6 @@ void MainWindow::RenameSelected(QTreeWidget* list, const char* prompt,
         FollowJournal();
         if (outcome->itemsLeftAlone > 0)
             m_prompt.Tell(QString::fromStdString(DescribeItemsLeftAlone(*outcome, oldText.toStdString())));
-    } else if (!outcome->message.empty()) {
-        m_prompt.Tell(QString::fromStdString(outcome->message));
     }
 }
 
@@ -693,7 +692,7 @@ bool MainWindow::Save(SavedKind kind)
     }
     const std::string text = DescribeSave(report, kind);
     if (!text.empty()) m_prompt.Tell(QString::fromStdString(text));
-    return report.written;
+    return report.written.ok();
 }
 
 SavedKind MainWindow::Unsaved() const

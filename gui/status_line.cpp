@@ -73,7 +73,7 @@ QString RenamedStatus(const QString& oldName, const RenameOutcome& outcome, bool
         return {};
     case RenameResult::Duplicate:
     case RenameResult::NotStorable:
-        return RefusedStatus(oldName, outcome.message);
+        return RefusedStatus(oldName, outcome.refusal.error().message);
     }
     QString text = QStringLiteral("%1 renamed to %2").arg(oldName, Shown(outcome.newName));
     if (receiver && outcome.profilesChanged > 0) {
@@ -93,7 +93,7 @@ QString RefusedStatus(const QString& oldName, const std::string& message)
 QString SavedStatus(const SaveReport& report, SavedKind kind)
 {
     const QString what = WhatSaved(kind);
-    if (!report.written && report.error.code == ErrorCode::Unfinished)
+    if (!report.written && report.written.error().code == ErrorCode::Unfinished)
         return what + QStringLiteral(" not saved yet: the save is finished when the program starts next");
     if (!report.written) return what + QStringLiteral(" not saved; nothing on disk has changed");
     if (!report.notify.ok()) return what + QStringLiteral(" saved; the server was not told to reload");

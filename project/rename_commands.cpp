@@ -33,7 +33,7 @@ bool RefuseNewName(const NewName& newName, RenameOutcome& outcome)
 {
     if (!newName.prepared) {
         outcome.result = RenameResult::NotStorable;
-        outcome.message = newName.prepared.error().message;
+        outcome.refusal = newName.prepared.error();
         return true;
     }
     if (newName.prepared->empty()) {
@@ -107,9 +107,10 @@ bool RebuildAllLists(const RouteProfileStore& profiles, const AnsiText& oldName,
                                            &outcome.itemsLeftAlone, &items)};
         if (r.list1.size() > MaxTextBytes || r.list2.size() > MaxTextBytes) {
             outcome.result = RenameResult::NotStorable;
-            outcome.message = "The name cannot be stored: a receiver list of the route profile \"" +
-                              Cp1252ToUtf8(p.Name()) + "\" would become longer than " + std::to_string(MaxTextBytes) +
-                              " bytes.";
+            outcome.refusal = MakeError(ErrorCode::TooLong,
+                                        "The name cannot be stored: a receiver list of the route profile \"" +
+                                            Cp1252ToUtf8(p.Name()) + "\" would become longer than " +
+                                            std::to_string(MaxTextBytes) + " bytes.");
             outcome.newName.clear();
             outcome.itemsLeftAlone = 0;
             return false;
@@ -207,7 +208,7 @@ Result<RenameOutcome> RenameProfile(Suite& suite, std::int16_t slot, const NewNa
     if (const auto holder = OtherEntry(table, *index,
                                        [&](const RouteProfile& p) { return p.Name() == outcome.newName; })) {
         outcome.result = RenameResult::Duplicate;
-        outcome.message = DuplicateProfileMessage;
+        outcome.refusal = MakeError(ErrorCode::Exists, DuplicateProfileMessage);
         outcome.holder = holder;
         outcome.newName.clear();
         return outcome;
@@ -242,7 +243,7 @@ Result<RenameOutcome> RenameReceiver(Suite& suite, std::int16_t slot, const NewN
     const bool oldHasTwin = twins.oldHasTwin;
     if (const auto holder = twins.newHolder) {
         outcome.result = RenameResult::Duplicate;
-        outcome.message = DuplicateReceiverMessage;
+        outcome.refusal = MakeError(ErrorCode::Exists, DuplicateReceiverMessage);
         outcome.holder = holder;
         outcome.newName.clear();
         return outcome;
@@ -322,13 +323,14 @@ std::string DescribeSave(const SaveReport& report, SavedKind kind)
     const std::string what = kind == SavedKind::Profiles    ? "route profiles"
                              : kind == SavedKind::Receivers ? "receivers"
                                                             : "receivers and route profiles";
-    if (!report.written && report.error.code == ErrorCode::Unfinished)
+    if (!report.written && report.written.error().code == ErrorCode::Unfinished)
         return "The save of the " + what +
-               " reached its commit point but could not be finished: " + report.error.message +
+               " reached its commit point but could not be finished: " + report.written.error().message +
                ". It is finished, and the server told, when the program starts next. The "
                "previous files are kept in the backup folder below the project's .velnamechange folder.";
     if (!report.written)
-        return "The " + what + " were not saved; nothing on disk has changed. Reason: " + report.error.message;
+        return "The " + what +
+               " were not saved; nothing on disk has changed. Reason: " + report.written.error().message;
     if (!report.notify.ok())
         return "The " + what +
                " are saved, but the alarm server was not told to reload them: " + report.notify.error().message;

@@ -36,7 +36,9 @@ enum class RenameResult {
 
 struct RenameOutcome {
     RenameResult result = RenameResult::Unchanged;
-    std::string message;     // UTF-8; for Duplicate the system's text, for NotStorable why
+    // Duplicate and NotStorable: why the name was refused, as the operator is
+    // told it (UTF-8). A duplicate is an Exists error with the system's text.
+    Status refusal;
     AnsiText newName;        // the stored name (Renamed only)
     int listsChanged = 0;    // receiver renames: profile lists whose content changed
     int profilesChanged = 0; // receiver renames: profiles with a list among them

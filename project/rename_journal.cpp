@@ -74,7 +74,7 @@ void Judge(const RenameOutcome& outcome, ReplayLine& line)
         break;
     case RenameResult::Duplicate:
     case RenameResult::NotStorable:
-        line.reason = outcome.message;
+        line.reason = outcome.refusal.error().message;
         break;
     }
 }

@@ -43,7 +43,7 @@ SaveReport Suite::Restore(const std::string& kind, const std::string& backup)
     const bool receivers = kind == ReceiverKind().kind;
     if (!receivers && kind != ProfileKind().kind) {
         SaveReport report;
-        report.error = MakeError(ErrorCode::InvalidArgument, "there is no kind of record file named '" + kind + "'");
+        report.written = MakeError(ErrorCode::InvalidArgument, "there is no kind of record file named '" + kind + "'");
         return report;
     }
     // The history says which backup was put back; renames made in the table

@@ -44,20 +44,19 @@ SaveReport RunSave(const StoreContext& ctx, std::vector<KindToSave> kinds, const
     SaveReport report;
     auto transaction = SaveTransaction::Begin(*ctx.fs, ctx.ProjectPath, std::move(kinds), ctx.kinds, ctx.Hooks());
     if (!transaction) {
-        report.error = transaction.error();
+        report.written = transaction.error();
         return report;
     }
     auto made = sets(**transaction);
     if (!made) {
-        report.error = made.error();
+        report.written = made.error();
         return report;
     }
     auto committed = (*transaction)->Commit(std::move(*made));
     if (!committed) {
-        report.error = committed.error();
+        report.written = committed.error();
         return report;
     }
-    report.written = true;
     for (const KindSaved& kind : *committed) {
         if (report.backupFolder.empty()) report.backupFolder = kind.backupFolder;
         if (report.notify && !kind.notify) report.notify = kind.notify;

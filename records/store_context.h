@@ -83,12 +83,13 @@ struct LoadReport {
 
 // The outcome of saving a whole kind: written says whether the new files are
 // on disk; notify says whether the server was told to reload.
+// What became of a save: two results, one for the files and one for the
+// server's reload, which is asked for only once the files are in place.
 struct SaveReport {
-    bool written = false;
-    Status notify;
-    Error error;              // why nothing was written (when !written)
+    Status written;           // the new files are in place, or why nothing was written
+    Status notify;            // the reload commands reached the server
     std::string backupFolder; // where the previous files were kept
-    bool ok() const { return written && notify.ok(); }
+    bool ok() const { return written.ok() && notify.ok(); }
 };
 
 // One save transaction over `kinds`, as every save runs it: the busy pointer,

@@ -176,7 +176,7 @@ TEST_F(HistoryOfSaves, BackupsAreNamedAfterTheClockAndPrunedOldestFirst)
     std::vector<std::string> made;
     for (std::size_t i = 0; i < DefaultKeptBackups + 1; ++i) {
         const SaveReport saved = SaveProfiles(*suite);
-        ASSERT_TRUE(saved.written) << saved.error.message;
+        ASSERT_TRUE(saved.written) << saved.written.error().message;
         made.push_back(fsys::path(saved.backupFolder).filename().string());
     }
     EXPECT_EQ(made.front(), first);
@@ -185,7 +185,7 @@ TEST_F(HistoryOfSaves, BackupsAreNamedAfterTheClockAndPrunedOldestFirst)
 
     clock.now += 1;
     const SaveReport later = SaveProfiles(*suite);
-    ASSERT_TRUE(later.written) << later.error.message;
+    ASSERT_TRUE(later.written) << later.written.error().message;
     EXPECT_EQ(fsys::path(later.backupFolder).filename().string(), "Profiles-" + CompactLocalTime(clock.now));
 
     std::set<std::string> kept;
@@ -204,7 +204,7 @@ TEST_F(HistoryOfSaves, ARestoreAddsALineNamingTheBackupPutBack)
 
     clock.now += 3600;
     const SaveReport restored = suite->Restore("Receivers", kept);
-    ASSERT_TRUE(restored.written) << restored.error.message;
+    ASSERT_TRUE(restored.written) << restored.written.error().message;
     const auto lines = History();
     ASSERT_EQ(lines.size(), 2U);
     EXPECT_EQ(lines[1].kind, "restore-receivers");
@@ -247,7 +247,7 @@ TEST_F(HistoryOfSaves, AFailedSaveLeavesNoLineAndAFinishedOneExactlyOne)
             report = RenamePager(*suite);
         }
         const bool faultHit = faulty.operations() >= k;
-        if (!report.written && report.error.code != ErrorCode::Unfinished) {
+        if (!report.written && report.written.error().code != ErrorCode::Unfinished) {
             EXPECT_EQ(Kinds(), before) << "failed at operation " << k;
             EXPECT_TRUE(History().empty()) << "failed at operation " << k;
             ++failedBefore;
@@ -293,7 +293,7 @@ TEST_F(HistoryOfSaves, AKilledSaveHasItsLineOnceAfterTheNextStart)
             auto suite = project.Open();
             suite->Context.notice = {};
             suite->Context.fs = &counting;
-            return RenamePager(*suite, false).written;
+            return RenamePager(*suite, false).written.ok();
         },
         15,
         [&](long k, bool newSet) {

@@ -243,7 +243,7 @@ Scenario Rename(bool receiver)
                 SaveReport report;
                 const int status = receiver ? test::RenameReceiverAndSave(suite, "alpha", "gamma", &report)
                                             : test::RenameProfileAndSave(suite, "north", "east", &report);
-                said = report.error.message;
+                said = report.written.error().message;
                 return status;
             }};
 }
@@ -303,7 +303,7 @@ TEST(PowerCutTest, Restore)
         const std::string backup = FirstBackup(first, "Receivers");
         Scenario restore{RenameAlpha, [backup](Suite& suite, std::string& said) {
                              const SaveReport report = suite.Restore("Receivers", backup);
-                             said = report.error.message;
+                             said = report.written.error().message;
                              return test::SaveExitStatus(report);
                          }};
         restore.traits = traits;

@@ -83,7 +83,7 @@ TEST_F(ReceiverStoreTest, LoadSortsByNameAndSaveRenumbers)
     EXPECT_EQ(store.at(0).Status(), 0);
 
     const SaveReport saved = store.SaveAllReceivers(ctx);
-    ASSERT_TRUE(saved.ok()) << saved.error.message;
+    ASSERT_TRUE(saved.ok()) << saved.written.error().message;
     EXPECT_EQ(test::Names(folder()),
               (std::vector<std::string>{"Receiver_0000.dat", "Receiver_0001.dat", "Receiver_0002.dat"}));
     // Status 5 goes back as 0; every other byte is unchanged.
@@ -108,7 +108,7 @@ TEST_F(ReceiverStoreTest, ASaveWritesTheStatusTheTableHolds)
     ASSERT_EQ(store.at(0).Status(), 0);
     store.at(0).SetStatus(3);
     const SaveReport saved = store.SaveAllReceivers(ctx);
-    ASSERT_TRUE(saved.ok()) << saved.error.message;
+    ASSERT_TRUE(saved.ok()) << saved.written.error().message;
     EXPECT_EQ(test::ReadBytes(file("Receiver_0000.dat")), V4("Alpha", 3));
     ASSERT_EQ(store.ReadAllReceivers(ctx), 1);
     EXPECT_EQ(store.at(0).Status(), 0);
@@ -204,7 +204,7 @@ TEST_F(ReceiverStoreTest, SaveWithoutFolderOrWithEmptyTable)
     ctx.ProjectPath = dir.path() + "/Project/";
     store.Entries().clear();
     SaveReport empty = store.SaveAllReceivers(ctx);
-    ASSERT_TRUE(empty.ok()) << empty.error.message;
+    ASSERT_TRUE(empty.ok()) << empty.written.error().message;
     EXPECT_TRUE(test::Names(folder()).empty());
     EXPECT_EQ(server.commands, (std::vector<std::string>{"RR\t0"}));
 }
@@ -217,7 +217,7 @@ TEST_F(ReceiverStoreTest, UnencodableNameChangesNothing)
     const auto before = test::Snapshot(dir.path(), true);
     SaveReport r = store.SaveAllReceivers(ctx);
     EXPECT_FALSE(r.written);
-    EXPECT_EQ(r.error.code, ErrorCode::TooLong);
+    EXPECT_EQ(r.written.error().code, ErrorCode::TooLong);
     EXPECT_TRUE(server.commands.empty());
     EXPECT_EQ(test::Snapshot(folder()), (std::map<std::string, ByteBuffer>{{"Receiver_0001.dat", V4("One")}}));
 }
@@ -240,8 +240,9 @@ TEST_F(ReceiverStoreTest, ChangesByAnotherToolAreNotOverwritten)
     put("Receiver_0002.dat", V4("Added"));
     SaveReport r = store.SaveAllReceivers(ctx);
     EXPECT_FALSE(r.written);
-    EXPECT_EQ(r.error.code, ErrorCode::Conflict);
-    EXPECT_NE(r.error.message.find("Receiver_0002.dat (added)"), std::string::npos) << r.error.message;
+    EXPECT_EQ(r.written.error().code, ErrorCode::Conflict);
+    EXPECT_NE(r.written.error().message.find("Receiver_0002.dat (added)"), std::string::npos)
+        << r.written.error().message;
     EXPECT_TRUE(test::Exists(file("Receiver_0002.dat")));
     EXPECT_TRUE(server.commands.empty());
 }
@@ -257,7 +258,7 @@ TEST_F(ReceiverStoreTest, SecondSaveAtOnceIsRefused)
     ASSERT_TRUE(held.ok());
     SaveReport r = store.SaveAllReceivers(ctx);
     EXPECT_FALSE(r.written);
-    EXPECT_EQ(r.error.code, ErrorCode::Busy);
+    EXPECT_EQ(r.written.error().code, ErrorCode::Busy);
     RealFileSystem().Unlock(*held);
     EXPECT_TRUE(store.SaveAllReceivers(ctx).ok());
 }
@@ -310,13 +311,14 @@ TEST_F(ReceiverStoreTest, InjectedFailureAtEveryOperationChangesNothing)
                 continue;
             }
             EXPECT_TRUE(server.commands.empty()) << at;
-            const bool completesLater = r.error.code == ErrorCode::Unfinished;
+            const bool completesLater = r.written.error().code == ErrorCode::Unfinished;
             // The marker took its name, but neither its folder's flush nor
             // its removal worked: the save failed with the previous files in
             // place, and says that a later start may still finish it.
-            const bool mayCompleteLater = r.error.message.find("may still finish this save") != std::string::npos;
+            const bool mayCompleteLater = r.written.error().message.find("may still finish this save") !=
+                                          std::string::npos;
             if (!completesLater) {
-                EXPECT_TRUE(test::Snapshot(folder()) == before) << at << ": " << r.error.message;
+                EXPECT_TRUE(test::Snapshot(folder()) == before) << at << ": " << r.written.error().message;
             }
             ASSERT_TRUE(test::Recover(ctx.ProjectPath).ok());
             if (completesLater) {
@@ -351,7 +353,7 @@ TEST_F(ReceiverStoreTest, KilledAtEveryOperationLeavesOldOrNewSet)
             ReceiverStore s;
             if (s.ReadAllReceivers(c) != 2) return false;
             c.fs = &counting;
-            return s.SaveAllReceivers(c).written;
+            return s.SaveAllReceivers(c).written.ok();
         },
         15);
 }

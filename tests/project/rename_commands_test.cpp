@@ -57,7 +57,7 @@ TEST_F(ProfileRenameTest, OwnNameIsAcceptedWithoutMessage)
     auto r = RenameProfile(*suite, beta, " Beta ");
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r->result, RenameResult::SameName);
-    EXPECT_TRUE(r->message.empty());
+    EXPECT_TRUE(r->refusal.ok());
     EXPECT_EQ(NameAt(beta), "Beta");
 }
 
@@ -75,7 +75,8 @@ TEST_F(ProfileRenameTest, DuplicateTestIsCaseSensitive)
     auto dup = RenameProfile(*suite, beta, "Alpha");
     ASSERT_TRUE(dup.ok());
     EXPECT_EQ(dup->result, RenameResult::Duplicate);
-    EXPECT_EQ(dup->message, "A Route Profile with this name already exists.");
+    EXPECT_EQ(dup->refusal.error().message, "A Route Profile with this name already exists.");
+    EXPECT_EQ(dup->refusal.error().code, ErrorCode::Exists);
     EXPECT_EQ(NameAt(beta), "Beta");
     ASSERT_TRUE(dup->holder.has_value());
     EXPECT_EQ(NameAt(static_cast<std::int16_t>(*dup->holder)), "Alpha");
@@ -93,7 +94,7 @@ TEST_F(ProfileRenameTest, EmptyAnswerChangesNothing)
         auto r = RenameProfile(*suite, beta, answer);
         ASSERT_TRUE(r.ok());
         EXPECT_EQ(r->result, RenameResult::Unchanged) << '"' << answer << '"';
-        EXPECT_TRUE(r->message.empty());
+        EXPECT_TRUE(r->refusal.ok());
         EXPECT_EQ(NameAt(beta), "Beta");
     }
 }
@@ -119,7 +120,7 @@ TEST_F(ProfileRenameTest, NamesThatCannotBeStoredAreRefused)
         auto r = RenameProfile(*suite, beta, answer);
         ASSERT_TRUE(r.ok());
         EXPECT_EQ(r->result, RenameResult::NotStorable) << answer.substr(0, 20);
-        EXPECT_NE(r->message.find("cannot be stored"), std::string::npos) << r->message;
+        EXPECT_NE(r->refusal.error().message.find("cannot be stored"), std::string::npos) << r->refusal.error().message;
         EXPECT_EQ(NameAt(beta), "Beta");
     }
 }
@@ -203,7 +204,7 @@ TEST_F(ReceiverRenameTest, DuplicateIsRefusedAndNoListChanges)
     auto r = RenameReceiver(*suite, pager, " Siren ");
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r->result, RenameResult::Duplicate);
-    EXPECT_EQ(r->message, "A Receiver with this name already exists.");
+    EXPECT_EQ(r->refusal.error().message, "A Receiver with this name already exists.");
     EXPECT_EQ(suite->ReceiverTable.at(static_cast<std::size_t>(pager)).Name(), "Pager");
     EXPECT_EQ(ProfileNamed(*suite, "Night").ReceiverList1(), "Pager");
 
@@ -213,7 +214,7 @@ TEST_F(ReceiverRenameTest, DuplicateIsRefusedAndNoListChanges)
         auto lower = RenameReceiver(*suite, pager, twin);
         ASSERT_TRUE(lower.ok());
         EXPECT_EQ(lower->result, RenameResult::Duplicate) << twin;
-        EXPECT_EQ(lower->message, "A Receiver with this name already exists.");
+        EXPECT_EQ(lower->refusal.error().message, "A Receiver with this name already exists.");
         // The line below the message names the receiver that bears it, as it is spelt.
         ASSERT_TRUE(lower->holder.has_value());
         EXPECT_EQ(suite->ReceiverTable.at(*lower->holder).Name(), "Siren");
@@ -295,7 +296,7 @@ TEST(SaveBoth, BothTablesOrNeither)
         const SaveReport r = SaveReceiversAndProfiles(*suite);
         const bool injected = k <= faulty.operations();
         faulty.Reset();
-        if (r.error.code == ErrorCode::Unfinished) {
+        if (r.written.error().code == ErrorCode::Unfinished) {
             ASSERT_TRUE(test::Recover(suite->Context.ProjectPath).ok());
         }
         const int now = state();
@@ -312,7 +313,7 @@ TEST(SaveBoth, BothTablesOrNeither)
         } else {
             sawRefusal = true;
             EXPECT_TRUE(project.server.commands.empty()) << "operation " << k;
-            if (r.error.code != ErrorCode::Unfinished) {
+            if (r.written.error().code != ErrorCode::Unfinished) {
                 EXPECT_EQ(Snapshot(project.path()), before) << "operation " << k;
             }
             EXPECT_NE(DescribeSave(r, SavedKind::Both).find("receivers and route profiles"), std::string::npos);
@@ -345,7 +346,8 @@ TEST_F(ReceiverRenameTest, ListThatWouldGrowTooLongRefusesTheWholeRename)
     auto r = RenameReceiver(*suite, siren, "Siren Hall");
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r->result, RenameResult::NotStorable);
-    EXPECT_NE(r->message.find("longer than 32767"), std::string::npos) << r->message;
+    EXPECT_NE(r->refusal.error().message.find("longer than 32767"), std::string::npos) << r->refusal.error().message;
+    EXPECT_EQ(r->refusal.error().code, ErrorCode::TooLong);
     EXPECT_EQ(suite->ReceiverTable.at(static_cast<std::size_t>(siren)).Name(), "Siren");
     EXPECT_EQ(day.ReceiverList1(), before);
     EXPECT_EQ(ProfileNamed(*suite, "Night").ReceiverList1(), "Pager");
@@ -398,8 +400,8 @@ TEST(SaveMessages, FailedSaveSaysNothingChangedAndWhy)
     ASSERT_FALSE(report.written);
     const std::string text = DescribeSave(report, SavedKind::Profiles);
     EXPECT_NE(text.find("not saved; nothing on disk has changed"), std::string::npos) << text;
-    EXPECT_NE(text.find(report.error.message), std::string::npos);
-    EXPECT_FALSE(report.error.message.empty());
+    EXPECT_NE(text.find(report.written.error().message), std::string::npos);
+    EXPECT_FALSE(report.written.error().message.empty());
     EXPECT_EQ(Snapshot(project.path()), before);
 }
 
@@ -418,7 +420,7 @@ TEST(SaveMessages, UnfinishedSaveDoesNotClaimNothingChanged)
         faulty.FailAt(k, true);
         const SaveReport report = SaveProfiles(*suite);
         faulty.Reset();
-        if (report.written || report.error.code != ErrorCode::Unfinished) {
+        if (report.written || report.written.error().code != ErrorCode::Unfinished) {
             ASSERT_TRUE(test::Recover(suite->Context.ProjectPath).ok());
             continue;
         }

@@ -70,7 +70,7 @@ protected:
         auto before = RenameJournal::Take(*suite, RenamedKind::Receiver, slot);
         auto outcome = vel::RenameReceiver(*suite, static_cast<std::int16_t>(slot), to);
         ASSERT_TRUE(outcome.ok());
-        ASSERT_EQ(outcome->result, RenameResult::Renamed) << outcome->message;
+        ASSERT_EQ(outcome->result, RenameResult::Renamed) << outcome->refusal.error().message;
         journal.Record(std::move(before), *suite);
     }
     void RenameProfile(const AnsiText& from, const std::string& to)
@@ -79,7 +79,7 @@ protected:
         auto before = RenameJournal::Take(*suite, RenamedKind::Profile, slot);
         auto outcome = vel::RenameProfile(*suite, static_cast<std::int16_t>(slot), to);
         ASSERT_TRUE(outcome.ok());
-        ASSERT_EQ(outcome->result, RenameResult::Renamed) << outcome->message;
+        ASSERT_EQ(outcome->result, RenameResult::Renamed) << outcome->refusal.error().message;
         journal.Record(std::move(before), *suite);
     }
     void Save(SavedKind kind)
@@ -89,7 +89,7 @@ protected:
                                   : kind == SavedKind::Receivers ? SaveReceivers(*suite)
                                                                  : SaveReceiversAndProfiles(*suite);
         journal.ReceiversSorted(*suite, places);
-        ASSERT_TRUE(report.written) << report.error.message;
+        ASSERT_TRUE(report.written) << report.written.error().message;
         journal.Saved(kind);
     }
 
@@ -225,7 +225,7 @@ TEST_F(RenameJournalTest, ChangedTablesAgreeWithTheJournal)
         auto outcome = c.receiver ? vel::RenameReceiver(*suite, slot16, c.to)
                                   : vel::RenameProfile(*suite, slot16, c.to);
         ASSERT_TRUE(outcome.ok());
-        ASSERT_EQ(outcome->result, RenameResult::Renamed) << outcome->message;
+        ASSERT_EQ(outcome->result, RenameResult::Renamed) << outcome->refusal.error().message;
         fresh.Record(std::move(before), *suite);
 
         const SavedKind changed = ChangedTables(c.receiver, *outcome);
@@ -236,7 +236,7 @@ TEST_F(RenameJournalTest, ChangedTablesAgreeWithTheJournal)
 
         const auto places = fresh.ReceiverPlaces(*suite);
         const SaveReport report = SaveTables(*suite, changed);
-        ASSERT_TRUE(report.written) << report.error.message;
+        ASSERT_TRUE(report.written) << report.written.error().message;
         fresh.ReceiversSorted(*suite, places);
         fresh.Saved(changed);
         EXPECT_FALSE(fresh.ProfilesUnsaved());

@@ -121,7 +121,7 @@ TEST_F(RouteProfileStoreTest, LoadSaveReproducesEveryFileByteForByte)
     EXPECT_EQ(store.Schedule(2).m_DayTypeActive[3], 7);
 
     const SaveReport saved = store.SaveAllRouteProfiles(ctx);
-    ASSERT_TRUE(saved.ok()) << saved.error.message;
+    ASSERT_TRUE(saved.ok()) << saved.written.error().message;
     EXPECT_TRUE(test::Snapshot(folder()) == before);
     EXPECT_EQ(server.commands, (std::vector<std::string>{"RP:-1\t0"}));
     EXPECT_TRUE(test::Snapshot(saved.backupFolder) == before);
@@ -239,7 +239,7 @@ TEST_F(RouteProfileStoreTest, DamagedFilesArePassedOverAndKept)
 
     const auto before = test::Snapshot(folder());
     const SaveReport saved = store.SaveAllRouteProfiles(ctx);
-    ASSERT_TRUE(saved.ok()) << saved.error.message;
+    ASSERT_TRUE(saved.ok()) << saved.written.error().message;
     EXPECT_EQ(test::Names(folder()), (std::vector<std::string>{"Profile_0024.dat"}));
     EXPECT_EQ(test::ReadBytes(file("Profile_0024.dat")), ProfileFile(24, "Good", 7));
     EXPECT_TRUE(test::Snapshot(saved.backupFolder) == before);
@@ -278,7 +278,8 @@ TEST_F(RouteProfileStoreTest, AProfileThatCannotBeWrittenChangesNothing)
     for (int i = 0; i < 32768; ++i) ASSERT_TRUE(store.Schedule(1).AppendPeriod(4, 1, 2).ok());
     SaveReport r = store.SaveAllRouteProfiles(ctx);
     EXPECT_FALSE(r.written);
-    EXPECT_NE(r.error.message.find("'Two' (Profile_0002.dat)"), std::string::npos) << r.error.message;
+    EXPECT_NE(r.written.error().message.find("'Two' (Profile_0002.dat)"), std::string::npos)
+        << r.written.error().message;
     EXPECT_TRUE(server.commands.empty());
     EXPECT_TRUE(test::Snapshot(folder()) == before);
 }
@@ -305,15 +306,17 @@ TEST_F(RouteProfileStoreTest, ChangesByAnotherToolAreToldByTheirBytes)
     ASSERT_EQ(::utimensat(AT_FDCWD, file("Profile_0001.dat").c_str(), times, 0), 0);
     SaveReport r = store.SaveAllRouteProfiles(ctx);
     EXPECT_FALSE(r.written);
-    EXPECT_EQ(r.error.code, ErrorCode::Conflict);
-    EXPECT_NE(r.error.message.find("Profile_0001.dat (changed)"), std::string::npos) << r.error.message;
+    EXPECT_EQ(r.written.error().code, ErrorCode::Conflict);
+    EXPECT_NE(r.written.error().message.find("Profile_0001.dat (changed)"), std::string::npos)
+        << r.written.error().message;
     EXPECT_EQ(test::ReadBytes(file("Profile_0001.dat")), edited);
 
     ASSERT_EQ(store.ReadAllRouteProfiles(ctx), 2);
     ASSERT_EQ(::unlink(file("Profile_0002.dat").c_str()), 0);
     r = store.SaveAllRouteProfiles(ctx);
-    EXPECT_EQ(r.error.code, ErrorCode::Conflict);
-    EXPECT_NE(r.error.message.find("Profile_0002.dat (removed)"), std::string::npos) << r.error.message;
+    EXPECT_EQ(r.written.error().code, ErrorCode::Conflict);
+    EXPECT_NE(r.written.error().message.find("Profile_0002.dat (removed)"), std::string::npos)
+        << r.written.error().message;
     EXPECT_FALSE(test::Exists(file("Profile_0002.dat")));
     EXPECT_EQ(server.commands, (std::vector<std::string>{"RP:-1\t0"}));
 
@@ -353,9 +356,9 @@ TEST_F(RouteProfileStoreTest, InjectedFailureAtEveryOperationChangesNothing)
             for (const auto& [name, data] : before) test::WriteBytes(file(name), data);
             continue;
         }
-        EXPECT_FALSE(r.error.message.empty());
+        EXPECT_FALSE(r.written.error().message.empty());
         EXPECT_TRUE(server.commands.empty()) << k;
-        EXPECT_TRUE(test::Snapshot(folder()) == before) << "operation " << k << ": " << r.error.message;
+        EXPECT_TRUE(test::Snapshot(folder()) == before) << "operation " << k << ": " << r.written.error().message;
         EXPECT_EQ(s.at(0).Name(), "Moved");
         EXPECT_EQ(s.at(0).ProfileNumber(), 17) << k;
     }
@@ -378,7 +381,7 @@ TEST_F(RouteProfileStoreTest, KilledAtEveryOperationLeavesOldOrNewSet)
             RouteProfileStore s;
             if (s.ReadAllRouteProfiles(c) != 2) return false;
             c.fs = &counting;
-            return s.SaveAllRouteProfiles(c).written;
+            return s.SaveAllRouteProfiles(c).written.ok();
         },
         15);
 }

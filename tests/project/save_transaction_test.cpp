@@ -80,8 +80,9 @@ TEST_F(SaveTransactionTest, ChangeMadeBetweenLoadAndLockIsRefused)
     });
     const SaveReport r = RenameAndSave(*suite);
     EXPECT_FALSE(r.written);
-    EXPECT_EQ(r.error.code, ErrorCode::Conflict) << r.error.message;
-    EXPECT_NE(r.error.message.find("Receiver_0003.dat (changed)"), std::string::npos) << r.error.message;
+    EXPECT_EQ(r.written.error().code, ErrorCode::Conflict) << r.written.error().message;
+    EXPECT_NE(r.written.error().message.find("Receiver_0003.dat (changed)"), std::string::npos)
+        << r.written.error().message;
     EXPECT_EQ(test::ReadBytes(folder() + "/Receiver_0003.dat"), edit);
     EXPECT_TRUE(server.commands.empty());
 
@@ -90,7 +91,7 @@ TEST_F(SaveTransactionTest, ChangeMadeBetweenLoadAndLockIsRefused)
     auto second = Open();
     ASSERT_TRUE(RenameAndSave(*first).ok());
     const SaveReport late = RenameAndSave(*second);
-    EXPECT_EQ(late.error.code, ErrorCode::Conflict);
+    EXPECT_EQ(late.written.error().code, ErrorCode::Conflict);
 }
 
 // A link anywhere in the work folder is never followed and never deleted
@@ -134,7 +135,7 @@ TEST_F(SaveTransactionTest, LinksInTheWorkFolderAreNeverFollowed)
             EXPECT_EQ(test::Snapshot(folder()), kindBefore);
             EXPECT_TRUE(server.commands.empty());
         } else {
-            EXPECT_TRUE(r.ok()) << r.error.message;
+            EXPECT_TRUE(r.ok()) << r.written.error().message;
         }
         EXPECT_TRUE(fsys::is_symlink(at) || !c.saveRefused) << "the link itself was removed";
         put("Receiver_0003.dat", ReceiverFile("beta"));
@@ -200,7 +201,7 @@ TEST_F(SaveTransactionTest, RelativeProjectIsFinishedWhereItBelongs)
         suite.Context.log = {};
         suite.Context.notice = {};
         (void)suite.LoadAll();
-        return RenameAndSave(suite).written;
+        return RenameAndSave(suite).written.ok();
     });
     ASSERT_EQ(code, 9);
     EXPECT_TRUE(test::Exists(work("Receivers.commit")));
@@ -308,10 +309,10 @@ TEST_F(SaveTransactionTest, ABackupListsTheSizesOfTheFilesItKeptNotThoseAShareCl
     RememberingClient client(RealFileSystem());
     auto suite = Open(&client);
     const SaveReport saved = RenameAndSave(*suite);
-    ASSERT_TRUE(saved.written) << saved.error.message;
+    ASSERT_TRUE(saved.written) << saved.written.error().message;
 
     const SaveReport restored = suite->Restore("Receivers", fsys::path(saved.backupFolder).filename().string());
-    EXPECT_TRUE(restored.written) << restored.error.message;
+    EXPECT_TRUE(restored.written) << restored.written.error().message;
     EXPECT_EQ(test::ReadBytes(folder() + "/Receiver_0007.dat"), ReceiverFile("alpha"));
 }
 
@@ -330,7 +331,7 @@ TEST_F(SaveTransactionTest, ModesAndGroupsAreKept)
     auto suite = Open();
     const SaveReport r = RenameAndSave(*suite);
     ::umask(old);
-    ASSERT_TRUE(r.ok()) << r.error.message;
+    ASSERT_TRUE(r.ok()) << r.written.error().message;
 
     auto mode = [](const std::string& path) {
         struct stat st {};
@@ -376,7 +377,7 @@ TEST_F(SaveTransactionTest, EveryMemberOfTheGroupCanSaveAfterAnother)
         suite.ReceiverTable.at(0).Name() = "delta";
         const SaveReport r = suite.ReceiverTable.SaveAllReceivers(suite.Context);
         if (!r.ok()) {
-            std::fprintf(stderr, "%s\n", r.error.message.c_str());
+            std::fprintf(stderr, "%s\n", r.written.error().message.c_str());
             return 3;
         }
         return 0;
@@ -410,7 +411,7 @@ TEST_F(SaveTransactionTest, PipesAndOversizedFilesArePassedOver)
     EXPECT_NE(report.passedOver[1].reason.find("2147483648 bytes"), std::string::npos) << report.passedOver[1].reason;
 
     const SaveReport r = RenameAndSave(*suite);
-    ASSERT_TRUE(r.ok()) << r.error.message;
+    ASSERT_TRUE(r.ok()) << r.written.error().message;
     EXPECT_EQ(test::Names(folder()), (std::vector<std::string>{"Receiver_0000.dat", "Receiver_0001.dat"}));
     EXPECT_TRUE(fsys::is_fifo(r.backupFolder + "/Receiver_0008.dat"));
     EXPECT_EQ(fsys::file_size(r.backupFolder + "/Receiver_0009.dat"), 2ull * 1024 * 1024 * 1024);
@@ -465,8 +466,9 @@ TEST_F(SaveTransactionTest, AnotherDesksLockIsWaitedForThenTakenOverOnlyWhenStal
 
     const SaveReport refused = RenameAndSave(*suite);
     EXPECT_FALSE(refused.written);
-    EXPECT_EQ(refused.error.code, ErrorCode::Busy);
-    EXPECT_NE(refused.error.message.find(DescribeLockOwner(other)), std::string::npos) << refused.error.message;
+    EXPECT_EQ(refused.written.error().code, ErrorCode::Busy);
+    EXPECT_NE(refused.written.error().message.find(DescribeLockOwner(other)), std::string::npos)
+        << refused.written.error().message;
     EXPECT_NE(DescribeSave(refused, SavedKind::Receivers).find("not saved"), std::string::npos);
     EXPECT_EQ(test::Snapshot(folder()), before);
     EXPECT_EQ(test::ReadBytes(work("Receivers.held/owner")), EncodeLockOwner(other));
@@ -474,7 +476,7 @@ TEST_F(SaveTransactionTest, AnotherDesksLockIsWaitedForThenTakenOverOnlyWhenStal
 
     clock.now += DefaultStaleLockMinutes * 60;
     const SaveReport saved = RenameAndSave(*suite);
-    ASSERT_TRUE(saved.ok()) << saved.error.message;
+    ASSERT_TRUE(saved.ok()) << saved.written.error().message;
     EXPECT_TRUE(ToldSomething("left by carol on desk-9"));
     EXPECT_FALSE(test::Exists(work("Receivers.held"))) << "the lock goes with the save";
 }
@@ -495,7 +497,7 @@ TEST_F(SaveTransactionTest, AnInterruptedSaveThatCannotBeFinishedNowFailsTheSave
         ASSERT_EQ(test::KillAfterOperation("rename .Receivers.commit",
                                            [&](FileSystem& fs) {
                                                auto s = Open(&fs);
-                                               return RenameAndSave(*s).written;
+                                               return RenameAndSave(*s).written.ok();
                                            }),
                   9);
         ASSERT_TRUE(test::Exists(work("Receivers.commit")));
@@ -521,9 +523,11 @@ TEST_F(SaveTransactionTest, AnInterruptedSaveThatCannotBeFinishedNowFailsTheSave
             if (e.record.Name() == "beta") e.record.Name() = "delta";
         const SaveReport r = suite->ReceiverTable.SaveAllReceivers(suite->Context);
         EXPECT_FALSE(r.written);
-        EXPECT_NE(r.error.code, ErrorCode::Unfinished) << r.error.message;
-        EXPECT_NE(r.error.message.find("cannot be finished now"), std::string::npos) << r.error.message;
-        EXPECT_NE(r.error.message.find("Read-only file system"), std::string::npos) << r.error.message;
+        EXPECT_NE(r.written.error().code, ErrorCode::Unfinished) << r.written.error().message;
+        EXPECT_NE(r.written.error().message.find("cannot be finished now"), std::string::npos)
+            << r.written.error().message;
+        EXPECT_NE(r.written.error().message.find("Read-only file system"), std::string::npos)
+            << r.written.error().message;
 
         auto later = Open();
         std::vector<std::string> names;

@@ -75,7 +75,7 @@ TEST(ShareSaveTest, NamesInWindowsCaseAreThoseFiles)
         ASSERT_EQ(suite->ProfileTable.size(), 2u);
 
         SaveReport report;
-        ASSERT_EQ(test::RenameReceiverAndSave(*suite, "alpha", "gamma", &report), 0) << report.error.message;
+        ASSERT_EQ(test::RenameReceiverAndSave(*suite, "alpha", "gamma", &report), 0) << report.written.error().message;
         for (const std::string folder : {"/PROFILES", "/RECEIVERS"}) {
             const auto names = disk.Names(Project + folder);
             std::set<std::string> lowered;
@@ -90,7 +90,7 @@ TEST(ShareSaveTest, NamesInWindowsCaseAreThoseFiles)
 
         // The suite's view of the folder is the folder's: the next save is
         // not taken for a change made by another tool.
-        ASSERT_EQ(test::RenameProfileAndSave(*suite, "north", "east", &report), 0) << report.error.message;
+        ASSERT_EQ(test::RenameProfileAndSave(*suite, "north", "east", &report), 0) << report.written.error().message;
 
         ShareDesk next(disk, "bob", "desk-2");
         auto later = next.Open();
@@ -116,10 +116,10 @@ TEST(ShareSaveTest, ADiskWithoutModesOrLinksSaves)
     desk.told.lines.clear();
 
     SaveReport report;
-    ASSERT_EQ(test::RenameReceiverAndSave(*suite, "alpha", "gamma", &report), 0) << report.error.message;
+    ASSERT_EQ(test::RenameReceiverAndSave(*suite, "alpha", "gamma", &report), 0) << report.written.error().message;
     EXPECT_EQ(CountTold(desk, "keeps no permission bits"), 1);
     desk.clock.now += 5;
-    ASSERT_EQ(test::RenameReceiverAndSave(*suite, "beta", "delta", &report), 0) << report.error.message;
+    ASSERT_EQ(test::RenameReceiverAndSave(*suite, "beta", "delta", &report), 0) << report.written.error().message;
     EXPECT_EQ(CountTold(desk, "keeps no permission bits"), 2) << "once for each save";
     EXPECT_EQ(disk.Snapshot(Project), SetAfter({{"alpha", "gamma"}, {"beta", "delta"}}));
 
@@ -130,7 +130,7 @@ TEST(ShareSaveTest, ADiskWithoutModesOrLinksSaves)
                                     [](const BackupInfo& b) { return b.kind == "Receivers"; });
     ASSERT_NE(first, backups->end());
     const SaveReport restored = suite->Restore("Receivers", first->name);
-    ASSERT_TRUE(restored.ok()) << restored.error.message;
+    ASSERT_TRUE(restored.ok()) << restored.written.error().message;
     EXPECT_EQ(disk.Snapshot(Project + "/Receivers"), receiversBefore);
 
     // The history is replaced whole at every save, also where no file may be
@@ -172,15 +172,15 @@ TEST(ShareSaveTest, AFileHeldOpenByAnotherDesk)
                 SaveReport report;
                 const int status = test::RenameReceiverAndSave(*suite, "alpha", "gamma", &report);
                 if (refusesRemove) {
-                    EXPECT_EQ(status, 3) << report.error.message;
+                    EXPECT_EQ(status, 3) << report.written.error().message;
                     EXPECT_EQ(disk.Snapshot(Project), before);
-                    EXPECT_NE(Lowered(report.error.message).find("profile_0001.dat"), std::string::npos)
-                        << report.error.message;
+                    EXPECT_NE(Lowered(report.written.error().message).find("profile_0001.dat"), std::string::npos)
+                        << report.written.error().message;
                     EXPECT_TRUE(desk.server.commands.empty());
                     for (const auto& name : disk.Names(Project + "/.velnamechange"))
                         EXPECT_EQ(name.find(".commit"), std::string::npos) << name;
                 } else {
-                    EXPECT_EQ(status, 0) << report.error.message;
+                    EXPECT_EQ(status, 0) << report.written.error().message;
                     EXPECT_EQ(LoweredNames(disk.Snapshot(Project)), renamed);
                 }
                 disk.ReleaseAll();
@@ -216,10 +216,10 @@ TEST(ShareSaveTest, AFileHeldOpenAndAnotherOperationFailing)
         SaveReport report;
         const int status = test::RenameReceiverAndSave(*suite, "alpha", "gamma", &report);
         if (status == 3) {
-            EXPECT_EQ(disk.Snapshot(Project), before) << report.error.message;
+            EXPECT_EQ(disk.Snapshot(Project), before) << report.written.error().message;
             ++failed;
         } else {
-            ASSERT_EQ(status, 5) << report.error.message;
+            ASSERT_EQ(status, 5) << report.written.error().message;
             ++unfinished;
         }
         disk.ReleaseAll();
@@ -264,10 +264,11 @@ TEST(ShareSaveTest, TwoDesksSavingAtOnceNeverMix)
             if (statusB == 0) {
                 EXPECT_TRUE(now == b || now == ab) << "desk B said saved, at A's operation " << k;
             } else if (statusB != 1) { // 1: B started amid A's placing and saw no single "beta"
-                EXPECT_EQ(statusB, 3) << report.error.message;
-                if (report.error.code == ErrorCode::Busy) {
+                EXPECT_EQ(statusB, 3) << report.written.error().message;
+                if (report.written.error().code == ErrorCode::Busy) {
                     const std::string holder = DescribeLockOwner({deskA.desks.self, deskA.clock.now});
-                    EXPECT_NE(report.error.message.find(holder), std::string::npos) << report.error.message;
+                    EXPECT_NE(report.written.error().message.find(holder), std::string::npos)
+                        << report.written.error().message;
                 }
             }
         });
@@ -279,7 +280,7 @@ TEST(ShareSaveTest, TwoDesksSavingAtOnceNeverMix)
         if (statusA == 0) {
             EXPECT_TRUE(final == a || final == ab);
         } else {
-            EXPECT_EQ(statusA, 3) << reportA.error.message;
+            EXPECT_EQ(statusA, 3) << reportA.written.error().message;
             EXPECT_EQ(final, b);
             ++refusedA;
         }
@@ -333,22 +334,23 @@ TEST(ShareSaveTest, ADeskThatDiesLeavesItsLockUntilItIsStale)
             const int statusB = test::RenameReceiverAndSave(*suiteB, "beta", "delta", &report);
             // Refused, or (1) the rename found no single "beta" in a set A
             // left half in place, which nobody may touch while A's lock holds.
-            heldByA = statusB == 1 || (statusB == 3 && report.error.code == ErrorCode::Busy);
+            heldByA = statusB == 1 || (statusB == 3 && report.written.error().code == ErrorCode::Busy);
             if (statusB == 3) {
-                EXPECT_NE(report.error.message.find(DescribeLockOwner({deskA.desks.self, deskA.clock.now})),
+                EXPECT_NE(report.written.error().message.find(DescribeLockOwner({deskA.desks.self, deskA.clock.now})),
                           std::string::npos)
-                    << report.error.message;
+                    << report.written.error().message;
                 ++refused;
             } else if (!heldByA) {
-                EXPECT_EQ(statusB, 0) << report.error.message;
+                EXPECT_EQ(statusB, 0) << report.written.error().message;
             }
         }
         if (heldByA) {
             deskB.clock.now += (DefaultStaleLockMinutes + 1) * 60;
             auto suiteB = deskB.Open();
-            ASSERT_EQ(test::RenameReceiverAndSave(*suiteB, "beta", "delta", &report), 0) << report.error.message;
+            ASSERT_EQ(test::RenameReceiverAndSave(*suiteB, "beta", "delta", &report), 0)
+                << report.written.error().message;
         }
-        if (statusA == 3 && reportA.error.message.find("may still finish") != std::string::npos) {
+        if (statusA == 3 && reportA.written.error().message.find("may still finish") != std::string::npos) {
             // A's marker took its name before its share stopped answering.
             EXPECT_TRUE(disk.Snapshot(Project) == b || disk.Snapshot(Project) == ab);
         } else {

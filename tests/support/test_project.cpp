@@ -141,7 +141,7 @@ int SaveExitStatus(const SaveReport& report)
 {
     if (report.ok()) return 0;
     if (report.written) return 4;
-    return report.error.code == ErrorCode::Unfinished ? 5 : 3;
+    return report.written.error().code == ErrorCode::Unfinished ? 5 : 3;
 }
 
 int RenameReceiverAndSave(Suite& suite, const std::string& from, const std::string& to, SaveReport* report)
