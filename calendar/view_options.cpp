@@ -8,6 +8,11 @@ namespace vel {
 
 namespace {
 
+Error Wrong(std::string why)
+{
+    return MakeError(ErrorCode::InvalidArgument, std::move(why));
+}
+
 std::optional<std::int32_t> ParseInt(const std::string& text)
 {
     std::int32_t value = 0;
@@ -29,30 +34,70 @@ std::optional<std::int64_t> ParseDate(const std::string& text)
 }
 
 // YYYY-MM-DD=DAYTYPE of --set.
-std::optional<DaySetting> ParseSetting(const std::string& text, std::string& why)
+Result<DaySetting> ParseSetting(const std::string& text)
 {
     const auto equals = text.find('=');
-    if (equals == std::string::npos) {
-        why = "--set needs YYYY-MM-DD=DAYTYPE, not '" + text + "'";
-        return std::nullopt;
-    }
+    if (equals == std::string::npos) return Wrong("--set needs YYYY-MM-DD=DAYTYPE, not '" + text + "'");
     const std::string date = text.substr(0, equals);
     const std::string type = text.substr(equals + 1);
     const auto day = ParseDate(date);
-    if (!day) {
-        why = "--set needs a date YYYY-MM-DD, not '" + date + "'";
-        return std::nullopt;
-    }
-    if (*day < 0 || *day >= CalendarDays) {
-        why = "--set: " + date + " is outside the calendar (2000-01-01 to 2039-12-31)";
-        return std::nullopt;
-    }
+    if (!day) return Wrong("--set needs a date YYYY-MM-DD, not '" + date + "'");
+    if (*day < 0 || *day >= CalendarDays)
+        return Wrong("--set: " + date + " is outside the calendar (2000-01-01 to 2039-12-31)");
     const auto value = ParseInt(type);
-    if (!value || *value < 0 || *value > MaxStoredDayType) {
-        why = "--set needs a day type 0 to " + std::to_string(MaxStoredDayType) + ", not '" + type + "'";
-        return std::nullopt;
-    }
+    if (!value || *value < 0 || *value > MaxStoredDayType)
+        return Wrong("--set needs a day type 0 to " + std::to_string(MaxStoredDayType) + ", not '" + type + "'");
     return DaySetting{static_cast<std::int32_t>(*day), static_cast<std::int16_t>(*value)};
+}
+
+Status AddSetting(CalendarViewOptions& o, const std::string& text)
+{
+    VEL_TRY_ASSIGN(const DaySetting setting, ParseSetting(text));
+    for (const DaySetting& earlier : o.settings) {
+        if (earlier.dayIndex == setting.dayIndex)
+            return Wrong("--set gives " + text.substr(0, text.find('=')) + " more than once");
+    }
+    o.settings.push_back(setting);
+    return Status::Ok();
+}
+
+// An option that takes a value, with that value.
+Status TakeValue(CalendarViewOptions& o, const std::string& option, const std::string& v)
+{
+    if (option == "--set") return AddSetting(o, v);
+    if (option == "--calendar") {
+        o.calendarFile = v;
+    } else if (option == "--profile") {
+        o.profileFile = v;
+    } else if (option == "--screenshot") {
+        o.screenshotFile = v;
+    } else if (option == "--year") {
+        o.year = ParseInt(v);
+        if (!o.year) return Wrong("--year needs a whole number, not '" + v + "'");
+    } else if (option == "--month") {
+        o.month = ParseInt(v);
+        if (!o.month) return Wrong("--month needs a whole number, not '" + v + "'");
+    } else {
+        const auto day = ParseDate(v);
+        if (!day) return Wrong("--today needs a date YYYY-MM-DD, not '" + v + "'");
+        o.todayDayIndex = static_cast<std::int32_t>(*day);
+    }
+    return Status::Ok();
+}
+
+// What the options given ask for together.
+Status CheckTogether(const CalendarViewOptions& o)
+{
+    if (o.year.has_value() != o.month.has_value()) return Wrong("--year and --month go together");
+    if (o.year && !MonthInCalendar(*o.year, *o.month))
+        return Wrong("the calendar holds the months 2000-01 to 2039-12 only");
+    if (!o.settings.empty() && !o.save) return Wrong("--set goes with --save");
+    if (o.save) {
+        if (o.calendarFile.empty()) return Wrong("--save needs --calendar FILE");
+        if (!o.profileFile.empty() || o.showTimeAxis || o.year || o.todayDayIndex || !o.screenshotFile.empty())
+            return Wrong("--save goes with --calendar and --set only");
+    }
+    return Status::Ok();
 }
 
 } // namespace
@@ -62,70 +107,26 @@ bool MonthInCalendar(std::int64_t year, std::int64_t month)
     return month >= 1 && month <= 12 && year >= CalendarFirstYear && year <= CalendarLastYear;
 }
 
-CalendarViewOptions ParseCalendarViewOptions(const std::vector<std::string>& args)
+Result<CalendarViewOptions> ParseCalendarViewOptions(const std::vector<std::string>& args)
 {
     CalendarViewOptions o;
-    auto fail = [&o](std::string why) {
-        o.error = std::move(why);
-        return o;
-    };
     for (std::size_t k = 0; k < args.size(); ++k) {
         const std::string& a = args[k];
-        auto value = [&](std::string& out) -> bool {
-            if (k + 1 >= args.size()) return false;
-            out = args[++k];
-            return true;
-        };
-        std::string v;
         if (a == "--help" || a == "-h") {
             o.help = true;
         } else if (a == "--show-time-axis") {
             o.showTimeAxis = true;
         } else if (a == "--save") {
             o.save = true;
-        } else if (a == "--set") {
-            if (!value(v) || v.empty()) return fail(a + " needs a value");
-            std::string why;
-            const auto setting = ParseSetting(v, why);
-            if (!setting) return fail(why);
-            for (const DaySetting& earlier : o.settings) {
-                if (earlier.dayIndex == setting->dayIndex)
-                    return fail("--set gives " + v.substr(0, v.find('=')) + " more than once");
-            }
-            o.settings.push_back(*setting);
-        } else if (a == "--calendar" || a == "--profile" || a == "--screenshot" || a == "--year" || a == "--month" ||
-                   a == "--today") {
-            if (!value(v) || v.empty()) return fail(a + " needs a value");
-            if (a == "--calendar") {
-                o.calendarFile = v;
-            } else if (a == "--profile") {
-                o.profileFile = v;
-            } else if (a == "--screenshot") {
-                o.screenshotFile = v;
-            } else if (a == "--year") {
-                o.year = ParseInt(v);
-                if (!o.year) return fail("--year needs a whole number, not '" + v + "'");
-            } else if (a == "--month") {
-                o.month = ParseInt(v);
-                if (!o.month) return fail("--month needs a whole number, not '" + v + "'");
-            } else {
-                const auto day = ParseDate(v);
-                if (!day) return fail("--today needs a date YYYY-MM-DD, not '" + v + "'");
-                o.todayDayIndex = static_cast<std::int32_t>(*day);
-            }
+        } else if (a == "--set" || a == "--calendar" || a == "--profile" || a == "--screenshot" || a == "--year" ||
+                   a == "--month" || a == "--today") {
+            if (k + 1 >= args.size() || args[k + 1].empty()) return Wrong(a + " needs a value");
+            VEL_TRY(TakeValue(o, a, args[++k]));
         } else {
-            return fail("unknown argument '" + a + "'");
+            return Wrong("unknown argument '" + a + "'");
         }
     }
-    if (o.year.has_value() != o.month.has_value()) return fail("--year and --month go together");
-    if (o.year && !MonthInCalendar(*o.year, *o.month))
-        return fail("the calendar holds the months 2000-01 to 2039-12 only");
-    if (!o.settings.empty() && !o.save) return fail("--set goes with --save");
-    if (o.save) {
-        if (o.calendarFile.empty()) return fail("--save needs --calendar FILE");
-        if (!o.profileFile.empty() || o.showTimeAxis || o.year || o.todayDayIndex || !o.screenshotFile.empty())
-            return fail("--save goes with --calendar and --set only");
-    }
+    VEL_TRY(CheckTogether(o));
     return o;
 }
 

@@ -20,6 +20,8 @@
 //              made), saves it and exits without a window; it goes with
 //              --calendar and --set only, and --set only with it
 
+#include "base/result.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -47,11 +49,11 @@ struct CalendarViewOptions {
     std::vector<DaySetting> settings; // --set, in the order given
     bool save = false;                // --save
     bool help = false;
-    std::string error; // non-empty: the command line is wrong
 };
 
-// args: the arguments without the program's name.
-CalendarViewOptions ParseCalendarViewOptions(const std::vector<std::string>& args);
+// args: the arguments without the program's name. An error (InvalidArgument)
+// says what is wrong with them.
+Result<CalendarViewOptions> ParseCalendarViewOptions(const std::vector<std::string>& args);
 
 std::string CalendarViewUsage();
 

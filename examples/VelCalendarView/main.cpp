@@ -39,11 +39,13 @@ int Fail(const std::string& message)
 int main(int argc, char** argv)
 {
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-    const vel::CalendarViewOptions options = vel::ParseCalendarViewOptions(args);
-    if (!options.error.empty()) {
-        std::fprintf(stderr, "VelCalendarView: %s\n\n%s", options.error.c_str(), vel::CalendarViewUsage().c_str());
+    const vel::Result<vel::CalendarViewOptions> parsed = vel::ParseCalendarViewOptions(args);
+    if (!parsed) {
+        std::fprintf(stderr, "VelCalendarView: %s\n\n%s", parsed.error().message.c_str(),
+                     vel::CalendarViewUsage().c_str());
         return 2;
     }
+    const vel::CalendarViewOptions& options = *parsed;
     if (options.help) {
         std::fputs(vel::CalendarViewUsage().c_str(), stdout);
         return 0;

@@ -15,12 +15,30 @@
 namespace vel {
 namespace {
 
+// The options of a command line that must be right, and the complaint about
+// one that must be wrong.
+CalendarViewOptions Parsed(const std::vector<std::string>& args)
+{
+    auto o = ParseCalendarViewOptions(args);
+    if (!o) {
+        ADD_FAILURE() << o.error().message;
+        return {};
+    }
+    return *o;
+}
+
+std::string ErrorOf(const std::vector<std::string>& args)
+{
+    auto o = ParseCalendarViewOptions(args);
+    if (o) return {};
+    EXPECT_EQ(o.error().code, ErrorCode::InvalidArgument);
+    return o.error().message;
+}
+
 TEST(CalendarViewOptions, AllOptions)
 {
-    CalendarViewOptions o = ParseCalendarViewOptions({"--calendar", "a.cal", "--profile", "p.dat", "--show-time-axis",
-                                                      "--year", "2026", "--month", "12", "--today", "2026-12-13",
-                                                      "--screenshot", "out.png"});
-    ASSERT_EQ(o.error, "");
+    CalendarViewOptions o = Parsed({"--calendar", "a.cal", "--profile", "p.dat", "--show-time-axis", "--year", "2026",
+                                    "--month", "12", "--today", "2026-12-13", "--screenshot", "out.png"});
     EXPECT_EQ(o.calendarFile, "a.cal");
     EXPECT_EQ(o.profileFile, "p.dat");
     EXPECT_TRUE(o.showTimeAxis);
@@ -35,8 +53,7 @@ TEST(CalendarViewOptions, AllOptions)
 
 TEST(CalendarViewOptions, DefaultsFollowToday)
 {
-    CalendarViewOptions o = ParseCalendarViewOptions({});
-    ASSERT_EQ(o.error, "");
+    CalendarViewOptions o = Parsed({});
     EXPECT_FALSE(o.showTimeAxis);
     YearMonth m = FirstMonthToShow(o, DayIndexOf(2031, 7, 4));
     EXPECT_EQ(m.year, 2031);
@@ -66,18 +83,16 @@ TEST(CalendarViewOptions, WrongCommandLines)
         {"extra"},
     };
     for (const auto& args : wrong) {
-        CalendarViewOptions o = ParseCalendarViewOptions(args);
-        EXPECT_NE(o.error, "") << args[0];
+        EXPECT_NE(ErrorOf(args), "") << args[0];
     }
-    EXPECT_TRUE(ParseCalendarViewOptions({"--help"}).help);
-    EXPECT_EQ(ParseCalendarViewOptions({"--today", "2024-02-29"}).error, "");
+    EXPECT_TRUE(Parsed({"--help"}).help);
+    EXPECT_EQ(ErrorOf({"--today", "2024-02-29"}), "");
 }
 
 TEST(CalendarViewOptions, SetAndSave)
 {
-    CalendarViewOptions o = ParseCalendarViewOptions(
+    CalendarViewOptions o = Parsed(
         {"--calendar", "a.cal", "--set", "2026-12-24=8", "--save", "--set", "2000-01-01=0", "--set", "2039-12-31=23"});
-    ASSERT_EQ(o.error, "");
     EXPECT_TRUE(o.save);
     ASSERT_EQ(o.settings.size(), 3u);
     EXPECT_EQ(o.settings[0].dayIndex, DayIndexOf(2026, 12, 24));
@@ -87,8 +102,7 @@ TEST(CalendarViewOptions, SetAndSave)
     EXPECT_EQ(o.settings[2].dayIndex, CalendarDays - 1);
     EXPECT_EQ(o.settings[2].dayType, 23);
     // --save alone writes the calendar as it is read.
-    o = ParseCalendarViewOptions({"--save", "--calendar", "a.cal"});
-    ASSERT_EQ(o.error, "");
+    o = Parsed({"--save", "--calendar", "a.cal"});
     EXPECT_TRUE(o.settings.empty());
 
     const std::vector<std::pair<std::vector<std::string>, std::string>> wrong = {
@@ -109,7 +123,7 @@ TEST(CalendarViewOptions, SetAndSave)
         {{"--calendar", "a.cal", "--save", "--year", "2026", "--month", "1"}, "--calendar and --set only"},
     };
     for (const auto& [args, why] : wrong) {
-        const std::string error = ParseCalendarViewOptions(args).error;
+        const std::string error = ErrorOf(args);
         EXPECT_NE(error.find(why), std::string::npos) << args.back() << ": " << error;
     }
 }
@@ -129,15 +143,14 @@ TEST(CalendarViewOptions, SaveCalendarSettingsEditsTheFile)
     std::string pattern = (fsys::temp_directory_path() / "velcalopt-XXXXXX").string();
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
     const std::string name = pattern + "/set.cal";
-    CalendarViewOptions o = ParseCalendarViewOptions({"--calendar", name, "--set", "2026-12-24=9", "--save"});
-    ASSERT_EQ(o.error, "");
+    CalendarViewOptions o = Parsed({"--calendar", name, "--set", "2026-12-24=9", "--save"});
     Result<bool> made = SaveCalendarSettings(o, RealFileSystem());
     ASSERT_TRUE(made.ok()) << made.error().message;
     EXPECT_FALSE(*made);
     const std::int32_t eve = static_cast<std::int32_t>(DayIndexOf(2026, 12, 24));
 
     // The days not named keep what the file holds.
-    o = ParseCalendarViewOptions({"--calendar", name, "--set", "2026-12-31=23", "--set", "2000-01-01=1", "--save"});
+    o = Parsed({"--calendar", name, "--set", "2026-12-31=23", "--set", "2000-01-01=1", "--save"});
     Result<bool> again = SaveCalendarSettings(o, RealFileSystem());
     ASSERT_TRUE(again.ok()) << again.error().message;
     EXPECT_TRUE(*again);
@@ -149,7 +162,7 @@ TEST(CalendarViewOptions, SaveCalendarSettingsEditsTheFile)
     EXPECT_EQ(*back.GetDayType(eve + 1), 0);
 
     const std::vector<unsigned char> before = FileBytes(name);
-    o = ParseCalendarViewOptions({"--calendar", name, "--set", "2026-12-24=0", "--save"});
+    o = Parsed({"--calendar", name, "--set", "2026-12-24=0", "--save"});
     for (long k = 1;; ++k) {
         ASSERT_LT(k, 30);
         FaultInjectingFileSystem faulty(RealFileSystem());
