@@ -330,91 +330,96 @@ void RenameJournal::Clear()
     m_saved[Profiles] = m_saved[Receivers] = 0;
 }
 
-RenameJournal RenameJournal::Replay(Suite& fresh, std::vector<ReplayLine>& lines) const
+std::vector<RenameJournal::UnsavedStep> RenameJournal::UnsavedSteps() const
 {
     // What the tables add to the files: the steps undone past a saved point,
     // taken back newest first, then the steps made since the saved points.
-    struct Op {
-        RenameStep step;
-        bool receiverPart;
-    };
-    std::vector<Op> ops;
+    std::vector<UnsavedStep> steps;
     auto add = [&](std::size_t i, RenameStep step) {
         const bool receivers = InUnsavedRange(i, Receivers) && step.TouchesReceivers();
         const bool profiles = InUnsavedRange(i, Profiles) && step.TouchesProfiles();
         const bool receiverPart = receivers || step.kind == RenamedKind::Profile;
-        if (receivers || profiles) ops.push_back({std::move(step), receiverPart});
+        if (receivers || profiles) steps.push_back({std::move(step), receiverPart});
     };
     for (std::size_t i = std::max(m_saved[Profiles], m_saved[Receivers]); i > m_current; --i)
         add(i, m_steps[i - 1].Reversed());
     for (std::size_t i = std::min(m_saved[Profiles], m_saved[Receivers]) + 1; i <= m_current; ++i)
         add(i, m_steps[i - 1]);
+    return steps;
+}
 
-    RenameJournal out;
-    for (Op& op : ops) {
-        ReplayLine line;
-        line.step = op.step;
-        if (op.step.kind == RenamedKind::Profile || op.receiverPart) {
-            const bool profile = op.step.kind == RenamedKind::Profile;
-            auto slot = profile ? FindAgain(fresh.ProfileTable, op.step, "route profile")
-                                : FindAgain(fresh.ReceiverTable, op.step, "receiver");
-            if (!slot) {
-                line.reason = slot.error().message;
-            } else {
-                Before before = Take(fresh, op.step.kind, *slot);
-                const auto slot16 = static_cast<std::int16_t>(*slot);
-                const std::string name = Cp1252ToUtf8(op.step.newName);
-                auto outcome = profile ? RenameProfile(fresh, slot16, name) : RenameReceiver(fresh, slot16, name);
-                if (!outcome) {
-                    line.reason = outcome.error().message;
-                } else {
-                    Judge(*outcome, line);
-                    if (outcome->result == RenameResult::Renamed) out.Record(std::move(before), fresh);
-                }
+void RenameJournal::ReplayRename(Suite& fresh, const RenameStep& step, ReplayLine& line)
+{
+    const bool profile = step.kind == RenamedKind::Profile;
+    auto slot = profile ? FindAgain(fresh.ProfileTable, step, "route profile")
+                        : FindAgain(fresh.ReceiverTable, step, "receiver");
+    if (!slot) {
+        line.reason = slot.error().message;
+        return;
+    }
+    Before before = Take(fresh, step.kind, *slot);
+    const auto slot16 = static_cast<std::int16_t>(*slot);
+    const std::string name = Cp1252ToUtf8(step.newName);
+    auto outcome = profile ? RenameProfile(fresh, slot16, name) : RenameReceiver(fresh, slot16, name);
+    if (!outcome) {
+        line.reason = outcome.error().message;
+        return;
+    }
+    Judge(*outcome, line);
+    if (outcome->result == RenameResult::Renamed) Record(std::move(before), fresh);
+}
+
+void RenameJournal::ReplayListsOnly(Suite& fresh, const RenameStep& step, ReplayLine& line)
+{
+    // The receiver bears its new name in the files already; only the
+    // profile lists are to follow it, and only to a receiver there is.
+    const ReceiverStore& receivers = fresh.ReceiverTable;
+    const AnsiText oldUpper = UpperCaseAnsi(step.oldName);
+    bool present = false;
+    bool twin = false;
+    for (std::size_t i = 0; i < receivers.size(); ++i) {
+        present = present || receivers.at(i).Name() == step.newName;
+        twin = twin || UpperCaseAnsi(receivers.at(i).Name()) == oldUpper;
+    }
+    if (!present) {
+        line.reason = "no receiver bears the name " + Quoted(step.newName) + " now.";
+        return;
+    }
+    RenameStep lists = step;
+    lists.listsOnly = true;
+    lists.lists.clear();
+    RouteProfileStore& profiles = fresh.ProfileTable;
+    for (std::size_t j = 0; j < profiles.size(); ++j) {
+        for (int list : {1, 2}) {
+            const AnsiText& was = ListOf(profiles.at(j), list);
+            AnsiText now = RebuildReceiverList(was, step.oldName, step.newName, twin);
+            if (now.size() > MaxTextBytes) {
+                line.reason = "a receiver list of the route profile " + Quoted(profiles.at(j).Name()) +
+                              " would become longer than " + std::to_string(MaxTextBytes) + " bytes.";
+                return;
             }
-        } else {
-            // The receiver bears its new name in the files already; only the
-            // profile lists are to follow it, and only to a receiver there is.
-            const ReceiverStore& receivers = fresh.ReceiverTable;
-            const AnsiText oldUpper = UpperCaseAnsi(op.step.oldName);
-            bool present = false;
-            bool twin = false;
-            for (std::size_t i = 0; i < receivers.size(); ++i) {
-                present = present || receivers.at(i).Name() == op.step.newName;
-                twin = twin || UpperCaseAnsi(receivers.at(i).Name()) == oldUpper;
-            }
-            if (!present) {
-                line.reason = "no receiver bears the name " + Quoted(op.step.newName) + " now.";
-            } else {
-                RenameStep step = op.step;
-                step.listsOnly = true;
-                step.lists.clear();
-                RouteProfileStore& profiles = fresh.ProfileTable;
-                bool fits = true;
-                for (std::size_t j = 0; j < profiles.size() && fits; ++j) {
-                    for (int list : {1, 2}) {
-                        const AnsiText& was = ListOf(profiles.at(j), list);
-                        AnsiText now = RebuildReceiverList(was, op.step.oldName, op.step.newName, twin);
-                        if (now.size() > MaxTextBytes) {
-                            fits = false;
-                            line.reason = "a receiver list of the route profile " + Quoted(profiles.at(j).Name()) +
-                                          " would become longer than " + std::to_string(MaxTextBytes) + " bytes.";
-                            break;
-                        }
-                        if (now != was) step.lists.push_back({j, list, was, std::move(now)});
-                    }
-                }
-                if (fits) {
-                    for (const ListEdit& c : step.lists) ListOf(profiles.at(c.profile), c.list) = c.after;
-                    line.applied = true;
-                    const std::size_t n = step.lists.size();
-                    line.reason = n == 0   ? "No receiver list names it any more."
-                                  : n == 1 ? "1 receiver list of the route profiles changes."
-                                           : std::to_string(n) + " receiver lists of the route profiles change.";
-                    if (n > 0) out.Push(std::move(step));
-                }
-            }
+            if (now != was) lists.lists.push_back({j, list, was, std::move(now)});
         }
+    }
+    for (const ListEdit& c : lists.lists) ListOf(profiles.at(c.profile), c.list) = c.after;
+    line.applied = true;
+    const std::size_t n = lists.lists.size();
+    line.reason = n == 0   ? "No receiver list names it any more."
+                  : n == 1 ? "1 receiver list of the route profiles changes."
+                           : std::to_string(n) + " receiver lists of the route profiles change.";
+    if (n > 0) Push(std::move(lists));
+}
+
+RenameJournal RenameJournal::Replay(Suite& fresh, std::vector<ReplayLine>& lines) const
+{
+    RenameJournal out;
+    for (const UnsavedStep& unsaved : UnsavedSteps()) {
+        ReplayLine line;
+        line.step = unsaved.step;
+        if (unsaved.step.kind == RenamedKind::Profile || unsaved.receiverPart)
+            out.ReplayRename(fresh, unsaved.step, line);
+        else
+            out.ReplayListsOnly(fresh, unsaved.step, line);
         lines.push_back(std::move(line));
     }
     return out;

@@ -138,6 +138,17 @@ private:
     // Adds a step made on the tables as they are.
     void Push(RenameStep step);
 
+    // What Replay runs: a step, and whether its receiver half is unsaved too.
+    struct UnsavedStep {
+        RenameStep step;
+        bool receiverPart = false;
+    };
+    std::vector<UnsavedStep> UnsavedSteps() const;
+    // Replay's two ways with a step: the rename itself, or (the receiver
+    // being saved under its new name already) the profile lists alone.
+    void ReplayRename(Suite& fresh, const RenameStep& step, ReplayLine& line);
+    void ReplayListsOnly(Suite& fresh, const RenameStep& step, ReplayLine& line);
+
     std::vector<RenameStep> m_steps;
     std::size_t m_current = 0;   // steps 1..m_current are made
     std::size_t m_saved[2] = {}; // per table: the steps made when it was last saved
