@@ -266,6 +266,28 @@ MainWindow::MainWindow(Suite& suite, Prompt& prompt, QWidget* parent)
     }();
     (void)accessibleInstalled;
 
+    QVBoxLayout* layout = PlaceControls();
+    AddFindFields();
+    AddKeys();
+    m_suite.Context.busy = [](bool on) {
+        if (on)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    };
+
+    AddFolderNotice(*layout);
+    AddUndoRedo();
+    m_lockRetry = new QTimer(this);
+    m_lockRetry->setSingleShot(true);
+    m_lockRetry->setInterval(2000);
+    connect(m_lockRetry, &QTimer::timeout, this, &MainWindow::CheckFolder);
+    m_ownReapplyPrompt = std::make_unique<DialogReapplyPrompt>(this);
+    m_reapplyPrompt = m_ownReapplyPrompt.get();
+}
+
+QVBoxLayout* MainWindow::PlaceControls()
+{
     m_frameProfiles = new ListFrame(QStringLiteral("&Route Profiles"), this);
     m_frameProfiles->setObjectName(QStringLiteral("Frame_0"));
     m_listProfiles = MakeList(m_frameProfiles, "ListView_Profiles", ProfileFrame, ProfileListInFrame);
@@ -314,6 +336,11 @@ MainWindow::MainWindow(Suite& suite, Prompt& prompt, QWidget* parent)
     m_frameProfiles->layout()->activate();
     m_frameReceivers->layout()->activate();
 
+    return layout;
+}
+
+void MainWindow::AddFindFields()
+{
     // The find fields sit above their lists, hidden until Ctrl+F; hidden,
     // the list keeps its design place.
     m_filterProfiles = new ListFilter(m_listProfiles, static_cast<QBoxLayout*>(m_frameProfiles->layout()), 0,
@@ -326,7 +353,10 @@ MainWindow::MainWindow(Suite& suite, Prompt& prompt, QWidget* parent)
     setTabOrder(m_filterReceivers->Field(), m_listReceivers);
     setTabOrder(m_listReceivers, m_saveProfiles);
     setTabOrder(m_saveProfiles, m_saveReceivers);
+}
 
+void MainWindow::AddKeys()
+{
     auto addKey = [this](const QKeySequence& keys, auto slot) {
         auto* action = new QAction(this);
         action->setShortcut(keys);
@@ -347,14 +377,10 @@ MainWindow::MainWindow(Suite& suite, Prompt& prompt, QWidget* parent)
 
     // The history of renames: Ctrl+H and the context menu (history_dialog.h).
     m_historyAction = AddHistoryAction(*this, m_suite);
+}
 
-    m_suite.Context.busy = [](bool on) {
-        if (on)
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-        else
-            QApplication::restoreOverrideCursor();
-    };
-
+void MainWindow::AddFolderNotice(QVBoxLayout& layout)
+{
     // Above the lists, hidden until another program changes the project's
     // folders: it tells without stopping the operator.
     m_folderNotice = new QLabel(this);
@@ -364,8 +390,11 @@ MainWindow::MainWindow(Suite& suite, Prompt& prompt, QWidget* parent)
     m_folderNotice->setMargin(4);
     m_folderNotice->setAccessibleName(QStringLiteral("Folder notice"));
     m_folderNotice->hide();
-    layout->insertWidget(0, m_folderNotice);
+    layout.insertWidget(0, m_folderNotice);
+}
 
+void MainWindow::AddUndoRedo()
+{
     m_undoAction = new QAction(QStringLiteral("Undo Rename"), this);
     m_undoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     m_redoAction = new QAction(QStringLiteral("Redo Rename"), this);
@@ -377,13 +406,6 @@ MainWindow::MainWindow(Suite& suite, Prompt& prompt, QWidget* parent)
     }
     connect(m_undoAction, &QAction::triggered, this, &MainWindow::Undo);
     connect(m_redoAction, &QAction::triggered, this, &MainWindow::Redo);
-
-    m_lockRetry = new QTimer(this);
-    m_lockRetry->setSingleShot(true);
-    m_lockRetry->setInterval(2000);
-    connect(m_lockRetry, &QTimer::timeout, this, &MainWindow::CheckFolder);
-    m_ownReapplyPrompt = std::make_unique<DialogReapplyPrompt>(this);
-    m_reapplyPrompt = m_ownReapplyPrompt.get();
 }
 
 MainWindow::~MainWindow()
@@ -428,6 +450,29 @@ void MainWindow::FillReceivers()
     m_filterReceivers->Apply();
 }
 
+void MainWindow::SelectOnFocus(QTreeWidget* focused)
+{
+    m_lastList = focused;
+    QTreeWidgetItem* row = RowToActOn(focused);
+    for (int r = 0; row == nullptr && r < focused->topLevelItemCount(); ++r)
+        if (!focused->topLevelItem(r)->isHidden()) row = focused->topLevelItem(r);
+    if (row != nullptr && SelectedRow(focused) != row) focused->setCurrentItem(row);
+}
+
+void MainWindow::ShowListMenu(QTreeWidget* list, bool toList, const QContextMenuEvent& menuEvent)
+{
+    // The pointer's row becomes the current one; from the keyboard, the
+    // current row stays.
+    QPoint at = toList ? list->viewport()->mapFrom(list, menuEvent.pos()) : menuEvent.pos();
+    if (menuEvent.reason() == QContextMenuEvent::Mouse) {
+        if (QTreeWidgetItem* row = list->itemAt(at)) list->setCurrentItem(row);
+    } else if (QTreeWidgetItem* row = RowToActOn(list)) {
+        at = list->visualItemRect(row).center();
+    }
+    const std::unique_ptr<QMenu> menu(MakeListMenu(list));
+    menu->exec(list->viewport()->mapToGlobal(at));
+}
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     // A double-click anywhere in a list (on a row or below the last one)
@@ -438,12 +483,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         // A list that gets the focus selects its current row (the first row
         // shown when it has none yet), so that the first F2 or Enter acts on
         // the row the focus rectangle marks.
-        auto* focused = static_cast<QTreeWidget*>(watched);
-        m_lastList = focused;
-        QTreeWidgetItem* row = RowToActOn(focused);
-        for (int r = 0; row == nullptr && r < focused->topLevelItemCount(); ++r)
-            if (!focused->topLevelItem(r)->isHidden()) row = focused->topLevelItem(r);
-        if (row != nullptr && SelectedRow(focused) != row) focused->setCurrentItem(row);
+        SelectOnFocus(static_cast<QTreeWidget*>(watched));
         return QWidget::eventFilter(watched, event);
     }
     if (event->type() == QEvent::KeyPress && (watched == m_listProfiles || watched == m_listReceivers)) {
@@ -464,17 +504,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         if (watched == m_listReceivers || watched == m_listReceivers->viewport()) list = m_listReceivers;
     }
     if (event->type() == QEvent::ContextMenu && list != nullptr) {
-        auto* menuEvent = static_cast<QContextMenuEvent*>(event);
-        // The pointer's row becomes the current one; from the keyboard, the
-        // current row stays.
-        QPoint at = watched == list ? list->viewport()->mapFrom(list, menuEvent->pos()) : menuEvent->pos();
-        if (menuEvent->reason() == QContextMenuEvent::Mouse) {
-            if (QTreeWidgetItem* row = list->itemAt(at)) list->setCurrentItem(row);
-        } else if (QTreeWidgetItem* row = RowToActOn(list)) {
-            at = list->visualItemRect(row).center();
-        }
-        const std::unique_ptr<QMenu> menu(MakeListMenu(list));
-        menu->exec(list->viewport()->mapToGlobal(at));
+        ShowListMenu(list, watched == list, *static_cast<QContextMenuEvent*>(event));
         return true;
     }
     if (event->type() == QEvent::MouseButtonDblClick) {
@@ -921,6 +951,11 @@ bool MainWindow::ReadyToSave()
         return false;
     }
 
+    return ApplyAgain(*fresh);
+}
+
+bool MainWindow::ApplyAgain(const Suite& fresh)
+{
     // The same renames onto the files, now in the window's own tables.
     const auto profile = SelectedPlace(m_listProfiles, m_suite.ProfileTable);
     const auto receiver = SelectedPlace(m_listReceivers, m_suite.ReceiverTable);
@@ -935,8 +970,8 @@ bool MainWindow::ReadyToSave()
     ShowFolderNotice({});
     FollowJournal();
 
-    if (!(m_suite.ReceiverTable.Loaded() == fresh->ReceiverTable.Loaded()) ||
-        !(m_suite.ProfileTable.Loaded() == fresh->ProfileTable.Loaded())) {
+    if (!(m_suite.ReceiverTable.Loaded() == fresh.ReceiverTable.Loaded()) ||
+        !(m_suite.ProfileTable.Loaded() == fresh.ProfileTable.Loaded())) {
         // Changed again while the operator chose: nothing is written that was not shown.
         QStringList now;
         for (const ReplayLine& line : made) now << ReplayLineText(line);

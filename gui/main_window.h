@@ -34,6 +34,7 @@
 
 class QAction;
 class QCloseEvent;
+class QContextMenuEvent;
 class QLabel;
 class QTimer;
 class QGroupBox;
@@ -41,6 +42,7 @@ class QMenu;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
+class QVBoxLayout;
 
 namespace vel {
 
@@ -141,6 +143,21 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The constructor's parts, in the order it runs them: the frames, lists
+    // and buttons in their design places (returns the window's layout); the
+    // find fields; the key actions and handlers; the folder notice; undo and
+    // redo.
+    QVBoxLayout* PlaceControls();
+    void AddFindFields();
+    void AddKeys();
+    void AddFolderNotice(QVBoxLayout& layout);
+    void AddUndoRedo();
+    // A list that gets the focus selects its current row (the first row
+    // shown when it has none yet).
+    void SelectOnFocus(QTreeWidget* focused);
+    // The context menu of `list`, asked for on the list itself (toList: the
+    // keyboard's) or on its viewport (the pointer's).
+    void ShowListMenu(QTreeWidget* list, bool toList, const QContextMenuEvent& menuEvent);
     // The row F2, Enter and the menu act on: the selected row, else the
     // current one (which the focus may have left unselected); never a row
     // the find field hides.
@@ -171,6 +188,9 @@ private:
     // renames are applied again onto them once the operator has seen what
     // that does. True when the save may go on.
     bool ReadyToSave();
+    // The renames applied again onto the files as they are now (`fresh`, as
+    // the operator saw them); true when the save may go on.
+    bool ApplyAgain(const Suite& fresh);
     void ShowFolderNotice(const QString& text);
 
     Suite& m_suite;
