@@ -19,8 +19,8 @@ int main(int argc, char** argv)
     if (invocation.mode != vel::Invocation::Mode::Window) return vel::RunCommand(invocation, std::cout, std::cerr);
 
     const vel::ProjectChoice project = vel::ChooseProject(invocation);
-    if (!project.error.empty()) {
-        std::cerr << "VelNameChange: " << project.error << '\n';
+    if (!project.problem) {
+        std::cerr << "VelNameChange: " << project.problem.error().message << '\n';
         return vel::ExitUsage;
     }
     std::string settingProblem;

@@ -232,8 +232,8 @@ int RunCommand(const Invocation& inv, std::ostream& out, std::ostream& err, cons
 {
     if (const std::optional<int> status = RunWithoutProject(inv, out, err)) return *status;
     const ProjectChoice choice = ChooseProject(inv);
-    if (!choice.error.empty()) {
-        Complain(err, choice.error);
+    if (!choice.problem) {
+        Complain(err, choice.problem.error().message);
         return ExitUsage;
     }
 

@@ -24,7 +24,7 @@ std::string Trim(std::string_view s)
 struct ConfigValue {
     std::string file;
     std::string value;
-    std::string error;
+    Status problem; // the file is there but cannot be read
 };
 
 ConfigValue ReadConfigured(FileSystem& fs, const std::string& key)
@@ -40,7 +40,7 @@ ConfigValue ReadConfigured(FileSystem& fs, const std::string& key)
     c.file = base + "/VelNameChange/VelNameChange.conf";
     auto data = ReadNamedFile(fs, c.file, 1024 * 1024);
     if (!data) {
-        if (data.error().code != ErrorCode::NotFound) c.error = data.error().message;
+        if (data.error().code != ErrorCode::NotFound) c.problem = data.error();
         return c;
     }
     const std::string text(data->begin(), data->end());
@@ -76,9 +76,11 @@ ProjectChoice Named(FileSystem& fs, const std::string& given, const std::string&
     auto folder = OpenFolder(fs, c.path);
     if (folder) return c;
     if (folder.error().code == ErrorCode::NotFound)
-        c.error = "the project directory \"" + given + "\"" + note + " does not exist";
+        c.problem = MakeError(ErrorCode::NotFound,
+                              "the project directory \"" + given + "\"" + note + " does not exist");
     else
-        c.error = "\"" + given + "\"" + note + " cannot be opened as a directory: " + folder.error().message;
+        c.problem = MakeError(folder.error().code, "\"" + given + "\"" + note +
+                                                       " cannot be opened as a directory: " + folder.error().message);
     return c;
 }
 
@@ -96,10 +98,10 @@ ProjectChoice ChooseProject(const Invocation& invocation, FileSystem& fs)
     if (const char* env = std::getenv("VELNAMECHANGE_PROJECT"); env != nullptr && env[0] != '\0')
         return Named(fs, env, "VELNAMECHANGE_PROJECT");
     const ConfigValue config = ReadConfigured(fs, "project");
-    if (!config.error.empty()) {
+    if (!config.problem) {
         ProjectChoice c;
         c.from = config.file;
-        c.error = config.error;
+        c.problem = config.problem;
         return c;
     }
     if (!config.value.empty()) return Named(fs, config.value, config.file);

@@ -25,9 +25,9 @@ namespace vel {
 // which does not exist and so is an empty project. A relative path is taken
 // from the working folder (the suite makes it absolute, once).
 struct ProjectChoice {
-    std::string path;  // as named
-    std::string from;  // where it was named, for messages
-    std::string error; // a named folder that is missing or no folder: a usage error
+    std::string path; // as named
+    std::string from; // where it was named, for messages
+    Status problem;   // a named folder that is missing or no folder: a usage error
 };
 ProjectChoice ChooseProject(const Invocation& invocation, FileSystem& fs = RealFileSystem());
 

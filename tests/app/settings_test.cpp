@@ -79,7 +79,8 @@ TEST_F(SettingsTest, IsReadThroughTheFileLayer)
     failing.FailAt(1, true);
     const ProjectChoice choice = ChooseProject(none, failing);
     EXPECT_EQ(choice.from, config / "VelNameChange/VelNameChange.conf");
-    EXPECT_NE(choice.error.find("injected failure"), std::string::npos) << choice.error;
+    EXPECT_NE(choice.problem.error().message.find("injected failure"), std::string::npos)
+        << choice.problem.error().message;
     EXPECT_GT(failing.operations(), 0);
     EXPECT_EQ(ConfiguredKeptBackups(nullptr, failing), DefaultKeptBackups);
     EXPECT_EQ(ConfiguredKeptBackups(nullptr), 40U);
