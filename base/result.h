@@ -116,9 +116,7 @@ inline Error IndexOutOfRange(const char* table, long long index, long long first
 
 #define VEL_TRY_CONCAT_(a, b) a##b
 #define VEL_TRY_NAME_(line) VEL_TRY_CONCAT_(vel_try_result_, line)
-// NOLINTBEGIN(bugprone-macro-parentheses): `target` may be a declaration
 #define VEL_TRY_ASSIGN_IMPL_(tmp, target, ...)                                                                         \
     auto tmp = (__VA_ARGS__);                                                                                          \
     if (!tmp.ok()) return tmp.error();                                                                                 \
     target = std::move(tmp.value())
-// NOLINTEND(bugprone-macro-parentheses)
