@@ -67,6 +67,11 @@ struct SaveTransaction::State {
         Folder folder;
         std::vector<std::string> existing;
         std::map<std::string, FileInfo> existingInfo;
+
+        // Looks at the folder of kind `k` below `project`: its snapshot must
+        // equal what was loaded; keeps the names and infos of its files.
+        // Takes `k` over only when all is well.
+        static Result<Kind> Look(FileSystem& fs, const Folder& project, KindToSave& k);
     };
     WorkArea area;
     Locks locks; // after the area: given back before its folders close
@@ -77,6 +82,36 @@ struct SaveTransaction::State {
 
 SaveTransaction::SaveTransaction(std::unique_ptr<State> state) : m_state(std::move(state)) {}
 SaveTransaction::~SaveTransaction() = default;
+
+Result<SaveTransaction::State::Kind> SaveTransaction::State::Kind::Look(FileSystem& fs, const Folder& project,
+                                                                        KindToSave& k)
+{
+    Kind kind;
+    VEL_TRY_ASSIGN(const auto name, FindKindFolder(fs, project, k.desc.kind));
+    kind.folderName = name.name;
+    kind.refused = name.refused;
+    KindSnapshot now;
+    now.taken = true;
+    if (kind.folderName) {
+        VEL_TRY_ASSIGN(kind.folder, OpenFolderAt(fs, project, *kind.folderName));
+        VEL_TRY_ASSIGN(now, TakeSnapshot(fs, &kind.folder, k.desc));
+    }
+    if (k.loaded != nullptr && k.loaded->taken && !(now == *k.loaded))
+        return MakeError(ErrorCode::Conflict,
+                         "files of the " + k.desc.what +
+                             " were changed on disk since they were loaded: " + DescribeChanges(*k.loaded, now));
+    for (const auto& stamp : now.files) {
+        VEL_TRY_ASSIGN(auto info, fs.StatAt(kind.folder.handle(), stamp.name));
+        // The size the backup's list gives a file is that of the bytes
+        // just read; a share client may still give the size of a file
+        // another desk replaced seconds ago (sshfs keeps it 20 seconds).
+        if (stamp.readable && info.isRegular()) info.size = stamp.content.size();
+        kind.existing.push_back(stamp.name);
+        kind.existingInfo[stamp.name] = info;
+    }
+    kind.save = std::move(k);
+    return kind;
+}
 
 Result<std::unique_ptr<SaveTransaction>> SaveTransaction::Begin(FileSystem& fs, const std::string& projectPath,
                                                                 std::vector<KindToSave> kinds,
@@ -104,30 +139,7 @@ Result<std::unique_ptr<SaveTransaction>> SaveTransaction::Begin(FileSystem& fs, 
 
     // 3. Then look: the kind folders must hold what was loaded.
     for (KindToSave& k : kinds) {
-        State::Kind kind;
-        VEL_TRY_ASSIGN(const auto name, FindKindFolder(fs, state->area.project, k.desc.kind));
-        kind.folderName = name.name;
-        kind.refused = name.refused;
-        KindSnapshot now;
-        now.taken = true;
-        if (kind.folderName) {
-            VEL_TRY_ASSIGN(kind.folder, OpenFolderAt(fs, state->area.project, *kind.folderName));
-            VEL_TRY_ASSIGN(now, TakeSnapshot(fs, &kind.folder, k.desc));
-        }
-        if (k.loaded != nullptr && k.loaded->taken && !(now == *k.loaded))
-            return MakeError(ErrorCode::Conflict,
-                             "files of the " + k.desc.what +
-                                 " were changed on disk since they were loaded: " + DescribeChanges(*k.loaded, now));
-        for (const auto& stamp : now.files) {
-            VEL_TRY_ASSIGN(auto info, fs.StatAt(kind.folder.handle(), stamp.name));
-            // The size the backup's list gives a file is that of the bytes
-            // just read; a share client may still give the size of a file
-            // another desk replaced seconds ago (sshfs keeps it 20 seconds).
-            if (stamp.readable && info.isRegular()) info.size = stamp.content.size();
-            kind.existing.push_back(stamp.name);
-            kind.existingInfo[stamp.name] = info;
-        }
-        kind.save = std::move(k);
+        VEL_TRY_ASSIGN(auto kind, State::Kind::Look(fs, state->area.project, k));
         state->kinds.push_back(std::move(kind));
     }
     return std::unique_ptr<SaveTransaction>(new SaveTransaction(std::move(state)));
