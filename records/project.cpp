@@ -145,12 +145,11 @@ Result<KindFolderContent> ReadKindFolder(FileSystem& fs, const std::string& proj
         if (project.error().code == ErrorCode::NotFound) return content;
         return project.error();
     }
-    auto name = FindKindFolder(fs, *project, desc.kind);
-    if (!name) return name.error();
-    content.refused = name->refused;
-    if (!name->name) return content;
+    VEL_TRY_ASSIGN(const auto name, FindKindFolder(fs, *project, desc.kind));
+    content.refused = name.refused;
+    if (!name.name) return content;
     content.found = true;
-    content.folderName = *name->name;
+    content.folderName = *name.name;
     VEL_TRY_ASSIGN(const auto folder, OpenFolderAt(fs, *project, content.folderName));
     VEL_TRY_ASSIGN(auto files, ListKindFiles(fs, folder, desc.prefix));
     content.files.reserve(files.size());
