@@ -39,16 +39,14 @@ Result<std::uint64_t> ByteReader::ReadUnsigned(std::size_t bytes, const char* wh
 
 Result<std::int32_t> ByteReader::ReadI32()
 {
-    auto u = ReadUnsigned(4, "a 32-bit integer");
-    if (!u) return u.error();
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(*u));
+    VEL_TRY_ASSIGN(const auto u, ReadUnsigned(4, "a 32-bit integer"));
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(u));
 }
 
 Result<std::int64_t> ByteReader::ReadI64()
 {
-    auto u = ReadUnsigned(8, "a 64-bit value");
-    if (!u) return u.error();
-    return static_cast<std::int64_t>(*u);
+    VEL_TRY_ASSIGN(const auto u, ReadUnsigned(8, "a 64-bit value"));
+    return static_cast<std::int64_t>(u);
 }
 
 Status ByteReader::ReadBytes(std::span<std::uint8_t> out)

@@ -337,9 +337,8 @@ public:
     Result<ByteBuffer> ReadAt(FolderHandle dir, const std::string& name, std::uint64_t maxBytes) override
     {
         struct stat st {};
-        auto opened = OpenPlainForReading(dir, name, maxBytes, st);
-        if (!opened) return opened.error();
-        Descriptor fd(*opened);
+        VEL_TRY_ASSIGN(const auto opened, OpenPlainForReading(dir, name, maxBytes, st));
+        Descriptor fd(opened);
         // Sized from the file, then read until the end: a file that grows
         // meanwhile is read whole, up to the bound.
         ByteBuffer data(static_cast<std::size_t>(st.st_size) + 1);
@@ -376,9 +375,8 @@ public:
                   const FileAttributes& attributes) override
     {
         struct stat st {};
-        auto opened = OpenPlainForReading(fromDir, from, UINT64_MAX, st);
-        if (!opened) return opened.error();
-        Descriptor in(*opened);
+        VEL_TRY_ASSIGN(const auto opened, OpenPlainForReading(fromDir, from, UINT64_MAX, st));
+        Descriptor in(opened);
         Descriptor out(::openat(toDir, to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (out.get() < 0) return SysError("cannot create", to, ExclusiveCreateError(toDir, to.c_str(), errno));
         std::vector<std::uint8_t> chunk(256 * 1024);
@@ -437,9 +435,8 @@ public:
             const int err = ExclusiveCreateError(dir, name.c_str(), errno);
             if (err != EEXIST) return SysError("cannot open lock file", name, err);
             struct stat st {};
-            auto opened = OpenPlainForReading(dir, name, UINT64_MAX, st);
-            if (!opened) return opened.error();
-            raw = *opened;
+            VEL_TRY_ASSIGN(const auto opened, OpenPlainForReading(dir, name, UINT64_MAX, st));
+            raw = opened;
         }
         Descriptor fd(raw);
         VEL_TRY(made ? ApplyAttributes(fd.get(), name, attributes) : Widen(fd.get(), name, attributes));
@@ -508,17 +505,15 @@ FileSystem& RealFileSystem()
 
 Result<Folder> OpenFolder(FileSystem& fs, const std::string& path)
 {
-    auto handle = fs.OpenFolder(path);
-    if (!handle) return handle.error();
-    return Folder(fs, *handle);
+    VEL_TRY_ASSIGN(const auto handle, fs.OpenFolder(path));
+    return Folder(fs, handle);
 }
 
 Result<Folder> OpenFolderAt(FileSystem& fs, const Folder& dir, const std::string& name, bool create,
                             const FileAttributes& attributes)
 {
-    auto handle = fs.OpenFolderAt(dir.handle(), name, create, attributes);
-    if (!handle) return handle.error();
-    return Folder(fs, *handle);
+    VEL_TRY_ASSIGN(const auto handle, fs.OpenFolderAt(dir.handle(), name, create, attributes));
+    return Folder(fs, handle);
 }
 
 namespace {
@@ -606,12 +601,10 @@ Status ReplaceFileAt(FileSystem& fs, FolderHandle dir, const std::string& name, 
 
 Result<ByteBuffer> ReadNamedFile(FileSystem& fs, const std::string& path, std::uint64_t maxBytes)
 {
-    auto target = fs.ResolvePath(path);
-    if (!target) return target.error();
-    const auto [dir, name] = SplitPath(*target);
-    auto folder = OpenFolder(fs, dir);
-    if (!folder) return folder.error();
-    return fs.ReadAt(folder->handle(), name, maxBytes);
+    VEL_TRY_ASSIGN(const auto target, fs.ResolvePath(path));
+    const auto [dir, name] = SplitPath(target);
+    VEL_TRY_ASSIGN(const auto folder, OpenFolder(fs, dir));
+    return fs.ReadAt(folder.handle(), name, maxBytes);
 }
 
 FileAttributes AttributesOf(const FileInfo& info)

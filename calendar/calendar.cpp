@@ -64,12 +64,10 @@ struct CalendarPlace {
 
 Result<CalendarPlace> Locate(FileSystem& fs, const std::string& name)
 {
-    auto target = fs.ResolvePath(name);
-    if (!target) return target.error();
-    auto [dir, file] = SplitPath(*target);
-    auto folder = OpenFolder(fs, dir);
-    if (!folder) return folder.error();
-    return CalendarPlace{std::move(*folder), file};
+    VEL_TRY_ASSIGN(const auto target, fs.ResolvePath(name));
+    auto [dir, file] = SplitPath(target);
+    VEL_TRY_ASSIGN(auto folder, OpenFolder(fs, dir));
+    return CalendarPlace{std::move(folder), file};
 }
 
 } // namespace
@@ -77,21 +75,19 @@ Result<CalendarPlace> Locate(FileSystem& fs, const std::string& name)
 // The first 29220 bytes of the file, a short file padded with zero bytes.
 Result<ByteBuffer> cCalendar::ReadPadded(const std::string& CalendarName) const
 {
-    auto place = Locate(*m_FileSystem, CalendarName);
-    if (!place) return place.error();
-    Result<ByteBuffer> content = m_FileSystem->ReadAt(place->folder.handle(), place->file, MaxCalendarFileBytes);
-    if (!content.ok()) return content.error();
+    VEL_TRY_ASSIGN(const auto place, Locate(*m_FileSystem, CalendarName));
+    VEL_TRY_ASSIGN(const ByteBuffer content,
+                   m_FileSystem->ReadAt(place.folder.handle(), place.file, MaxCalendarFileBytes));
     ByteBuffer padded(CalendarFileBytes, 0);
-    std::copy_n(content->begin(), std::min(content->size(), CalendarFileBytes), padded.begin());
+    std::copy_n(content.begin(), std::min(content.size(), CalendarFileBytes), padded.begin());
     return padded;
 }
 
 Result<bool> cCalendar::ReadFromDisk(const std::string& CalendarName)
 {
     if (!FileExists(*m_FileSystem, CalendarName)) return false;
-    Result<ByteBuffer> buffer = ReadPadded(CalendarName);
-    if (!buffer.ok()) return buffer.error();
-    for (std::size_t day = 0; day < m_DayTypes.size(); ++day) m_DayTypes[day] = DayTypeAt(*buffer, day);
+    VEL_TRY_ASSIGN(const ByteBuffer buffer, ReadPadded(CalendarName));
+    for (std::size_t day = 0; day < m_DayTypes.size(); ++day) m_DayTypes[day] = DayTypeAt(buffer, day);
     return true;
 }
 
@@ -146,10 +142,9 @@ Result<bool> cCalendar::SaveToDisk(const std::string& CalendarName) const
 Result<bool> cCalendar::CompareToDisk(const std::string& CalendarName) const
 {
     if (!FileExists(*m_FileSystem, CalendarName)) return false;
-    Result<ByteBuffer> buffer = ReadPadded(CalendarName);
-    if (!buffer.ok()) return buffer.error();
+    VEL_TRY_ASSIGN(const ByteBuffer buffer, ReadPadded(CalendarName));
     for (std::size_t day = 0; day < m_DayTypes.size(); ++day) {
-        if (DayTypeAt(*buffer, day) != m_DayTypes[day]) return false;
+        if (DayTypeAt(buffer, day) != m_DayTypes[day]) return false;
     }
     return true;
 }
@@ -159,9 +154,8 @@ Result<bool> cCalendar::CompareToOtherCalendar(const cCalendar* OtherCalendar) c
     if (OtherCalendar == nullptr)
         return MakeError(ErrorCode::InvalidArgument, "CompareToOtherCalendar: no calendar to compare with");
     for (std::int32_t day = 0; day < CalendarDays; ++day) {
-        Result<std::int16_t> other = OtherCalendar->GetDayType(day);
-        if (!other.ok()) return other.error();
-        if (*other != m_DayTypes[static_cast<std::size_t>(day)]) return false;
+        VEL_TRY_ASSIGN(const std::int16_t other, OtherCalendar->GetDayType(day));
+        if (other != m_DayTypes[static_cast<std::size_t>(day)]) return false;
     }
     return true;
 }

@@ -14,9 +14,8 @@ Result<FileInfo> Examine(FileSystem& fs, const std::string& path)
         return target.error();
     }
     const auto [dir, name] = SplitPath(*target);
-    auto folder = OpenFolder(fs, dir);
-    if (!folder) return folder.error();
-    return fs.StatAt(folder->handle(), name);
+    VEL_TRY_ASSIGN(const auto folder, OpenFolder(fs, dir));
+    return fs.StatAt(folder.handle(), name);
 }
 
 } // namespace
@@ -41,12 +40,10 @@ Result<bool> ReadCalendarFile(cCalendar& calendar, FileSystem& fs, const std::st
 Result<bool> SaveCalendarSettings(const CalendarViewOptions& options, FileSystem& fs)
 {
     cCalendar calendar(fs);
-    Result<bool> existed = ReadCalendarFile(calendar, fs, options.calendarFile);
-    if (!existed) return existed.error();
+    VEL_TRY_ASSIGN(const bool existed, ReadCalendarFile(calendar, fs, options.calendarFile));
     for (const DaySetting& setting : options.settings) VEL_TRY(calendar.SetDayType(setting.dayIndex, setting.dayType));
-    Result<bool> saved = calendar.SaveToDisk(options.calendarFile);
-    if (!saved) return saved.error();
-    return *existed;
+    VEL_TRY(calendar.SaveToDisk(options.calendarFile));
+    return existed;
 }
 
 } // namespace vel

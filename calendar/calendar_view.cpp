@@ -122,8 +122,7 @@ Status cCalendar::Paint(HostContainer& m_ParentContainer, DrawingSurface& m_Cale
     }
 
     std::array<HostValue, 1> title{HostValue{MonthHeadingText(m_SelectedYear, m_SelectedMonth, m_HeadingLocale)}};
-    Result<HostValue> titled = m_ParentContainer.Call("Set_Text_Calendar_Month", title);
-    if (!titled.ok()) return titled.error();
+    VEL_TRY(m_ParentContainer.Call("Set_Text_Calendar_Month", title));
 
     s.SetFontBold(false);
     s.SetForeColor(s.SystemColour(SystemColor::GrayText));
@@ -210,8 +209,7 @@ Status cCalendar::PaintDateBox(HostContainer& m_ParentContainer, DrawingSurface&
         std::array<HostValue, 5> args{HostValue{static_cast<std::int16_t>(v - 7)}, HostValue{s.DeviceContext()},
                                       HostValue{static_cast<float>(60 + ColumnWidth * cell.column)},
                                       HostValue{static_cast<std::int32_t>(top)}, HostValue{std::int16_t{1}}};
-        Result<HostValue> drawn = m_ParentContainer.Call("Draw_ImageList_ListImages", args);
-        if (!drawn.ok()) return drawn.error();
+        VEL_TRY(m_ParentContainer.Call("Draw_ImageList_ListImages", args));
     }
 
     if (m_ShowTimeAxis != 0 && m_AssociatedTimeSchedule != nullptr) {
@@ -241,9 +239,8 @@ Status cCalendar::PaintTimeBar(DrawingSurface& s, std::int16_t storedDayType, st
         const std::int32_t asked = storedDayType - 1;
         if (asked < 0 || asked >= static_cast<std::int32_t>(DayTypeCount))
             return IndexOutOfRange("schedule day types", asked, 0, static_cast<long long>(DayTypeCount) - 1);
-        Result<std::int16_t> active = schedule.GetActive(static_cast<std::int16_t>(asked));
-        if (!active.ok()) return active.error();
-        if (*active != 0) dayType = static_cast<std::int16_t>(asked);
+        VEL_TRY_ASSIGN(const std::int16_t active, schedule.GetActive(static_cast<std::int16_t>(asked)));
+        if (active != 0) dayType = static_cast<std::int16_t>(asked);
     }
 
     const double left = 32 + ColumnWidth * column;
@@ -259,9 +256,8 @@ Status cCalendar::PaintTimeBar(DrawingSurface& s, std::int16_t storedDayType, st
         std::int16_t stop = 0;
         const cTimeSchedulePeriod* period = nullptr;
         for (;;) {
-            Result<const cTimeSchedulePeriod*> next = schedule.GetNextTimePeriod(dayType, start, stop, period);
-            if (!next.ok()) return next.error();
-            period = *next;
+            VEL_TRY_ASSIGN(const cTimeSchedulePeriod* next, schedule.GetNextTimePeriod(dayType, start, stop, period));
+            period = next;
             if (period == nullptr) break;
             minutes.emplace_back(start, stop);
         }
@@ -305,20 +301,17 @@ Status cCalendar::MouseDown(HostContainer& m_ParentContainer, DrawingSurface& m_
                             std::int16_t Button, std::int16_t /*Shift*/, float X, float Y)
 {
     m_MouseButton = Button;
-    Result<HostValue> selected = m_ParentContainer.Call("Get_Combo_Calendar_DayType_SelectedItem");
-    if (!selected.ok()) return selected.error();
-    if (std::holds_alternative<std::monostate>(*selected)) {
+    VEL_TRY_ASSIGN(const HostValue selected, m_ParentContainer.Call("Get_Combo_Calendar_DayType_SelectedItem"));
+    if (std::holds_alternative<std::monostate>(selected)) {
         m_PaintDayType = -1;
         return Status::Ok();
     }
-    Result<HostValue> index = m_ParentContainer.Call("Get_Combo_Calendar_DayType_SelectedItem_Index");
-    if (!index.ok()) return index.error();
-    Result<std::int32_t> item = HostValueToInt(*index);
-    if (!item.ok()) return item.error();
+    VEL_TRY_ASSIGN(const HostValue index, m_ParentContainer.Call("Get_Combo_Calendar_DayType_SelectedItem_Index"));
+    VEL_TRY_ASSIGN(const std::int32_t item, HostValueToInt(index));
     // Item 1 is "no entry" (stored 0); item n stores n - 1. An item number the
     // stored values cannot hold selects nothing: the view never writes a
     // negative day type.
-    const std::int32_t dayType = *item > 0 ? *item - 1 : *item;
+    const std::int32_t dayType = item > 0 ? item - 1 : item;
     m_PaintDayType = dayType >= 0 && dayType <= std::numeric_limits<std::int16_t>::max()
                          ? static_cast<std::int16_t>(dayType)
                          : std::int16_t{-1};
@@ -327,9 +320,8 @@ Status cCalendar::MouseDown(HostContainer& m_ParentContainer, DrawingSurface& m_
     const std::int16_t i = DateFromPoint(X, Y);
     if (i < 0) return Status::Ok();
     const std::int32_t day = m_ActualMonthOffset + i;
-    Result<std::int16_t> stored = GetDayType(day);
-    if (!stored.ok()) return stored.error();
-    if (*stored != m_PaintDayType) {
+    VEL_TRY_ASSIGN(const std::int16_t stored, GetDayType(day));
+    if (stored != m_PaintDayType) {
         VEL_TRY(SetDayType(day, m_PaintDayType));
         VEL_TRY(PaintDateBox(m_ParentContainer, m_CalendarPaintObject, i));
     }

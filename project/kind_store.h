@@ -149,16 +149,14 @@ public:
     };
     Result<EncodedSet> Encode(const StoreContext& ctx, const std::vector<std::string>& existing)
     {
-        auto numbers = FileNumbers(ctx, existing);
-        if (!numbers) return numbers.error();
+        VEL_TRY_ASSIGN(auto numbers, FileNumbers(ctx, existing));
         EncodedSet set;
         set.files.reserve(m_entries.size());
         for (std::size_t i = 0; i < m_entries.size(); ++i) {
-            auto file = EncodeEntry(m_entries[i], (*numbers)[i]);
-            if (!file) return file.error();
-            set.files.push_back(std::move(*file));
+            VEL_TRY_ASSIGN(auto file, EncodeEntry(m_entries[i], numbers[i]));
+            set.files.push_back(std::move(file));
         }
-        set.numbers = std::move(*numbers);
+        set.numbers = std::move(numbers);
         return set;
     }
     // After a save of the whole table: every entry takes the number of its
@@ -217,11 +215,10 @@ protected:
         m_renames.clear();
         m_files.Load(ctx, Kind::Rules(), report != nullptr ? *report : local,
                      [this](std::span<const std::uint8_t> file, const std::string& source) -> Result<KindFiles::Taken> {
-                         auto entry = Kind::Decode(file, source);
-                         if (!entry) return entry.error();
+                         VEL_TRY_ASSIGN(auto entry, Kind::Decode(file, source));
                          if (m_entries.size() >= Capacity) return KindFiles::Taken::TableFull;
-                         Kind::Loaded(*entry);
-                         m_entries.push_back(std::move(*entry));
+                         Kind::Loaded(entry);
+                         m_entries.push_back(std::move(entry));
                          return KindFiles::Taken::Added;
                      });
         Sort();
@@ -238,10 +235,9 @@ protected:
             ctx, {ToSave()},
             [&](SaveTransaction& transaction) -> Result<std::vector<std::vector<NamedFile>>> {
                 // The numbers are drawn among the files on disk now, under the lock.
-                auto set = Encode(ctx, transaction.ExistingNames(0));
-                if (!set) return set.error();
-                numbers = std::move(set->numbers);
-                return Sets(std::move(set->files));
+                VEL_TRY_ASSIGN(auto set, Encode(ctx, transaction.ExistingNames(0)));
+                numbers = std::move(set.numbers);
+                return Sets(std::move(set.files));
             },
             [&] { Saved(numbers); });
     }

@@ -245,13 +245,10 @@ Result<RenamePreview> RenameKeepingOldName(Suite& suite, const Table& table, con
                                            const NewName& newName,
                                            Result<RenameOutcome> (*rename)(Suite&, std::int16_t, const NewName&))
 {
-    auto index = TableIndex(tableName, slot, table.size());
-    if (!index) return index.error();
+    VEL_TRY_ASSIGN(const auto index, TableIndex(tableName, slot, table.size()));
     RenamePreview preview;
-    preview.oldName = table.at(*index).Name();
-    auto outcome = rename(suite, slot, newName);
-    if (!outcome) return outcome.error();
-    preview.outcome = std::move(*outcome);
+    preview.oldName = table.at(index).Name();
+    VEL_TRY_ASSIGN(preview.outcome, rename(suite, slot, newName));
     return preview;
 }
 

@@ -47,14 +47,13 @@ ReceiverV3::ReceiverV3() : Record(ReceiverV3Layout()) {}
 Result<DecodedReceiver> DecodeReceiverFile(std::span<const std::uint8_t> data, const std::string& source)
 {
     ByteReader in(data, source);
-    auto version = in.ReadI16();
-    if (!version) return version.error();
+    VEL_TRY_ASSIGN(const auto version, in.ReadI16());
     DecodedReceiver out;
-    out.version = *version;
+    out.version = version;
     Receiver& receiver = out.receiver;
-    if (*version == 4) {
+    if (version == 4) {
         VEL_TRY(ReadRecord(in, receiver));
-    } else if (*version == 3) {
+    } else if (version == 3) {
         ReceiverV3 old;
         VEL_TRY(ReadRecord(in, old));
         receiver.SetEnabled(-1);
@@ -63,7 +62,7 @@ Result<DecodedReceiver> DecodeReceiverFile(std::span<const std::uint8_t> data, c
         receiver.Name() = old.Name();
         for (std::size_t i = 0; i < 4; ++i) receiver.Settings(i) = old.Settings(i);
     } else {
-        return MakeError(ErrorCode::BadFormat, std::to_string(*version));
+        return MakeError(ErrorCode::BadFormat, std::to_string(version));
     }
     if (!in.atEnd())
         return in.ErrorHere(ErrorCode::BadFormat, std::to_string(in.remaining()) + " bytes follow the receiver record");
@@ -86,9 +85,8 @@ const KindRules& ReceiverFiles::Rules()
 
 Result<ReceiverEntry> ReceiverFiles::Decode(std::span<const std::uint8_t> file, const std::string& source)
 {
-    auto decoded = DecodeReceiverFile(file, source);
-    if (!decoded) return decoded.error();
-    return ReceiverEntry{std::move(decoded->receiver)};
+    VEL_TRY_ASSIGN(auto decoded, DecodeReceiverFile(file, source));
+    return ReceiverEntry{std::move(decoded.receiver)};
 }
 
 Result<ByteBuffer> ReceiverFiles::Encode(const ReceiverEntry& /*entry*/, const Receiver& record,

@@ -54,9 +54,8 @@ RouteProfile::RouteProfile() : Record(RouteProfileLayout()) {}
 Result<DecodedProfile> DecodeProfileFile(std::span<const std::uint8_t> data, const std::string& source)
 {
     ByteReader in(data, source);
-    auto version = in.ReadI16();
-    if (!version) return version.error();
-    if (*version != 4) return MakeError(ErrorCode::BadFormat, std::to_string(*version));
+    VEL_TRY_ASSIGN(const auto version, in.ReadI16());
+    if (version != 4) return MakeError(ErrorCode::BadFormat, std::to_string(version));
     DecodedProfile out;
     out.schedule = std::make_unique<cTimeSchedule>();
     VEL_TRY(ReadRecord(in, out.profile));
@@ -84,9 +83,8 @@ const KindRules& RouteProfileFiles::Rules()
 
 Result<RouteProfileEntry> RouteProfileFiles::Decode(std::span<const std::uint8_t> file, const std::string& source)
 {
-    auto decoded = DecodeProfileFile(file, source);
-    if (!decoded) return decoded.error();
-    return RouteProfileEntry{std::move(decoded->profile), std::move(decoded->schedule)};
+    VEL_TRY_ASSIGN(auto decoded, DecodeProfileFile(file, source));
+    return RouteProfileEntry{std::move(decoded.profile), std::move(decoded.schedule)};
 }
 
 Result<ByteBuffer> RouteProfileFiles::Encode(const RouteProfileEntry& entry, const RouteProfile& record,

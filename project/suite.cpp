@@ -54,9 +54,8 @@ SaveReport Suite::Restore(const std::string& kind, const std::string& backup)
     return RunSave(
         Context, {std::move(restore)},
         [&](SaveTransaction& transaction) -> Result<std::vector<std::vector<NamedFile>>> {
-            auto files = transaction.BackupFiles(0, backup);
-            if (!files) return files.error();
-            return Sets(std::move(*files));
+            VEL_TRY_ASSIGN(auto files, transaction.BackupFiles(0, backup));
+            return Sets(std::move(files));
         },
         [&] {
             // The table follows the files it put back.
@@ -76,13 +75,11 @@ SaveReport Suite::SaveBoth()
     return RunSave(
         Context, {ReceiverTable.ToSave(), ProfileTable.ToSave()},
         [&](SaveTransaction& transaction) -> Result<std::vector<std::vector<NamedFile>>> {
-            auto receivers = ReceiverTable.Encode(Context, transaction.ExistingNames(0));
-            if (!receivers) return receivers.error();
-            auto profiles = ProfileTable.Encode(Context, transaction.ExistingNames(1));
-            if (!profiles) return profiles.error();
-            receiverNumbers = std::move(receivers->numbers);
-            profileNumbers = std::move(profiles->numbers);
-            return Sets(std::move(receivers->files), std::move(profiles->files));
+            VEL_TRY_ASSIGN(auto receivers, ReceiverTable.Encode(Context, transaction.ExistingNames(0)));
+            VEL_TRY_ASSIGN(auto profiles, ProfileTable.Encode(Context, transaction.ExistingNames(1)));
+            receiverNumbers = std::move(receivers.numbers);
+            profileNumbers = std::move(profiles.numbers);
+            return Sets(std::move(receivers.files), std::move(profiles.files));
         },
         [&] {
             ReceiverTable.Saved(receiverNumbers);

@@ -77,24 +77,19 @@ Result<std::map<std::string, std::uint64_t>> DecodeContents(const ByteBuffer& da
 // The list of the backup in `folder`, if it has one.
 Result<std::optional<std::map<std::string, std::uint64_t>>> ReadContents(FileSystem& fs, const Folder& folder)
 {
-    auto info = fs.StatAt(folder.handle(), BackupContentsFile);
-    if (!info) return info.error();
-    if (!info->exists()) return std::optional<std::map<std::string, std::uint64_t>>();
-    auto data = fs.ReadAt(folder.handle(), BackupContentsFile, MaxContentsBytes);
-    if (!data) return data.error();
-    auto contents = DecodeContents(*data);
-    if (!contents) return contents.error();
-    return std::optional<std::map<std::string, std::uint64_t>>(std::move(*contents));
+    VEL_TRY_ASSIGN(const auto info, fs.StatAt(folder.handle(), BackupContentsFile));
+    if (!info.exists()) return std::optional<std::map<std::string, std::uint64_t>>();
+    VEL_TRY_ASSIGN(const auto data, fs.ReadAt(folder.handle(), BackupContentsFile, MaxContentsBytes));
+    VEL_TRY_ASSIGN(auto contents, DecodeContents(data));
+    return std::optional<std::map<std::string, std::uint64_t>>(std::move(contents));
 }
 
 Result<std::optional<Folder>> OpenIfThere(FileSystem& fs, const Folder& parent, const std::string& name)
 {
-    auto info = fs.StatAt(parent.handle(), name);
-    if (!info) return info.error();
-    if (!info->exists()) return std::optional<Folder>();
-    auto folder = OpenFolderAt(fs, parent, name);
-    if (!folder) return folder.error();
-    return std::optional<Folder>(std::move(*folder));
+    VEL_TRY_ASSIGN(const auto info, fs.StatAt(parent.handle(), name));
+    if (!info.exists()) return std::optional<Folder>();
+    VEL_TRY_ASSIGN(auto folder, OpenFolderAt(fs, parent, name));
+    return std::optional<Folder>(std::move(folder));
 }
 
 // What a backup folder is: whole (or made before backups kept a list, which
@@ -109,12 +104,11 @@ struct Inspected {
 
 Result<Inspected> Inspect(FileSystem& fs, const Folder& folder)
 {
-    auto entries = fs.List(folder.handle());
-    if (!entries) return entries.error();
+    VEL_TRY_ASSIGN(auto entries, fs.List(folder.handle()));
     Inspected out;
     bool unfinished = false;
     bool listed = false;
-    for (DirEntry& e : *entries) {
+    for (DirEntry& e : entries) {
         if (e.name == BackupUnfinishedFile)
             unfinished = true;
         else if (e.name == BackupContentsFile)
@@ -174,10 +168,9 @@ std::optional<std::pair<std::string, int>> BackupKey(const std::string& name, co
 
 Result<std::vector<std::string>> BackupsOf(FileSystem& fs, const Folder& backupRoot, const std::string& kind)
 {
-    auto entries = fs.List(backupRoot.handle());
-    if (!entries) return entries.error();
+    VEL_TRY_ASSIGN(const auto entries, fs.List(backupRoot.handle()));
     std::vector<std::pair<std::pair<std::string, int>, std::string>> found;
-    for (const DirEntry& e : *entries) {
+    for (const DirEntry& e : entries) {
         if (e.type != FileType::Folder) continue;
         if (auto key = BackupKey(e.name, kind)) found.emplace_back(*key, e.name);
     }
@@ -191,40 +184,32 @@ Status PruneBackups(WorkArea& area, const std::string& kind, std::size_t keep)
 {
     FileSystem& fs = *area.fs;
     keep = std::max(keep, DefaultKeptBackups);
-    auto info = fs.StatAt(area.work.handle(), BackupFolderName);
-    if (!info) return info.error();
-    if (!info->isFolder()) return Status::Ok();
-    auto root = OpenFolderAt(fs, area.work, BackupFolderName);
-    if (!root) return root.error();
-    auto names = BackupsOf(fs, *root, kind);
-    if (!names) return names.error();
+    VEL_TRY_ASSIGN(const auto info, fs.StatAt(area.work.handle(), BackupFolderName));
+    if (!info.isFolder()) return Status::Ok();
+    VEL_TRY_ASSIGN(const auto root, OpenFolderAt(fs, area.work, BackupFolderName));
+    VEL_TRY_ASSIGN(const auto names, BackupsOf(fs, root, kind));
     FirstFailure failure;
-    for (std::size_t i = 0; i + keep < names->size(); ++i)
-        failure.Note(RemoveWorkFolder(fs, *root, (*names)[i], InBackups((*names)[i]), Holds::AnyFiles));
+    for (std::size_t i = 0; i + keep < names.size(); ++i)
+        failure.Note(RemoveWorkFolder(fs, root, names[i], InBackups(names[i]), Holds::AnyFiles));
     VEL_TRY(failure.status());
-    return fs.SyncFolder(root->handle());
+    return fs.SyncFolder(root.handle());
 }
 
 Result<const Folder*> OpenWorkRoot(WorkArea& area, WorkRoot& root)
 {
     if (!root.folder.isOpen()) {
-        auto opened = OpenFolderAt(*area.fs, area.work, root.name, true, area.folderAttributes);
-        if (!opened) return opened.error();
-        root.folder = std::move(*opened);
+        VEL_TRY_ASSIGN(root.folder, OpenFolderAt(*area.fs, area.work, root.name, true, area.folderAttributes));
     }
     return &root.folder;
 }
 
 Result<NewFolder> StartTimedFolder(WorkArea& area, WorkRoot& root, const std::string& kind, Clock& clock)
 {
-    auto parent = OpenWorkRoot(area, root);
-    if (!parent) return parent.error();
-    auto name = FreeName(*area.fs, **parent, kind + "-" + CompactLocalTime(clock.Now()));
-    if (!name) return name.error();
-    auto folder = OpenFolderAt(*area.fs, **parent, *name, true, area.folderAttributes);
-    if (!folder) return folder.error();
-    VEL_TRY(area.fs->CreateAt(folder->handle(), BackupUnfinishedFile, {}, area.fileAttributes));
-    return NewFolder{std::move(*name), std::move(*folder)};
+    VEL_TRY_ASSIGN(const auto parent, OpenWorkRoot(area, root));
+    VEL_TRY_ASSIGN(auto name, FreeName(*area.fs, *parent, kind + "-" + CompactLocalTime(clock.Now())));
+    VEL_TRY_ASSIGN(auto folder, OpenFolderAt(*area.fs, *parent, name, true, area.folderAttributes));
+    VEL_TRY(area.fs->CreateAt(folder.handle(), BackupUnfinishedFile, {}, area.fileAttributes));
+    return NewFolder{std::move(name), std::move(folder)};
 }
 
 Status FinishTimedFolder(FileSystem& fs, const Folder& root, NewFolder& folder)
@@ -251,15 +236,12 @@ namespace {
 // The newest folder of a kind below a work root, if it is unfinished.
 Result<std::optional<std::string>> NewestUnfinished(FileSystem& fs, const Folder& root, const std::string& kind)
 {
-    auto names = BackupsOf(fs, root, kind);
-    if (!names) return names.error();
-    if (names->empty()) return std::optional<std::string>();
-    auto folder = OpenFolderAt(fs, root, names->back());
-    if (!folder) return folder.error();
-    auto inspected = Inspect(fs, *folder);
-    if (!inspected) return inspected.error();
-    if (inspected->state != Inspected::State::Unfinished) return std::optional<std::string>();
-    return std::optional<std::string>(names->back());
+    VEL_TRY_ASSIGN(const auto names, BackupsOf(fs, root, kind));
+    if (names.empty()) return std::optional<std::string>();
+    VEL_TRY_ASSIGN(const auto folder, OpenFolderAt(fs, root, names.back()));
+    VEL_TRY_ASSIGN(const auto inspected, Inspect(fs, folder));
+    if (inspected.state != Inspected::State::Unfinished) return std::optional<std::string>();
+    return std::optional<std::string>(names.back());
 }
 
 } // namespace
@@ -267,12 +249,10 @@ Result<std::optional<std::string>> NewestUnfinished(FileSystem& fs, const Folder
 Result<bool> HasUnfinishedFolder(WorkArea& area, const std::string& kind)
 {
     for (const char* rootName : {BackupFolderName, PassedOverFolderName}) {
-        auto root = OpenIfThere(*area.fs, area.work, rootName);
-        if (!root) return root.error();
-        if (!*root) continue;
-        auto unfinished = NewestUnfinished(*area.fs, **root, kind);
-        if (!unfinished) return unfinished.error();
-        if (*unfinished) return true;
+        VEL_TRY_ASSIGN(const auto root, OpenIfThere(*area.fs, area.work, rootName));
+        if (!root) continue;
+        VEL_TRY_ASSIGN(const auto unfinished, NewestUnfinished(*area.fs, *root, kind));
+        if (unfinished) return true;
     }
     return false;
 }
@@ -282,18 +262,16 @@ Status ClearUnfinishedFolders(WorkArea& area, const std::string& kind, const Sav
 {
     FileSystem& fs = *area.fs;
     for (const char* rootName : {BackupFolderName, PassedOverFolderName}) {
-        auto root = OpenIfThere(fs, area.work, rootName);
-        if (!root) return root.error();
-        if (!*root) continue;
-        auto unfinished = NewestUnfinished(fs, **root, kind);
-        if (!unfinished) return unfinished.error();
-        if (!*unfinished) continue;
-        VEL_TRY(RemoveWorkFolder(fs, **root, **unfinished, InWork(std::string(rootName) + "/" + **unfinished),
+        VEL_TRY_ASSIGN(const auto root, OpenIfThere(fs, area.work, rootName));
+        if (!root) continue;
+        VEL_TRY_ASSIGN(const auto unfinished, NewestUnfinished(fs, *root, kind));
+        if (!unfinished) continue;
+        VEL_TRY(RemoveWorkFolder(fs, *root, *unfinished, InWork(std::string(rootName) + "/" + *unfinished),
                                  Holds::AnyFiles));
-        VEL_TRY(fs.SyncFolder((*root)->handle()));
+        VEL_TRY(fs.SyncFolder(root->handle()));
         if (std::string(rootName) == BackupFolderName)
             Tell(hooks, "A backup of the " + What(known, kind) + " that an interrupted save had begun (" +
-                            InWork(std::string(rootName) + "/" + **unfinished) +
+                            InWork(std::string(rootName) + "/" + *unfinished) +
                             ") was not complete and was removed; the files of the project are as they were.");
     }
     return Status::Ok();
@@ -305,20 +283,17 @@ Result<std::vector<NamedFile>> ReadBackupSet(WorkArea& area, const KindDescripti
     FileSystem& fs = *area.fs;
     const Error none = MakeError(ErrorCode::NotFound, "the " + desc.what + " have no backup '" + name + "'");
     if (!IsPlainName(name) || !BackupKey(name, desc.kind)) return none;
-    auto root = OpenIfThere(fs, area.work, BackupFolderName);
-    if (!root) return root.error();
-    if (!*root) return none;
-    auto folder = OpenIfThere(fs, **root, name);
-    if (!folder) return folder.error();
-    if (!*folder) return none;
-    auto inspected = Inspect(fs, **folder);
-    if (!inspected) return inspected.error();
-    if (inspected->state != Inspected::State::Whole)
+    VEL_TRY_ASSIGN(const auto root, OpenIfThere(fs, area.work, BackupFolderName));
+    if (!root) return none;
+    VEL_TRY_ASSIGN(const auto folder, OpenIfThere(fs, *root, name));
+    if (!folder) return none;
+    VEL_TRY_ASSIGN(const auto inspected, Inspect(fs, *folder));
+    if (inspected.state != Inspected::State::Whole)
         return MakeError(ErrorCode::BadFormat,
-                         "the backup " + name + " of the " + desc.what + " is not a whole set: " + inspected->why);
-    const auto& contents = inspected->contents;
+                         "the backup " + name + " of the " + desc.what + " is not a whole set: " + inspected.why);
+    const auto& contents = inspected.contents;
     std::vector<NamedFile> files;
-    for (const DirEntry& e : inspected->entries) {
+    for (const DirEntry& e : inspected.entries) {
         if (e.type != FileType::Regular || !IsKindFileName(e.name, desc.prefix)) {
             Tell(hooks, "'" + e.name + "' in the backup " + name + " is no file of the " + desc.what +
                             " and is not put back.");
@@ -327,12 +302,11 @@ Result<std::vector<NamedFile>> ReadBackupSet(WorkArea& area, const KindDescripti
         if (contents && contents->count(e.name) == 0)
             return MakeError(ErrorCode::BadFormat, "the backup " + name + " is not a whole set: it holds '" + e.name +
                                                        "', which its list of files does not name");
-        auto data = fs.ReadAt((*folder)->handle(), e.name, desc.maxFileBytes);
-        if (!data) return data.error();
-        if (contents && contents->at(e.name) != data->size())
+        VEL_TRY_ASSIGN(auto data, fs.ReadAt(folder->handle(), e.name, desc.maxFileBytes));
+        if (contents && contents->at(e.name) != data.size())
             return MakeError(ErrorCode::BadFormat, "the backup " + name + " is not a whole set: '" + e.name +
                                                        "' is not the size its list of files says");
-        files.emplace_back(e.name, std::move(*data));
+        files.emplace_back(e.name, std::move(data));
     }
     std::sort(files.begin(), files.end(), [](const NamedFile& a, const NamedFile& b) { return a.first < b.first; });
     return files;
@@ -348,25 +322,21 @@ Result<std::vector<BackupInfo>> ListBackups(FileSystem& fs, const std::string& p
         return area.error();
     }
     if (!area->work.isOpen()) return out;
-    auto root = OpenIfThere(fs, area->work, BackupFolderName);
-    if (!root) return root.error();
-    if (!*root) return out;
+    VEL_TRY_ASSIGN(const auto root, OpenIfThere(fs, area->work, BackupFolderName));
+    if (!root) return out;
     for (const KindDescription& desc : known) {
-        auto names = BackupsOf(fs, **root, desc.kind);
-        if (!names) return names.error();
-        for (const std::string& name : *names) {
-            auto folder = OpenFolderAt(fs, **root, name);
-            if (!folder) return folder.error();
-            auto inspected = Inspect(fs, *folder);
-            if (!inspected) return inspected.error();
-            if (inspected->state != Inspected::State::Whole) continue;
+        VEL_TRY_ASSIGN(const auto names, BackupsOf(fs, *root, desc.kind));
+        for (const std::string& name : names) {
+            VEL_TRY_ASSIGN(const auto folder, OpenFolderAt(fs, *root, name));
+            VEL_TRY_ASSIGN(const auto inspected, Inspect(fs, folder));
+            if (inspected.state != Inspected::State::Whole) continue;
             BackupInfo b;
             b.kind = desc.kind;
             b.name = name;
             const std::string t = BackupKey(name, desc.kind)->first; // YYYYMMDD-HHMMSS
             b.time = t.substr(0, 4) + "-" + t.substr(4, 2) + "-" + t.substr(6, 2) + " " + t.substr(9, 2) + ":" +
                      t.substr(11, 2) + ":" + t.substr(13, 2);
-            b.files = inspected->entries.size();
+            b.files = inspected.entries.size();
             out.push_back(std::move(b));
         }
     }

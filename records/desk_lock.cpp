@@ -36,13 +36,12 @@ std::string OneLine(std::string s)
 // before it wrote the file) or cannot be read.
 Result<std::optional<LockOwner>> ReadOwner(FileSystem& fs, FolderHandle work, const std::string& folderName)
 {
-    auto info = fs.StatAt(work, folderName);
-    if (!info) return info.error();
-    if (!info->exists()) return std::optional<LockOwner>();
-    if (!info->isFolder())
+    VEL_TRY_ASSIGN(const auto info, fs.StatAt(work, folderName));
+    if (!info.exists()) return std::optional<LockOwner>();
+    if (!info.isFolder())
         return MakeError(ErrorCode::NotPlainFile, "'" + folderName + "' is not a folder; move it out of the way");
     LockOwner unknown;
-    unknown.since = info->modified;
+    unknown.since = info.modified;
     auto handle = fs.OpenFolderAt(work, folderName, false, {});
     if (!handle) {
         if (handle.error().code == ErrorCode::NotFound) return std::optional<LockOwner>();
@@ -71,9 +70,8 @@ Status RemoveLockFolder(FileSystem& fs, FolderHandle work, const std::string& fo
             auto handle = fs.OpenFolderAt(work, folderName, false, {});
             if (!handle) return handle.error().code == ErrorCode::NotFound ? Status::Ok() : Status(handle.error());
             Folder folder(fs, *handle);
-            auto info = fs.StatAt(folder.handle(), DeskLockOwnerFile);
-            if (!info) return info.error();
-            if (info->isRegular()) VEL_TRY(fs.RemoveAt(folder.handle(), DeskLockOwnerFile));
+            VEL_TRY_ASSIGN(const auto info, fs.StatAt(folder.handle(), DeskLockOwnerFile));
+            if (info.isRegular()) VEL_TRY(fs.RemoveAt(folder.handle(), DeskLockOwnerFile));
         }
         removed = fs.RemoveFolderAt(work, folderName);
         if (removed) return removed;
@@ -296,9 +294,8 @@ Result<DeskLock> DeskLock::Take(FileSystem& fs, const Folder& work, const std::s
         }
         if (made.error().code != ErrorCode::Exists) return made.error();
 
-        auto owner = ReadOwner(fs, work.handle(), folderName);
-        if (!owner) return owner.error();
-        if (!*owner) {
+        VEL_TRY_ASSIGN(const auto owner, ReadOwner(fs, work.handle(), folderName));
+        if (!owner) {
             // Released meanwhile: made again at once. A share client may go
             // on reporting a folder that another desk removed (sshfs keeps
             // names for up to 20 seconds), so that the make fails and the
@@ -312,17 +309,17 @@ Result<DeskLock> DeskLock::Take(FileSystem& fs, const Folder& work, const std::s
             std::this_thread::sleep_for(std::chrono::milliseconds(PollMilliseconds));
             continue;
         }
-        const bool ownerless = (*owner)->desk.host.empty();
+        const bool ownerless = owner->desk.host.empty();
         if (ownerless && !wasOwnerless) ownerlessSince = Steady::now();
         wasOwnerless = ownerless;
         const bool stale = ownerless
                                ? Steady::now() - ownerlessSince >= std::chrono::milliseconds(OwnerlessMilliseconds) ||
-                                     policy.clock->Now() - (*owner)->since > StaleSeconds(policy)
-                               : IsStale(**owner, policy, self);
+                                     policy.clock->Now() - owner->since > StaleSeconds(policy)
+                               : IsStale(*owner, policy, self);
         if (stale) {
-            auto renamed = TakeOverStale(fs, work.handle(), folderName, **owner, what, self, policy, notTakenOver);
-            if (!renamed) return renamed.error();
-            if (*renamed) continue;
+            VEL_TRY_ASSIGN(const auto renamed,
+                           TakeOverStale(fs, work.handle(), folderName, *owner, what, self, policy, notTakenOver));
+            if (renamed) continue;
         }
         // A lock without its owner file is watched for its grace time even
         // by a start that does not wait, so that one left by a program that
@@ -330,7 +327,7 @@ Result<DeskLock> DeskLock::Take(FileSystem& fs, const Folder& work, const std::s
         const bool watching = ownerless &&
                               Steady::now() - ownerlessSince < std::chrono::milliseconds(OwnerlessMilliseconds);
         if (Steady::now() >= deadline && !watching)
-            return NotHad(name, what, **owner, stale ? notTakenOver : std::nullopt);
+            return NotHad(name, what, *owner, stale ? notTakenOver : std::nullopt);
         std::this_thread::sleep_for(std::chrono::milliseconds(PollMilliseconds));
     }
 }
@@ -338,11 +335,10 @@ Result<DeskLock> DeskLock::Take(FileSystem& fs, const Folder& work, const std::s
 Status DeskLock::StillHeld() const
 {
     if (m_fs == nullptr) return MakeError(ErrorCode::Busy, "the lock is not held");
-    auto owner = ReadOwner(*m_fs, m_work, m_name);
-    if (!owner) return owner.error();
-    if (!*owner || !(**owner == m_owner))
+    VEL_TRY_ASSIGN(const auto owner, ReadOwner(*m_fs, m_work, m_name));
+    if (!owner || !(*owner == m_owner))
         return MakeError(ErrorCode::Busy, "another desk took over the lock of this save (" +
-                                              (*owner ? DescribeLockOwner(**owner) : std::string("now free")) + ")");
+                                              (owner ? DescribeLockOwner(*owner) : std::string("now free")) + ")");
     return Status::Ok();
 }
 
@@ -350,9 +346,8 @@ Status DeskLock::Release()
 {
     if (m_fs == nullptr) return Status::Ok();
     FileSystem& fs = *std::exchange(m_fs, nullptr);
-    auto owner = ReadOwner(fs, m_work, m_name);
-    if (!owner) return owner.error();
-    if (!*owner || !(**owner == m_owner)) return Status::Ok(); // taken over: not ours to remove
+    VEL_TRY_ASSIGN(const auto owner, ReadOwner(fs, m_work, m_name));
+    if (!owner || !(*owner == m_owner)) return Status::Ok(); // taken over: not ours to remove
     // Renamed away before it is emptied, so that a failure half way leaves a
     // lock with its owner (taken over as soon as this process is gone) or a
     // folder that is no lock, never a lock without an owner.
@@ -370,11 +365,10 @@ Result<LockOwner> BreakDeskLock(FileSystem& fs, const Folder& work, const std::s
                                 Desks& desks)
 {
     const std::string folderName = name + DeskLockSuffix;
-    auto owner = ReadOwner(fs, work.handle(), folderName);
-    if (!owner) return owner.error();
-    if (!*owner) return MakeError(ErrorCode::NotFound, "nobody holds the lock of the " + what);
+    VEL_TRY_ASSIGN(const auto owner, ReadOwner(fs, work.handle(), folderName));
+    if (!owner) return MakeError(ErrorCode::NotFound, "nobody holds the lock of the " + what);
     const Desk self = desks.Self();
-    const LockOwner& o = **owner;
+    const LockOwner& o = *owner;
     if (o.desk.host == self.host && o.desk.process != self.process && desks.Running(o.desk.process))
         return MakeError(ErrorCode::Busy, "the lock of the " + what + " is held by " + DescribeLockOwner(o) +
                                               ", which still runs on this machine");

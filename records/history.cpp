@@ -175,19 +175,17 @@ Result<HistoryEntry> ParseHistoryLine(std::string_view line)
         if (!IsUtf8(*text)) return MakeError(ErrorCode::BadFormat, std::string("its ") + Names[i] + " is not UTF-8");
         fields.push_back(std::move(*text));
     }
-    auto time = ParseUtcTime(fields[0]);
-    if (!time) return time.error();
-    auto items = ParseCount(fields[6]);
-    if (!items) return items.error();
+    VEL_TRY_ASSIGN(const auto time, ParseUtcTime(fields[0]));
+    VEL_TRY_ASSIGN(const auto items, ParseCount(fields[6]));
     if (fields[3].empty()) return MakeError(ErrorCode::BadFormat, "its kind is empty");
     HistoryEntry entry;
-    entry.time = *time;
+    entry.time = time;
     entry.user = std::move(fields[1]);
     entry.host = std::move(fields[2]);
     entry.kind = std::move(fields[3]);
     entry.oldName = std::move(fields[4]);
     entry.newName = std::move(fields[5]);
-    entry.items = *items;
+    entry.items = items;
     entry.backup = std::move(fields[7]);
     entry.save = std::move(fields[8]);
     return entry;
@@ -196,20 +194,15 @@ Result<HistoryEntry> ParseHistoryLine(std::string_view line)
 Result<std::vector<HistoryEntry>> ReadHistory(FileSystem& fs, const std::string& projectPath, const LogSink& tell)
 {
     std::vector<HistoryEntry> entries;
-    auto project = OpenFolder(fs, projectPath);
-    if (!project) return project.error();
-    auto workInfo = fs.StatAt(project->handle(), WorkFolderName);
-    if (!workInfo) return workInfo.error();
-    if (!workInfo->exists()) return entries;
-    auto work = OpenFolderAt(fs, *project, WorkFolderName);
-    if (!work) return work.error();
-    auto info = fs.StatAt(work->handle(), HistoryFileName);
-    if (!info) return info.error();
-    if (!info->exists()) return entries;
-    auto data = fs.ReadAt(work->handle(), HistoryFileName, HistoryMaxBytes);
-    if (!data) return data.error();
+    VEL_TRY_ASSIGN(const auto project, OpenFolder(fs, projectPath));
+    VEL_TRY_ASSIGN(const auto workInfo, fs.StatAt(project.handle(), WorkFolderName));
+    if (!workInfo.exists()) return entries;
+    VEL_TRY_ASSIGN(const auto work, OpenFolderAt(fs, project, WorkFolderName));
+    VEL_TRY_ASSIGN(const auto info, fs.StatAt(work.handle(), HistoryFileName));
+    if (!info.exists()) return entries;
+    VEL_TRY_ASSIGN(const auto data, fs.ReadAt(work.handle(), HistoryFileName, HistoryMaxBytes));
 
-    const std::string text(data->begin(), data->end());
+    const std::string text(data.begin(), data.end());
     const std::vector<std::string_view> lines = SplitLines(text);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string where = HistoryPath() + " line " + std::to_string(i + 1);
@@ -234,12 +227,11 @@ Result<std::vector<HistoryEntry>> ReadHistory(FileSystem& fs, const std::string&
 Status AppendHistory(FileSystem& fs, const Folder& work, const std::vector<HistoryEntry>& entries,
                      const FileAttributes& attributes)
 {
-    auto info = fs.StatAt(work.handle(), HistoryFileName);
-    if (!info) return info.error();
+    VEL_TRY_ASSIGN(const auto info, fs.StatAt(work.handle(), HistoryFileName));
     std::string text;
     FileAttributes kept = attributes;
     std::set<std::string> saves;
-    if (info->exists()) {
+    if (info.exists()) {
         // Never lose a line: a history that cannot be read whole is not
         // replaced.
         auto data = fs.ReadAt(work.handle(), HistoryFileName, HistoryMaxBytes);
@@ -251,9 +243,9 @@ Status AppendHistory(FileSystem& fs, const Folder& work, const std::vector<Histo
         }
         // The file keeps what it has, and gains what a file of the work
         // folder must have so that every member of the group can write it.
-        kept.mode = info->mode | attributes.mode;
-        kept.owner = info->owner;
-        if (!kept.group) kept.group = info->group;
+        kept.mode = info.mode | attributes.mode;
+        kept.owner = info.owner;
+        if (!kept.group) kept.group = info.group;
     }
     if (text.empty()) text = std::string(HistoryHeader) + "\n";
     // A last line cut short keeps its bytes; the new lines start on a line of their own.

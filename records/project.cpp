@@ -56,11 +56,10 @@ std::string NormalProjectPath(const std::string& path)
 
 Result<KindFolderName> FindKindFolder(FileSystem& fs, const Folder& project, const std::string& kind)
 {
-    auto entries = fs.List(project.handle());
-    if (!entries) return entries.error();
+    VEL_TRY_ASSIGN(const auto entries, fs.List(project.handle()));
     std::vector<std::string> matches;
     KindFolderName found;
-    for (const DirEntry& e : *entries) {
+    for (const DirEntry& e : entries) {
         if (!EqualNoCase(e.name, kind)) continue;
         if (e.type == FileType::Folder)
             matches.push_back(e.name);
@@ -85,10 +84,9 @@ bool IsKindFileName(std::string_view name, std::string_view prefix)
 
 Result<std::vector<KindFile>> ListKindFiles(FileSystem& fs, const Folder& folder, const std::string& prefix)
 {
-    auto entries = fs.List(folder.handle());
-    if (!entries) return entries.error();
+    VEL_TRY_ASSIGN(auto entries, fs.List(folder.handle()));
     std::vector<KindFile> files;
-    for (DirEntry& e : *entries) {
+    for (DirEntry& e : entries) {
         if (e.type == FileType::Folder || !IsKindFileName(e.name, prefix)) continue;
         std::string number = e.name.substr(prefix.size(), 4);
         files.push_back({std::move(e.name), std::move(number), e.type});
@@ -130,9 +128,8 @@ Result<KindSnapshot> TakeSnapshot(FileSystem& fs, const Folder* folder, const Ki
     KindSnapshot snap;
     snap.taken = true;
     if (folder == nullptr) return snap;
-    auto files = ListKindFiles(fs, *folder, desc.prefix);
-    if (!files) return files.error();
-    for (KindFile& f : *files) {
+    VEL_TRY_ASSIGN(auto files, ListKindFiles(fs, *folder, desc.prefix));
+    for (KindFile& f : files) {
         auto content = fs.ReadAt(folder->handle(), f.name, desc.maxFileBytes);
         snap.Add(std::move(f.name), std::move(content));
     }
@@ -148,19 +145,16 @@ Result<KindFolderContent> ReadKindFolder(FileSystem& fs, const std::string& proj
         if (project.error().code == ErrorCode::NotFound) return content;
         return project.error();
     }
-    auto name = FindKindFolder(fs, *project, desc.kind);
-    if (!name) return name.error();
-    content.refused = name->refused;
-    if (!name->name) return content;
+    VEL_TRY_ASSIGN(const auto name, FindKindFolder(fs, *project, desc.kind));
+    content.refused = name.refused;
+    if (!name.name) return content;
     content.found = true;
-    content.folderName = *name->name;
-    auto folder = OpenFolderAt(fs, *project, content.folderName);
-    if (!folder) return folder.error();
-    auto files = ListKindFiles(fs, *folder, desc.prefix);
-    if (!files) return files.error();
-    content.files.reserve(files->size());
-    for (KindFile& f : *files) {
-        auto bytes = fs.ReadAt(folder->handle(), f.name, desc.maxFileBytes);
+    content.folderName = *name.name;
+    VEL_TRY_ASSIGN(const auto folder, OpenFolderAt(fs, *project, content.folderName));
+    VEL_TRY_ASSIGN(auto files, ListKindFiles(fs, folder, desc.prefix));
+    content.files.reserve(files.size());
+    for (KindFile& f : files) {
+        auto bytes = fs.ReadAt(folder.handle(), f.name, desc.maxFileBytes);
         content.files.push_back({std::move(f), std::move(bytes)});
     }
     return content;

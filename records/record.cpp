@@ -79,18 +79,16 @@ namespace {
 Status ReadTagged(ByteReader& in, TaggedValue& v)
 {
     const std::size_t at = in.position();
-    auto tag = in.ReadI16();
-    if (!tag) return tag.error();
-    const int size = TaggedValueSize(*tag);
+    VEL_TRY_ASSIGN(const auto tag, in.ReadI16());
+    const int size = TaggedValueSize(tag);
     if (size == -2) {
         return MakeError(ErrorCode::BadFormat, in.source() + ": byte offset " + std::to_string(at) +
-                                                   ": unknown value tag " + std::to_string(*tag));
+                                                   ": unknown value tag " + std::to_string(tag));
     }
-    v.tag = *tag;
+    v.tag = tag;
     if (size == -1) {
-        auto text = in.ReadText();
-        if (!text) return text.error();
-        v.value.assign(text->begin(), text->end());
+        VEL_TRY_ASSIGN(const auto text, in.ReadText());
+        v.value.assign(text.begin(), text.end());
         return Status::Ok();
     }
     v.value.assign(static_cast<std::size_t>(size), 0);
@@ -112,9 +110,7 @@ Status ReadRecord(ByteReader& in, Record& record)
         case ItemKind::Text:
         case ItemKind::TextArray:
             for (std::size_t k = 0; k < (e.item == ItemKind::Text ? 1u : e.count); ++k) {
-                auto text = in.ReadText();
-                if (!text) return text.error();
-                record.Text(i, k) = std::move(*text);
+                VEL_TRY_ASSIGN(record.Text(i, k), in.ReadText());
             }
             break;
         case ItemKind::TaggedArray:

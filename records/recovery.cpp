@@ -83,17 +83,14 @@ Status SetAside(WorkArea& area, const std::string& name, const std::string& why,
                 const std::vector<KindDescription>& known, const SaveHooks& hooks)
 {
     FileSystem& fs = *area.fs;
-    auto aside = MoveAside(area, name, *hooks.clock);
-    if (!aside) return aside.error();
-    std::string kept = InWork(*aside);
+    VEL_TRY_ASSIGN(const auto aside, MoveAside(area, name, *hooks.clock));
+    std::string kept = InWork(aside);
     for (const std::string& kind : KindsOfMarker(name)) {
         if (FindDescription(known, kind) == nullptr) continue;
-        auto staged = fs.StatAt(area.work.handle(), kind + StagingSuffix);
-        if (!staged) return staged.error();
-        if (!staged->exists()) continue;
-        auto stagingAside = MoveAside(area, kind + StagingSuffix, *hooks.clock);
-        if (!stagingAside) return stagingAside.error();
-        kept += ", " + InWork(*stagingAside);
+        VEL_TRY_ASSIGN(const auto staged, fs.StatAt(area.work.handle(), kind + StagingSuffix));
+        if (!staged.exists()) continue;
+        VEL_TRY_ASSIGN(const auto stagingAside, MoveAside(area, kind + StagingSuffix, *hooks.clock));
+        kept += ", " + InWork(stagingAside);
     }
     Tell(hooks, "The record of an interrupted save (" + InWork(name) + ") cannot be used (" + why +
                     "); it was moved aside with what it staged (" + kept +
@@ -141,9 +138,8 @@ Status ThrowAwayStaging(WorkArea& area, const std::string& kind, const std::vect
                         const SaveHooks& hooks)
 {
     // A marker written meanwhile makes the staged files the new set.
-    auto again = area.fs->List(area.work.handle());
-    if (!again) return again.error();
-    const bool committed = std::any_of(again->begin(), again->end(), [&](const DirEntry& x) {
+    VEL_TRY_ASSIGN(const auto again, area.fs->List(area.work.handle()));
+    const bool committed = std::any_of(again.begin(), again.end(), [&](const DirEntry& x) {
         if (!IsMarkerName(x.name)) return false;
         const auto ks = KindsOfMarker(x.name);
         return std::find(ks.begin(), ks.end(), kind) != ks.end();
@@ -169,9 +165,8 @@ Status ThrowAwayStaging(WorkArea& area, const std::string& kind, const std::vect
 Status RecoverAtStart(WorkArea& area, const std::vector<KindDescription>& known, const SaveHooks& hooks)
 {
     FileSystem& fs = *area.fs;
-    auto entries = fs.List(area.work.handle());
-    if (!entries) return entries.error();
-    const std::vector<DirEntry> sorted = SortedByName(std::move(*entries));
+    VEL_TRY_ASSIGN(auto entries, fs.List(area.work.handle()));
+    const std::vector<DirEntry> sorted = SortedByName(std::move(entries));
     FirstFailure failure;
     // Locks of the kinds, without waiting: a lock held is a save running.
     auto lock = [&](Locks& locks, const std::string& kind) -> Result<bool> {
@@ -192,32 +187,27 @@ Status RecoverAtStart(WorkArea& area, const std::vector<KindDescription>& known,
         Locks locks;
         bool free = true;
         for (const std::string& k : kinds) {
-            auto taken = lock(locks, k);
-            if (!taken) return taken.error();
-            free = free && *taken;
+            VEL_TRY_ASSIGN(const auto taken, lock(locks, k));
+            free = free && taken;
         }
         if (!free) continue;
         // Another copy may have finished it while the locks were free.
-        auto still = fs.StatAt(area.work.handle(), e.name);
-        if (!still) return still.error();
-        if (still->exists()) failure.Note(FinishMarker(area, locks, e.name, known, hooks));
+        VEL_TRY_ASSIGN(const auto still, fs.StatAt(area.work.handle(), e.name));
+        if (still.exists()) failure.Note(FinishMarker(area, locks, e.name, known, hooks));
     }
     for (const DirEntry& e : sorted) {
         const std::string kind = StagingKind(e.name);
         if (kind.empty() || FindDescription(known, kind) == nullptr || marked.count(kind) != 0) continue;
         Locks locks;
-        auto taken = lock(locks, kind);
-        if (!taken) return taken.error();
-        if (*taken) failure.Note(ThrowAwayStaging(area, kind, known, hooks));
+        VEL_TRY_ASSIGN(const auto taken, lock(locks, kind));
+        if (taken) failure.Note(ThrowAwayStaging(area, kind, known, hooks));
     }
     for (const KindDescription& desc : known) {
-        auto unfinished = HasUnfinishedFolder(area, desc.kind);
-        if (!unfinished) return unfinished.error();
-        if (!*unfinished) continue;
+        VEL_TRY_ASSIGN(const auto unfinished, HasUnfinishedFolder(area, desc.kind));
+        if (!unfinished) continue;
         Locks locks;
-        auto taken = lock(locks, desc.kind);
-        if (!taken) return taken.error();
-        if (*taken) failure.Note(ClearUnfinishedFolders(area, desc.kind, hooks, known));
+        VEL_TRY_ASSIGN(const auto taken, lock(locks, desc.kind));
+        if (taken) failure.Note(ClearUnfinishedFolders(area, desc.kind, hooks, known));
     }
     return failure.status();
 }
@@ -229,9 +219,8 @@ Status PutMarkerInPlace(WorkArea& area, const Marker& marker,
 {
     if (spellings != nullptr) spellings->assign(marker.kinds.size(), {});
     for (std::size_t i = 0; i < marker.kinds.size(); ++i) {
-        auto folders = OpenKindFolders(area, marker.kinds[i]);
-        if (!folders) return folders.error();
-        VEL_TRY(PutInPlace(*area.fs, *folders, marker.kinds[i], spellings ? &(*spellings)[i] : nullptr));
+        VEL_TRY_ASSIGN(const auto folders, OpenKindFolders(area, marker.kinds[i]));
+        VEL_TRY(PutInPlace(*area.fs, folders, marker.kinds[i], spellings ? &(*spellings)[i] : nullptr));
     }
     return Status::Ok();
 }
@@ -239,9 +228,8 @@ Status PutMarkerInPlace(WorkArea& area, const Marker& marker,
 Status TakeMarkerBack(WorkArea& area, const Marker& marker)
 {
     for (auto k = marker.kinds.rbegin(); k != marker.kinds.rend(); ++k) {
-        auto folders = OpenKindFolders(area, *k);
-        if (!folders) return folders.error();
-        VEL_TRY(TakeBack(*area.fs, *folders, *k));
+        VEL_TRY_ASSIGN(const auto folders, OpenKindFolders(area, *k));
+        VEL_TRY(TakeBack(*area.fs, folders, *k));
     }
     return Status::Ok();
 }
@@ -273,9 +261,8 @@ Status RecoverOwnKinds(WorkArea& area, Locks& locks, const std::set<std::string>
                        const std::vector<KindDescription>& known, const SaveHooks& hooks)
 {
     FileSystem& fs = *area.fs;
-    auto entries = fs.List(area.work.handle());
-    if (!entries) return entries.error();
-    const std::vector<DirEntry> sorted = SortedByName(std::move(*entries));
+    VEL_TRY_ASSIGN(auto entries, fs.List(area.work.handle()));
+    const std::vector<DirEntry> sorted = SortedByName(std::move(entries));
     auto ours = [&](const std::string& kind) { return kinds.count(kind) != 0; };
     auto blocked = [](const std::string& marker, const std::string& why) {
         return MakeError(ErrorCode::Io, "an interrupted earlier save (" + InWork(marker) +
@@ -302,9 +289,8 @@ Status RecoverOwnKinds(WorkArea& area, Locks& locks, const std::set<std::string>
                 return taken.error();
             }
         }
-        auto still = fs.StatAt(area.work.handle(), e.name);
-        if (!still) return still.error();
-        if (!still->exists()) continue;
+        VEL_TRY_ASSIGN(const auto still, fs.StatAt(area.work.handle(), e.name));
+        if (!still.exists()) continue;
         Status finished = FinishMarker(area, extra, e.name, known, hooks);
         if (!finished) return blocked(e.name, finished.error().message);
     }

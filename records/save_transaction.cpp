@@ -67,6 +67,11 @@ struct SaveTransaction::State {
         Folder folder;
         std::vector<std::string> existing;
         std::map<std::string, FileInfo> existingInfo;
+
+        // Looks at the folder of kind `k` below `project`: its snapshot must
+        // equal what was loaded; keeps the names and infos of its files.
+        // Takes `k` over only when all is well.
+        static Result<Kind> Look(FileSystem& fs, const Folder& project, KindToSave& k);
     };
     WorkArea area;
     Locks locks; // after the area: given back before its folders close
@@ -78,6 +83,36 @@ struct SaveTransaction::State {
 SaveTransaction::SaveTransaction(std::unique_ptr<State> state) : m_state(std::move(state)) {}
 SaveTransaction::~SaveTransaction() = default;
 
+Result<SaveTransaction::State::Kind> SaveTransaction::State::Kind::Look(FileSystem& fs, const Folder& project,
+                                                                        KindToSave& k)
+{
+    Kind kind;
+    VEL_TRY_ASSIGN(const auto name, FindKindFolder(fs, project, k.desc.kind));
+    kind.folderName = name.name;
+    kind.refused = name.refused;
+    KindSnapshot now;
+    now.taken = true;
+    if (kind.folderName) {
+        VEL_TRY_ASSIGN(kind.folder, OpenFolderAt(fs, project, *kind.folderName));
+        VEL_TRY_ASSIGN(now, TakeSnapshot(fs, &kind.folder, k.desc));
+    }
+    if (k.loaded != nullptr && k.loaded->taken && !(now == *k.loaded))
+        return MakeError(ErrorCode::Conflict,
+                         "files of the " + k.desc.what +
+                             " were changed on disk since they were loaded: " + DescribeChanges(*k.loaded, now));
+    for (const auto& stamp : now.files) {
+        VEL_TRY_ASSIGN(auto info, fs.StatAt(kind.folder.handle(), stamp.name));
+        // The size the backup's list gives a file is that of the bytes
+        // just read; a share client may still give the size of a file
+        // another desk replaced seconds ago (sshfs keeps it 20 seconds).
+        if (stamp.readable && info.isRegular()) info.size = stamp.content.size();
+        kind.existing.push_back(stamp.name);
+        kind.existingInfo[stamp.name] = info;
+    }
+    kind.save = std::move(k);
+    return kind;
+}
+
 Result<std::unique_ptr<SaveTransaction>> SaveTransaction::Begin(FileSystem& fs, const std::string& projectPath,
                                                                 std::vector<KindToSave> kinds,
                                                                 const std::vector<KindDescription>& known,
@@ -87,9 +122,7 @@ Result<std::unique_ptr<SaveTransaction>> SaveTransaction::Begin(FileSystem& fs, 
     state->known = WithKinds(known, kinds);
     state->hooks = hooks;
 
-    auto area = OpenWorkArea(fs, projectPath, true);
-    if (!area) return area.error();
-    state->area = std::move(*area);
+    VEL_TRY_ASSIGN(state->area, OpenWorkArea(fs, projectPath, true));
     (void)fs.TakeAttributesNotKept(); // what this save finds is told at its end
 
     // 1. Lock, in one order (by name) for every transaction.
@@ -106,36 +139,7 @@ Result<std::unique_ptr<SaveTransaction>> SaveTransaction::Begin(FileSystem& fs, 
 
     // 3. Then look: the kind folders must hold what was loaded.
     for (KindToSave& k : kinds) {
-        State::Kind kind;
-        auto name = FindKindFolder(fs, state->area.project, k.desc.kind);
-        if (!name) return name.error();
-        kind.folderName = name->name;
-        kind.refused = name->refused;
-        KindSnapshot now;
-        now.taken = true;
-        if (kind.folderName) {
-            auto folder = OpenFolderAt(fs, state->area.project, *kind.folderName);
-            if (!folder) return folder.error();
-            kind.folder = std::move(*folder);
-            auto snapshot = TakeSnapshot(fs, &kind.folder, k.desc);
-            if (!snapshot) return snapshot.error();
-            now = std::move(*snapshot);
-        }
-        if (k.loaded != nullptr && k.loaded->taken && !(now == *k.loaded))
-            return MakeError(ErrorCode::Conflict,
-                             "files of the " + k.desc.what +
-                                 " were changed on disk since they were loaded: " + DescribeChanges(*k.loaded, now));
-        for (const auto& stamp : now.files) {
-            auto info = fs.StatAt(kind.folder.handle(), stamp.name);
-            if (!info) return info.error();
-            // The size the backup's list gives a file is that of the bytes
-            // just read; a share client may still give the size of a file
-            // another desk replaced seconds ago (sshfs keeps it 20 seconds).
-            if (stamp.readable && info->isRegular()) info->size = stamp.content.size();
-            kind.existing.push_back(stamp.name);
-            kind.existingInfo[stamp.name] = *info;
-        }
-        kind.save = std::move(k);
+        VEL_TRY_ASSIGN(auto kind, State::Kind::Look(fs, state->area.project, k));
         state->kinds.push_back(std::move(kind));
     }
     return std::unique_ptr<SaveTransaction>(new SaveTransaction(std::move(state)));
@@ -217,16 +221,15 @@ public:
             for (const auto& file : m_sets[i]) {
                 const std::string& name = file.first;
                 if (existing.count(name) != 0) continue;
-                auto info = m_fs.StatAt(k.folder.handle(), name);
-                if (!info) return info.error();
-                if (!info->exists()) continue;
-                const bool otherSpelling = info->isRegular() &&
+                VEL_TRY_ASSIGN(const auto info, m_fs.StatAt(k.folder.handle(), name));
+                if (!info.exists()) continue;
+                const bool otherSpelling = info.isRegular() &&
                                            std::any_of(k.existing.begin(), k.existing.end(), [&](const std::string& e) {
                                                return SameButCase(e, name) && k.existingInfo.at(e).isRegular();
                                            });
                 if (otherSpelling) continue;
                 return MakeError(ErrorCode::NotPlainFile, "'" + k.save.desc.kind + "/" + name + "' is " +
-                                                              (info->isFolder() ? "a folder" : "not a plain file") +
+                                                              (info.isFolder() ? "a folder" : "not a plain file") +
                                                               "; move it out of the way and save again");
             }
         }
@@ -272,9 +275,8 @@ public:
         VEL_TRY(m_s.locks.StillHeld());
         const std::string temporary = "." + m_markerName + ".new";
         FolderHandle work = m_s.area.work.handle();
-        auto info = m_fs.StatAt(work, temporary);
-        if (!info) return info.error();
-        if (info->exists()) VEL_TRY(m_fs.RemoveAt(work, temporary));
+        VEL_TRY_ASSIGN(const auto info, m_fs.StatAt(work, temporary));
+        if (info.exists()) VEL_TRY(m_fs.RemoveAt(work, temporary));
         VEL_TRY(m_fs.CreateAt(work, temporary, EncodeMarker(m_marker), m_s.area.fileAttributes));
         m_markerTemporary = temporary;
         VEL_TRY(m_fs.RenameAt(work, temporary, work, m_markerName));
@@ -403,15 +405,13 @@ private:
     Status Stage(std::size_t i, KindMarker& m)
     {
         auto& k = m_s.kinds[i];
-        auto folderInfo = m_fs.StatFolder(k.folder.handle());
-        if (!folderInfo) return folderInfo.error();
+        VEL_TRY_ASSIGN(const auto folderInfo, m_fs.StatFolder(k.folder.handle()));
         VEL_TRY(RemoveStaging(m_s.area, m.kind));
-        auto staging = OpenFolderAt(m_fs, m_s.area.work, m.kind + StagingSuffix, true, m_s.area.folderAttributes);
-        if (!staging) return staging.error();
-        m_stagings[i] = std::move(*staging);
+        VEL_TRY_ASSIGN(m_stagings[i],
+                       OpenFolderAt(m_fs, m_s.area.work, m.kind + StagingSuffix, true, m_s.area.folderAttributes));
         for (const auto& [name, data] : m_sets[i]) {
-            VEL_TRY(m_fs.CreateAt(m_stagings[i].handle(), name, data,
-                                  NewFileAttributes(k.existingInfo, *folderInfo, name)));
+            VEL_TRY(
+                m_fs.CreateAt(m_stagings[i].handle(), name, data, NewFileAttributes(k.existingInfo, folderInfo, name)));
             m.newNames.push_back(name);
         }
         return m_fs.SyncFolder(m_stagings[i].handle());
@@ -426,9 +426,7 @@ private:
     Status KeepOldSet(std::size_t i, KindMarker& m)
     {
         auto& k = m_s.kinds[i];
-        auto backup = StartTimedFolder(m_s.area, m_backupRoot, m.kind, *m_s.hooks.clock);
-        if (!backup) return backup.error();
-        m_backups[i] = std::move(*backup);
+        VEL_TRY_ASSIGN(m_backups[i], StartTimedFolder(m_s.area, m_backupRoot, m.kind, *m_s.hooks.clock));
         NewFolder& b = *m_backups[i];
         m.backup = b.name;
         std::vector<std::pair<std::string, std::uint64_t>> contents;
@@ -461,9 +459,7 @@ private:
                 passed.push_back(old);
         if (passed.empty()) return Status::Ok();
         const Folder& backup = m_backups[i]->folder;
-        auto kept = StartTimedFolder(m_s.area, m_keptRoot, k.save.desc.kind, *m_s.hooks.clock);
-        if (!kept) return kept.error();
-        m_kept[i] = std::move(*kept);
+        VEL_TRY_ASSIGN(m_kept[i], StartTimedFolder(m_s.area, m_keptRoot, k.save.desc.kind, *m_s.hooks.clock));
         NewFolder& f = *m_kept[i];
         for (const std::string& old : passed) {
             if (m_fs.LinkAt(backup.handle(), old, f.folder.handle(), old)) continue;

@@ -49,10 +49,9 @@ Status Place(FileSystem& fs, const KindFolders& f, const std::string& folderName
 
 Result<std::set<std::string>> ListNames(FileSystem& fs, const Folder& folder)
 {
-    auto entries = fs.List(folder.handle());
-    if (!entries) return entries.error();
+    VEL_TRY_ASSIGN(auto entries, fs.List(folder.handle()));
     std::set<std::string> names;
-    for (DirEntry& e : *entries) names.insert(std::move(e.name));
+    for (DirEntry& e : entries) names.insert(std::move(e.name));
     return names;
 }
 
@@ -62,23 +61,15 @@ Result<KindFolders> OpenKindFolders(WorkArea& area, const KindMarker& m)
 {
     FileSystem& fs = *area.fs;
     KindFolders f;
-    auto folder = OpenFolderAt(fs, area.project, m.folder);
-    if (!folder) return folder.error();
-    f.folder = std::move(*folder);
+    VEL_TRY_ASSIGN(f.folder, OpenFolderAt(fs, area.project, m.folder));
     const std::string stagingName = m.kind + StagingSuffix;
-    auto staged = fs.StatAt(area.work.handle(), stagingName);
-    if (!staged) return staged.error();
-    if (staged->exists()) {
-        auto staging = OpenFolderAt(fs, area.work, stagingName);
-        if (!staging) return staging.error();
-        f.staging = std::move(*staging);
+    VEL_TRY_ASSIGN(const auto staged, fs.StatAt(area.work.handle(), stagingName));
+    if (staged.exists()) {
+        VEL_TRY_ASSIGN(f.staging, OpenFolderAt(fs, area.work, stagingName));
     }
     if (!m.backup.empty()) {
-        auto root = OpenFolderAt(fs, area.work, BackupFolderName);
-        if (!root) return root.error();
-        auto backup = OpenFolderAt(fs, *root, m.backup);
-        if (!backup) return backup.error();
-        f.backup = std::move(*backup);
+        VEL_TRY_ASSIGN(const auto root, OpenFolderAt(fs, area.work, BackupFolderName));
+        VEL_TRY_ASSIGN(f.backup, OpenFolderAt(fs, root, m.backup));
     }
     return f;
 }
@@ -90,12 +81,10 @@ namespace {
 Status CheckNewFilesPresent(FileSystem& fs, const KindFolders& f, const KindMarker& m)
 {
     for (const auto& name : m.newNames) {
-        auto staged = StatIn(fs, f.staging, name);
-        if (!staged) return staged.error();
-        if (staged->isRegular()) continue;
-        auto placed = fs.StatAt(f.folder.handle(), name);
-        if (!placed) return placed.error();
-        if (!placed->isRegular())
+        VEL_TRY_ASSIGN(const auto staged, StatIn(fs, f.staging, name));
+        if (staged.isRegular()) continue;
+        VEL_TRY_ASSIGN(const auto placed, fs.StatAt(f.folder.handle(), name));
+        if (!placed.isRegular())
             return MakeError(ErrorCode::Conflict, "the new file '" + name + "' is neither staged nor in place");
     }
     return Status::Ok();
@@ -105,11 +94,9 @@ Status CheckNewFilesPresent(FileSystem& fs, const KindFolders& f, const KindMark
 Status MoveUnlinkedIntoBackup(FileSystem& fs, const KindFolders& f, const KindMarker& m)
 {
     for (const auto& name : m.moved) {
-        auto here = fs.StatAt(f.folder.handle(), name);
-        if (!here) return here.error();
-        auto kept = StatIn(fs, f.backup, name);
-        if (!kept) return kept.error();
-        if (here->exists() && !kept->exists()) VEL_TRY(fs.RenameAt(f.folder.handle(), name, f.backup.handle(), name));
+        VEL_TRY_ASSIGN(const auto here, fs.StatAt(f.folder.handle(), name));
+        VEL_TRY_ASSIGN(const auto kept, StatIn(fs, f.backup, name));
+        if (here.exists() && !kept.exists()) VEL_TRY(fs.RenameAt(f.folder.handle(), name, f.backup.handle(), name));
     }
     return Status::Ok();
 }
@@ -117,9 +104,8 @@ Status MoveUnlinkedIntoBackup(FileSystem& fs, const KindFolders& f, const KindMa
 Status PlaceStagedFiles(FileSystem& fs, const KindFolders& f, const KindMarker& m)
 {
     for (const auto& name : m.newNames) {
-        auto staged = StatIn(fs, f.staging, name);
-        if (!staged) return staged.error();
-        if (staged->isRegular()) VEL_TRY(Place(fs, f, m.folder, name));
+        VEL_TRY_ASSIGN(const auto staged, StatIn(fs, f.staging, name));
+        if (staged.isRegular()) VEL_TRY(Place(fs, f, m.folder, name));
     }
     return Status::Ok();
 }
@@ -138,16 +124,13 @@ Status RemoveOldNames(FileSystem& fs, const KindFolders& f, const KindMarker& m)
                                        [&](const std::string& n) { return SameButCase(n, name); });
         if (twin != m.newNames.end()) {
             if (!listed) {
-                auto names = ListNames(fs, f.folder);
-                if (!names) return names.error();
-                listed = std::move(*names);
+                VEL_TRY_ASSIGN(listed, ListNames(fs, f.folder));
             }
             if (listed->count(name) == 0) continue;
             if (listed->count(*twin) == 0) continue; // that file, under its old spelling: given the new one below
         }
-        auto info = fs.StatAt(f.folder.handle(), name);
-        if (!info) return info.error();
-        if (info->exists()) VEL_TRY(fs.RemoveAt(f.folder.handle(), name));
+        VEL_TRY_ASSIGN(const auto info, fs.StatAt(f.folder.handle(), name));
+        if (info.exists()) VEL_TRY(fs.RemoveAt(f.folder.handle(), name));
     }
     return Status::Ok();
 }
@@ -160,21 +143,19 @@ Status RemoveOldNames(FileSystem& fs, const KindFolders& f, const KindMarker& m)
 Status RespellNewFiles(FileSystem& fs, const KindFolders& f, const KindMarker& m,
                        std::map<std::string, std::string>* spellings)
 {
-    auto names = ListNames(fs, f.folder);
-    if (!names) return names.error();
+    VEL_TRY_ASSIGN(const auto names, ListNames(fs, f.folder));
     std::vector<std::pair<std::string, std::string>> respelt; // the folder's spelling -> ours
     for (const auto& name : m.newNames) {
-        if (names->count(name) != 0) continue;
-        const auto other = std::find_if(names->begin(), names->end(),
+        if (names.count(name) != 0) continue;
+        const auto other = std::find_if(names.begin(), names.end(),
                                         [&](const std::string& n) { return SameButCase(n, name); });
-        if (other != names->end()) respelt.emplace_back(*other, name);
+        if (other != names.end()) respelt.emplace_back(*other, name);
     }
     if (respelt.empty()) return Status::Ok();
     for (const auto& [from, to] : respelt) (void)fs.RenameAt(f.folder.handle(), from, f.folder.handle(), to);
-    auto now = ListNames(fs, f.folder);
-    if (!now) return now.error();
+    VEL_TRY_ASSIGN(const auto now, ListNames(fs, f.folder));
     for (const auto& [from, to] : respelt)
-        if (now->count(to) == 0 && now->count(from) != 0 && spellings != nullptr) (*spellings)[to] = from;
+        if (now.count(to) == 0 && now.count(from) != 0 && spellings != nullptr) (*spellings)[to] = from;
     return Status::Ok();
 }
 
@@ -196,25 +177,22 @@ Status TakeBack(FileSystem& fs, const KindFolders& f, const KindMarker& m)
 {
     FirstFailure failure;
     for (const auto& name : m.newNames) {
-        auto staged = StatIn(fs, f.staging, name);
-        if (!staged) return staged.error();
-        if (staged->exists()) continue;
+        VEL_TRY_ASSIGN(const auto staged, StatIn(fs, f.staging, name));
+        if (staged.exists()) continue;
         if (!f.staging.isOpen()) return MakeError(ErrorCode::Io, "the staging folder of the " + m.kind + " is gone");
         failure.Note(fs.RenameAt(f.folder.handle(), name, f.staging.handle(), name));
     }
     const std::set<std::string> moved(m.moved.begin(), m.moved.end());
     for (const auto& name : m.oldNames) {
-        auto here = fs.StatAt(f.folder.handle(), name);
-        if (!here) return here.error();
-        if (here->exists()) continue;
+        VEL_TRY_ASSIGN(const auto here, fs.StatAt(f.folder.handle(), name));
+        if (here.exists()) continue;
         if (moved.count(name) != 0) {
             failure.Note(fs.RenameAt(f.backup.handle(), name, f.folder.handle(), name));
             continue;
         }
         if (fs.LinkAt(f.backup.handle(), name, f.folder.handle(), name)) continue;
-        auto kept = fs.StatAt(f.backup.handle(), name);
-        if (!kept) return kept.error();
-        failure.Note(fs.CopyAt(f.backup.handle(), name, f.folder.handle(), name, AttributesOf(*kept)));
+        VEL_TRY_ASSIGN(const auto kept, fs.StatAt(f.backup.handle(), name));
+        failure.Note(fs.CopyAt(f.backup.handle(), name, f.folder.handle(), name, AttributesOf(kept)));
     }
     failure.Note(fs.SyncFolder(f.folder.handle()));
     return failure.status();

@@ -14,25 +14,19 @@ Result<WorkArea> OpenWorkArea(FileSystem& fs, const std::string& projectPath, bo
     WorkArea area;
     area.fs = &fs;
     area.projectPath = projectPath;
-    auto project = OpenFolder(fs, projectPath);
-    if (!project) return project.error();
-    area.project = std::move(*project);
-    auto info = fs.StatFolder(area.project.handle());
-    if (!info) return info.error();
-    area.folderAttributes.mode = 0700 | (info->mode & 02070);
-    area.folderAttributes.group = info->group;
-    area.fileAttributes.mode = 0600 | (info->mode & 0060);
-    area.fileAttributes.group = info->group;
-    auto work = fs.StatAt(area.project.handle(), WorkFolderName);
-    if (!work) return work.error();
-    if (!work->exists() && !create) return area;
-    auto opened = OpenFolderAt(fs, area.project, WorkFolderName, create, area.folderAttributes);
-    if (!opened) return opened.error();
-    area.work = std::move(*opened);
+    VEL_TRY_ASSIGN(area.project, OpenFolder(fs, projectPath));
+    VEL_TRY_ASSIGN(const auto info, fs.StatFolder(area.project.handle()));
+    area.folderAttributes.mode = 0700 | (info.mode & 02070);
+    area.folderAttributes.group = info.group;
+    area.fileAttributes.mode = 0600 | (info.mode & 0060);
+    area.fileAttributes.group = info.group;
+    VEL_TRY_ASSIGN(const auto work, fs.StatAt(area.project.handle(), WorkFolderName));
+    if (!work.exists() && !create) return area;
+    VEL_TRY_ASSIGN(area.work, OpenFolderAt(fs, area.project, WorkFolderName, create, area.folderAttributes));
     // A folder just made is no name of its parent's until the parent is
     // flushed: without this a power cut could take the work folder with the
     // marker and the backups in it.
-    if (!work->exists()) VEL_TRY(fs.SyncFolder(area.project.handle()));
+    if (!work.exists()) VEL_TRY(fs.SyncFolder(area.project.handle()));
     return area;
 }
 
@@ -53,9 +47,9 @@ Status Locks::Take(WorkArea& area, const std::string& name, const std::string& w
     policy.waitMilliseconds = waitMilliseconds;
     policy.staleMinutes = hooks.staleLockMinutes;
     policy.tell = hooks.tell;
-    auto desk = DeskLock::Take(*area.fs, area.work, name, what, policy, area.folderAttributes, area.fileAttributes);
-    if (!desk) return desk.error();
-    m_held.emplace(name, Held{std::move(local), std::move(*desk)});
+    VEL_TRY_ASSIGN(auto desk,
+                   DeskLock::Take(*area.fs, area.work, name, what, policy, area.folderAttributes, area.fileAttributes));
+    m_held.emplace(name, Held{std::move(local), std::move(desk)});
     return Status::Ok();
 }
 
@@ -68,21 +62,19 @@ Status Locks::StillHeld() const
 Status RemoveWorkFolder(FileSystem& fs, const Folder& parent, const std::string& name, const std::string& shown,
                         Holds holds, std::size_t* removedFiles)
 {
-    auto info = fs.StatAt(parent.handle(), name);
-    if (!info) return info.error();
-    if (!info->exists()) return Status::Ok();
+    VEL_TRY_ASSIGN(const auto info, fs.StatAt(parent.handle(), name));
+    if (!info.exists()) return Status::Ok();
     {
         auto folder = OpenFolderAt(fs, parent, name);
         if (!folder) return MakeError(folder.error().code, "'" + shown + "' was left alone: " + folder.error().message);
-        auto entries = fs.List(folder->handle());
-        if (!entries) return entries.error();
-        for (const DirEntry& e : *entries) {
+        VEL_TRY_ASSIGN(const auto entries, fs.List(folder->handle()));
+        for (const DirEntry& e : entries) {
             if (e.type == FileType::Folder || (holds == Holds::PlainFiles && e.type != FileType::Regular))
                 return MakeError(ErrorCode::NotPlainFile,
                                  "'" + shown + "' was left alone: '" + e.name + "' in it is not a plain file");
         }
-        for (const DirEntry& e : *entries) VEL_TRY(fs.RemoveAt(folder->handle(), e.name));
-        if (removedFiles != nullptr) *removedFiles = entries->size();
+        for (const DirEntry& e : entries) VEL_TRY(fs.RemoveAt(folder->handle(), e.name));
+        if (removedFiles != nullptr) *removedFiles = entries.size();
     }
     return fs.RemoveFolderAt(parent.handle(), name);
 }
@@ -97,13 +89,11 @@ Result<std::string> FreeName(FileSystem& fs, const Folder& dir, const std::strin
 {
     std::string name = base;
     for (int n = 2;; ++n) {
-        auto info = fs.StatAt(dir.handle(), name);
-        if (!info) return info.error();
-        bool free = !info->exists();
+        VEL_TRY_ASSIGN(const auto info, fs.StatAt(dir.handle(), name));
+        bool free = !info.exists();
         if (free && !alsoFree.empty()) {
-            auto other = fs.StatAt(dir.handle(), name + alsoFree);
-            if (!other) return other.error();
-            free = !other->exists();
+            VEL_TRY_ASSIGN(const auto other, fs.StatAt(dir.handle(), name + alsoFree));
+            free = !other.exists();
         }
         if (free) return name;
         name = base + "-" + std::to_string(n);
@@ -112,20 +102,18 @@ Result<std::string> FreeName(FileSystem& fs, const Folder& dir, const std::strin
 
 Result<std::string> MoveAside(WorkArea& area, const std::string& name, Clock& clock)
 {
-    auto target = FreeName(*area.fs, area.work, name + ".damaged-" + CompactLocalTime(clock.Now()));
-    if (!target) return target.error();
-    VEL_TRY(area.fs->RenameAt(area.work.handle(), name, area.work.handle(), *target));
+    VEL_TRY_ASSIGN(auto target, FreeName(*area.fs, area.work, name + ".damaged-" + CompactLocalTime(clock.Now())));
+    VEL_TRY(area.fs->RenameAt(area.work.handle(), name, area.work.handle(), target));
     VEL_TRY(area.fs->SyncFolder(area.work.handle()));
-    return *target;
+    return target;
 }
 
 Result<LockOwner> BreakSaveLock(FileSystem& fs, const std::string& projectPath, const std::string& name,
                                 const std::string& what, Desks& desks)
 {
-    auto area = OpenWorkArea(fs, projectPath, false);
-    if (!area) return area.error();
-    if (!area->work.isOpen()) return MakeError(ErrorCode::NotFound, "nobody holds the lock of the " + what);
-    return BreakDeskLock(fs, area->work, name, what, desks);
+    VEL_TRY_ASSIGN(const auto area, OpenWorkArea(fs, projectPath, false));
+    if (!area.work.isOpen()) return MakeError(ErrorCode::NotFound, "nobody holds the lock of the " + what);
+    return BreakDeskLock(fs, area.work, name, what, desks);
 }
 
 void Tell(const SaveHooks& hooks, const std::string& sentence)
