@@ -64,6 +64,74 @@ std::int32_t BarColumn(std::int16_t minute)
     return static_cast<std::int32_t>(RoundHalfEven(minute * 37.0 / 1440.0));
 }
 
+// The schedule day type a day's time bar shows: the day's own day type when
+// the schedule runs it, else the weekday of its column.
+Result<std::int16_t> BarDayType(const cTimeSchedule& schedule, std::int16_t storedDayType, std::int32_t column)
+{
+    auto dayType = static_cast<std::int16_t>(column);
+    if (storedDayType != 0) {
+        const std::int32_t asked = storedDayType - 1;
+        if (asked < 0 || asked >= static_cast<std::int32_t>(DayTypeCount))
+            return IndexOutOfRange("schedule day types", asked, 0, static_cast<long long>(DayTypeCount) - 1);
+        VEL_TRY_ASSIGN(const std::int16_t active, schedule.GetActive(static_cast<std::int16_t>(asked)));
+        if (active != 0) dayType = static_cast<std::int16_t>(asked);
+    }
+    return dayType;
+}
+
+// The time bar's grey background, at its place in the box of `column`.
+void PaintEmptyBar(DrawingSurface& s, double left, double barTop, std::int32_t column)
+{
+    for (int k = 0; k < 5; ++k) s.DrawLine(left, barTop + k, 69 + ColumnWidth * column, barTop + k, Grey(220 - 20 * k));
+}
+
+// The runs of a day type's periods as a time bar shows them, relative to
+// the bar's left edge; none when it has no periods.
+Status GatherBarRuns(const cTimeSchedule& schedule, std::int16_t dayType, std::vector<BarRun>& runs)
+{
+    std::vector<std::pair<std::int16_t, std::int16_t>> minutes;
+    std::int16_t start = 0;
+    std::int16_t stop = 0;
+    const cTimeSchedulePeriod* period = nullptr;
+    for (;;) {
+        VEL_TRY_ASSIGN(period, schedule.GetNextTimePeriod(dayType, start, stop, period));
+        if (period == nullptr) break;
+        minutes.emplace_back(start, stop);
+    }
+    if (minutes.empty()) return Status::Ok();
+    // The column of a minute grows with the minute: the outermost columns
+    // are those of the outermost minutes.
+    std::int16_t first = minutes[0].first;
+    std::int16_t last = first;
+    for (const auto& [s0, s1] : minutes) {
+        first = std::min({first, s0, s1});
+        last = std::max({last, s0, s1});
+    }
+    runs = VisibleBarRuns(minutes.size(), BarColumn(first), BarColumn(last), [&minutes](std::size_t i) {
+        return BarEnds{BarColumn(minutes[i].first), BarColumn(minutes[i].second)};
+    });
+    return Status::Ok();
+}
+
+// One run of a time bar whose left edge is at `left`.
+void PaintBarRun(DrawingSurface& s, const BarRun& run, double left, double barTop)
+{
+    if (run.whole) {
+        const double x1 = left + run.ends.x1;
+        const double x2 = left + run.ends.x2;
+        for (int k = 0; k < 5; ++k) s.DrawLine(x1, barTop + k, x2, barTop + k, PeriodColour(k));
+        s.DrawLine(x1, barTop, x1, barTop + 5, PeriodEdge);
+        s.DrawLine(x2, barTop, x2, barTop + 5, PeriodEdge);
+        return;
+    }
+    if (run.fillFirst <= run.fillLast) {
+        for (int k = 0; k < 5; ++k)
+            s.DrawLine(left + run.fillFirst, barTop + k, left + run.fillLast + 1, barTop + k, PeriodColour(k));
+    }
+    if (run.leftEdge) s.DrawLine(left + run.first, barTop, left + run.first, barTop + 5, PeriodEdge);
+    if (run.rightEdge) s.DrawLine(left + run.last, barTop, left + run.last, barTop + 5, PeriodEdge);
+}
+
 struct Cell {
     std::int32_t row = 0;
     std::int32_t column = 0;
@@ -233,67 +301,22 @@ Status cCalendar::PaintTimeBar(DrawingSurface& s, std::int16_t storedDayType, st
                                TimeBarCache* cache) const
 {
     const cTimeSchedule& schedule = *m_AssociatedTimeSchedule;
-    // The day's own day type when the schedule runs it, else the weekday.
-    auto dayType = static_cast<std::int16_t>(column);
-    if (storedDayType != 0) {
-        const std::int32_t asked = storedDayType - 1;
-        if (asked < 0 || asked >= static_cast<std::int32_t>(DayTypeCount))
-            return IndexOutOfRange("schedule day types", asked, 0, static_cast<long long>(DayTypeCount) - 1);
-        VEL_TRY_ASSIGN(const std::int16_t active, schedule.GetActive(static_cast<std::int16_t>(asked)));
-        if (active != 0) dayType = static_cast<std::int16_t>(asked);
-    }
+    VEL_TRY_ASSIGN(const std::int16_t dayType, BarDayType(schedule, storedDayType, column));
 
     const double left = 32 + ColumnWidth * column;
     const double barTop = 39 + RowHeight * row;
-    for (int k = 0; k < 5; ++k) s.DrawLine(left, barTop + k, 69 + ColumnWidth * column, barTop + k, Grey(220 - 20 * k));
+    PaintEmptyBar(s, left, barTop, column);
 
     // The day type's periods as seen in a bar, gathered once per paint.
     const DayTypeBar* bar = cache != nullptr ? cache->Find(dayType) : nullptr;
     DayTypeBar own;
     if (bar == nullptr) {
-        std::vector<std::pair<std::int16_t, std::int16_t>> minutes;
-        std::int16_t start = 0;
-        std::int16_t stop = 0;
-        const cTimeSchedulePeriod* period = nullptr;
-        for (;;) {
-            VEL_TRY_ASSIGN(const cTimeSchedulePeriod* next, schedule.GetNextTimePeriod(dayType, start, stop, period));
-            period = next;
-            if (period == nullptr) break;
-            minutes.emplace_back(start, stop);
-        }
-        if (!minutes.empty()) {
-            // The column of a minute grows with the minute: the outermost
-            // columns are those of the outermost minutes.
-            std::int16_t first = minutes[0].first;
-            std::int16_t last = first;
-            for (const auto& [s0, s1] : minutes) {
-                first = std::min({first, s0, s1});
-                last = std::max({last, s0, s1});
-            }
-            own.runs = VisibleBarRuns(minutes.size(), BarColumn(first), BarColumn(last), [&minutes](std::size_t i) {
-                return BarEnds{BarColumn(minutes[i].first), BarColumn(minutes[i].second)};
-            });
-        }
+        VEL_TRY(GatherBarRuns(schedule, dayType, own.runs));
         bar = cache != nullptr ? &cache->Keep(dayType, std::move(own)) : &own;
     }
 
     // Columns of the runs are counted from the box's left edge.
-    for (const BarRun& run : bar->runs) {
-        if (run.whole) {
-            const double x1 = left + run.ends.x1;
-            const double x2 = left + run.ends.x2;
-            for (int k = 0; k < 5; ++k) s.DrawLine(x1, barTop + k, x2, barTop + k, PeriodColour(k));
-            s.DrawLine(x1, barTop, x1, barTop + 5, PeriodEdge);
-            s.DrawLine(x2, barTop, x2, barTop + 5, PeriodEdge);
-            continue;
-        }
-        if (run.fillFirst <= run.fillLast) {
-            for (int k = 0; k < 5; ++k)
-                s.DrawLine(left + run.fillFirst, barTop + k, left + run.fillLast + 1, barTop + k, PeriodColour(k));
-        }
-        if (run.leftEdge) s.DrawLine(left + run.first, barTop, left + run.first, barTop + 5, PeriodEdge);
-        if (run.rightEdge) s.DrawLine(left + run.last, barTop, left + run.last, barTop + 5, PeriodEdge);
-    }
+    for (const BarRun& run : bar->runs) PaintBarRun(s, run, left, barTop);
     return Status::Ok();
 }
 

@@ -55,6 +55,17 @@ CalendarWindow::CalendarWindow(QWidget* parent)
       m_holidays(std::make_shared<HolidayTables>()), m_bridge(this)
 {
     setWindowTitle(QStringLiteral("Calendar"));
+    FillHostTables();
+    CreateControls();
+    PlaceControls();
+    ConnectControls();
+
+    const YearMonth first = FirstMonthToShow(CalendarViewOptions{}, TodaysDayIndex());
+    Report(ShowMonth(first.year, first.month));
+}
+
+void CalendarWindow::FillHostTables()
+{
     // What a suite host supplies: the weekday headings and the short names.
     for (int j = 0; j < 7; ++j) m_texts->Add(611 + j, WeekdayNames[j]);
     for (std::size_t d = 0; d < 7; ++d) {
@@ -64,7 +75,11 @@ CalendarWindow::CalendarWindow(QWidget* parent)
     for (std::size_t d = 7; d < DayTypeCount; ++d) m_names->DayTypeNames[d] = "Special day " + std::to_string(d - 6);
     m_calendar.UseViewTables(CalendarViewTables{m_holidays, m_texts, m_names});
     for (int i = 1; i <= 16; ++i) m_ImageList.push_back(DayTypeIcon(i));
+}
 
+// Tab passes the controls in the order they are created here.
+void CalendarWindow::CreateControls()
+{
     m_Command_Calendar_Previous = new QPushButton(QStringLiteral("<"), this);
     m_Command_Calendar_Next = new QPushButton(QStringLiteral(">"), this);
     for (QPushButton* b : {m_Command_Calendar_Previous, m_Command_Calendar_Next}) b->setFixedWidth(32);
@@ -74,6 +89,17 @@ CalendarWindow::CalendarWindow(QWidget* parent)
     headingFont.setBold(true);
     m_Label_Calendar_Month->setFont(headingFont);
 
+    CreateDayTypeCombo();
+    m_Check_Calendar_ShowTimeAxis = new QCheckBox(QStringLiteral("show time axis"), this);
+    CreateSurface();
+
+    m_Command_Calendar_Save = new QPushButton(QStringLiteral("Save"), this);
+    m_Command_Calendar_Save->setEnabled(false);
+    m_Label_Calendar_Status = new QLabel(this);
+}
+
+void CalendarWindow::CreateDayTypeCombo()
+{
     // Item 1 "no entry", then the 23 day types; item n stores day type n - 1.
     m_Combo_Calendar_DayType = new QComboBox(this);
     m_Combo_Calendar_DayType->addItem(QStringLiteral("no entry"));
@@ -86,9 +112,10 @@ CalendarWindow::CalendarWindow(QWidget* parent)
     }
     m_Combo_Calendar_DayType->setPlaceholderText(QStringLiteral("Day type to paint"));
     m_Combo_Calendar_DayType->setCurrentIndex(-1);
+}
 
-    m_Check_Calendar_ShowTimeAxis = new QCheckBox(QStringLiteral("show time axis"), this);
-
+void CalendarWindow::CreateSurface()
+{
     m_Picture_Calendar = new QtDrawingSurface(this);
     m_Picture_Calendar->setObjectName(QStringLiteral("Picture_Calendar"));
     m_Picture_Calendar->setFixedSize(SurfaceWidth, SurfaceHeight);
@@ -98,11 +125,10 @@ CalendarWindow::CalendarWindow(QWidget* parent)
     m_Picture_Calendar->SetBackColor(Grey(240));
     m_Picture_Calendar->SetForeColor(RgbBlack);
     m_Picture_Calendar->Clear();
+}
 
-    m_Command_Calendar_Save = new QPushButton(QStringLiteral("Save"), this);
-    m_Command_Calendar_Save->setEnabled(false);
-    m_Label_Calendar_Status = new QLabel(this);
-
+void CalendarWindow::PlaceControls()
+{
     auto* navigation = new QHBoxLayout;
     navigation->addWidget(m_Command_Calendar_Previous);
     navigation->addWidget(m_Label_Calendar_Month, 1);
@@ -119,7 +145,10 @@ CalendarWindow::CalendarWindow(QWidget* parent)
     layout->addWidget(m_Picture_Calendar, 0, Qt::AlignHCenter);
     layout->addLayout(bottom);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+}
 
+void CalendarWindow::ConnectControls()
+{
     connect(m_Picture_Calendar, &QtDrawingSurface::MousePressed, this, &CalendarWindow::OnPress);
     connect(m_Picture_Calendar, &QtDrawingSurface::MouseMoved, this, &CalendarWindow::OnMove);
     connect(m_Picture_Calendar, &QtDrawingSurface::MouseReleased, this, &CalendarWindow::OnRelease);
@@ -130,9 +159,6 @@ CalendarWindow::CalendarWindow(QWidget* parent)
         Report(Repaint());
     });
     connect(m_Command_Calendar_Save, &QPushButton::clicked, this, [this] { Report(Save()); });
-
-    const YearMonth first = FirstMonthToShow(CalendarViewOptions{}, TodaysDayIndex());
-    Report(ShowMonth(first.year, first.month));
 }
 
 CalendarWindow::~CalendarWindow()

@@ -83,6 +83,15 @@ public:
     static constexpr int IconHeight = 9;
 
 private:
+    // The parts of the constructor, in the order it runs them: the suite
+    // texts, names and icons a suite host would supply, then the controls.
+    void FillHostTables();
+    void CreateControls();
+    void CreateDayTypeCombo();
+    void CreateSurface();
+    void PlaceControls();
+    void ConnectControls();
+
     void Report(const Status& status);
     Status Repaint();
     void UpdateNavigation();

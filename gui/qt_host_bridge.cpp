@@ -111,6 +111,78 @@ QMetaType ParameterType(const QMetaMethod& method, int index, bool& byReference)
     return QMetaType::fromName(name);
 }
 
+// A method or slot of that name with that many parameters; its parameter
+// types are checked when the values are packed.
+bool IsCandidate(const QMetaMethod& method, const QByteArray& name, std::size_t argumentCount)
+{
+    if (method.name() != name || method.parameterCount() != static_cast<int>(argumentCount)) return false;
+    return method.methodType() == QMetaMethod::Method || method.methodType() == QMetaMethod::Slot;
+}
+
+// The values of one call as Qt's meta call takes them: argv[0] for the
+// result, argv[j + 1] pointing into storage[j].
+struct PackedArguments {
+    explicit PackedArguments(std::size_t count) : storage(count), byReference(count, false), argv(count + 1, nullptr) {}
+
+    std::vector<QVariant> storage;
+    std::vector<bool> byReference;
+    std::vector<void*> argv;
+};
+
+// Converts the view's values to the method's parameter types; false when
+// one does not convert (another overload may take them).
+bool Pack(const QMetaMethod& method, std::span<const HostValue> args, PackedArguments& packed)
+{
+    bool fits = true;
+    for (std::size_t j = 0; j < args.size() && fits; ++j) {
+        bool ref = false;
+        const QMetaType type = ParameterType(method, static_cast<int>(j), ref);
+        packed.byReference[j] = ref;
+        QVariant value = ToVariant(args[j]);
+        if (!type.isValid()) {
+            fits = false;
+        } else if (type.id() == QMetaType::QVariant) {
+            packed.storage[j] = value;
+            packed.argv[j + 1] = &packed.storage[j];
+        } else {
+            if (!value.isValid())
+                value = QVariant(type);
+            else if (!value.convert(type))
+                fits = false;
+            packed.storage[j] = value;
+            packed.argv[j + 1] = packed.storage[j].data();
+        }
+    }
+    return fits;
+}
+
+// Room for the method's result, when it has one.
+void PlaceResult(const QMetaMethod& method, QVariant& result, std::vector<void*>& argv)
+{
+    const QMetaType returnType = method.returnMetaType();
+    if (returnType.isValid() && returnType.id() != QMetaType::Void) {
+        if (returnType.id() == QMetaType::QVariant) {
+            argv[0] = &result;
+        } else {
+            result = QVariant(returnType);
+            argv[0] = result.data();
+        }
+    }
+}
+
+// The values the method handed back through reference parameters, in the
+// kinds of value the view passed.
+Status HandBack(const PackedArguments& packed, std::span<HostValue> args, std::string_view member)
+{
+    for (std::size_t j = 0; j < args.size(); ++j) {
+        if (!packed.byReference[j]) continue;
+        auto back = Like(packed.storage[j], args[j], member);
+        VEL_TRY(back);
+        args[j] = *back;
+    }
+    return Status::Ok();
+}
+
 } // namespace
 
 QtHostBridge::QtHostBridge(QObject* host) : m_host(host) {}
@@ -126,55 +198,17 @@ Result<HostValue> QtHostBridge::Call(std::string_view member, std::span<HostValu
 
     for (int i = 0; i < meta->methodCount(); ++i) {
         const QMetaMethod method = meta->method(i);
-        if (method.name() != name || method.parameterCount() != static_cast<int>(args.size())) continue;
-        if (method.methodType() != QMetaMethod::Method && method.methodType() != QMetaMethod::Slot) continue;
+        if (!IsCandidate(method, name, args.size())) continue;
 
-        std::vector<QVariant> storage(args.size());
-        std::vector<bool> byReference(args.size(), false);
-        std::vector<void*> argv(args.size() + 1, nullptr);
-        bool fits = true;
-        for (std::size_t j = 0; j < args.size() && fits; ++j) {
-            bool ref = false;
-            const QMetaType type = ParameterType(method, static_cast<int>(j), ref);
-            byReference[j] = ref;
-            QVariant value = ToVariant(args[j]);
-            if (!type.isValid()) {
-                fits = false;
-            } else if (type.id() == QMetaType::QVariant) {
-                storage[j] = value;
-                argv[j + 1] = &storage[j];
-            } else {
-                if (!value.isValid())
-                    value = QVariant(type);
-                else if (!value.convert(type))
-                    fits = false;
-                storage[j] = value;
-                argv[j + 1] = storage[j].data();
-            }
-        }
-        if (!fits) {
+        PackedArguments packed(args.size());
+        if (!Pack(method, args, packed)) {
             typesRefused = true;
             continue;
         }
-
-        const QMetaType returnType = method.returnMetaType();
         QVariant result;
-        if (returnType.isValid() && returnType.id() != QMetaType::Void) {
-            if (returnType.id() == QMetaType::QVariant) {
-                argv[0] = &result;
-            } else {
-                result = QVariant(returnType);
-                argv[0] = result.data();
-            }
-        }
-        QMetaObject::metacall(m_host.data(), QMetaObject::InvokeMetaMethod, method.methodIndex(), argv.data());
-
-        for (std::size_t j = 0; j < args.size(); ++j) {
-            if (!byReference[j]) continue;
-            auto back = Like(storage[j], args[j], member);
-            VEL_TRY(back);
-            args[j] = *back;
-        }
+        PlaceResult(method, result, packed.argv);
+        QMetaObject::metacall(m_host.data(), QMetaObject::InvokeMetaMethod, method.methodIndex(), packed.argv.data());
+        VEL_TRY(HandBack(packed, args, member));
         return FromVariant(result, member);
     }
     if (typesRefused)

@@ -44,6 +44,19 @@ ScheduleEditorWindow::ScheduleEditorWindow(QWidget* parent)
     : QWidget(parent), m_names(std::make_shared<DayTypeNameTable>()), m_bridge(this)
 {
     setWindowTitle(QStringLiteral("Time schedule"));
+    FillHostTables();
+    CreateScheduleFrame();
+    CreatePeriodTexts();
+    CreatePopupMenu();
+    PlaceControls();
+    ConnectControls();
+    ConnectPopupMenu();
+
+    Report(SetSchedule(std::make_unique<cTimeSchedule>(m_names)));
+}
+
+void ScheduleEditorWindow::FillHostTables()
+{
     for (std::size_t d = 0; d < DayTypeCount; ++d) {
         if (d < 7) {
             m_names->DayTypeShortNames[d] = WeekdayShortNames[d];
@@ -54,7 +67,10 @@ ScheduleEditorWindow::ScheduleEditorWindow(QWidget* parent)
     }
     m_schedule = std::make_unique<cTimeSchedule>(m_names);
     for (int i = 1; i <= 16; ++i) m_ImageList.push_back(DayTypeIcon(i));
+}
 
+void ScheduleEditorWindow::CreateScheduleFrame()
+{
     // The frame holds the surface and, at its right edge, the scroll bar;
     // the schedule places both through the host members.
     m_Picture_TimeSchedule_Frame = new QFrame(this);
@@ -66,7 +82,10 @@ ScheduleEditorWindow::ScheduleEditorWindow(QWidget* parent)
     m_VScroll_Schedule = new QScrollBar(Qt::Vertical, m_Picture_TimeSchedule_Frame);
     m_VScroll_Schedule->setObjectName(QStringLiteral("VScroll_Schedule"));
     m_VScroll_Schedule->setGeometry(FrameWidth - 17, 0, 17, FrameHeight);
+}
 
+void ScheduleEditorWindow::CreatePeriodTexts()
+{
     m_Text_Schedule_Period_Start = new QLineEdit(this);
     m_Text_Schedule_Period_Stop = new QLineEdit(this);
     m_Text_Schedule_Time = new QLineEdit(this);
@@ -74,7 +93,10 @@ ScheduleEditorWindow::ScheduleEditorWindow(QWidget* parent)
     for (QLineEdit* e : {m_Text_Schedule_Period_Start, m_Text_Schedule_Period_Stop, m_Text_Schedule_Time})
         e->setMaximumWidth(60);
     m_Check_TimeSchedule_ViewDayType = new QCheckBox(QStringLiteral("View day type"), this);
+}
 
+void ScheduleEditorWindow::CreatePopupMenu()
+{
     m_Menu_TimeSchedulePopup = new QMenu(this);
     m_Menu_TimeSchedulePopup_Copy = m_Menu_TimeSchedulePopup->addAction(QStringLiteral("Copy"));
     m_Menu_TimeSchedulePopup_Paste = m_Menu_TimeSchedulePopup->addAction(QStringLiteral("Paste"));
@@ -85,7 +107,10 @@ ScheduleEditorWindow::ScheduleEditorWindow(QWidget* parent)
     m_Menu_TimeSchedulePopup_Grouped->setCheckable(true);
     m_Menu_TimeSchedulePopup_Grouped_MonFri = m_Menu_TimeSchedulePopup->addAction(QStringLiteral("Group Mon-Fri"));
     m_Menu_TimeSchedulePopup_Grouped_MonFri->setCheckable(true);
+}
 
+void ScheduleEditorWindow::PlaceControls()
+{
     auto* texts = new QHBoxLayout;
     texts->addWidget(new QLabel(QStringLiteral("Start"), this));
     texts->addWidget(m_Text_Schedule_Period_Start);
@@ -98,7 +123,10 @@ ScheduleEditorWindow::ScheduleEditorWindow(QWidget* parent)
     layout->addWidget(m_Picture_TimeSchedule_Frame);
     layout->addLayout(texts);
     layout->addWidget(m_Check_TimeSchedule_ViewDayType);
+}
 
+void ScheduleEditorWindow::ConnectControls()
+{
     connect(m_Picture_TimeSchedule, &QtDrawingSurface::MousePressed, this, &ScheduleEditorWindow::OnPress);
     connect(m_Picture_TimeSchedule, &QtDrawingSurface::MouseMoved, this, &ScheduleEditorWindow::OnMove);
     connect(m_Picture_TimeSchedule, &QtDrawingSurface::MouseReleased, this, &ScheduleEditorWindow::OnRelease);
@@ -106,7 +134,10 @@ ScheduleEditorWindow::ScheduleEditorWindow(QWidget* parent)
     connect(m_Text_Schedule_Period_Stop, &QLineEdit::editingFinished, this, &ScheduleEditorWindow::OnPeriodTextEdited);
     connect(m_Check_TimeSchedule_ViewDayType, &QCheckBox::toggled, this, [this] { Report(Repaint()); });
     connect(m_VScroll_Schedule, &QScrollBar::valueChanged, this, &ScheduleEditorWindow::OnScroll);
+}
 
+void ScheduleEditorWindow::ConnectPopupMenu()
+{
     connect(m_Menu_TimeSchedulePopup_Copy, &QAction::triggered, this, [this] { m_schedule->Copy(); });
     connect(m_Menu_TimeSchedulePopup_Paste, &QAction::triggered, this,
             [this] { Report(m_schedule->Paste(m_bridge, m_surfaceVariable)); });
@@ -121,8 +152,6 @@ ScheduleEditorWindow::ScheduleEditorWindow(QWidget* parent)
         m_Menu_TimeSchedulePopup_Grouped_MonFri->setChecked(!checked);
         Report(m_schedule->GroupMonFri(m_bridge, m_surfaceVariable));
     });
-
-    Report(SetSchedule(std::make_unique<cTimeSchedule>(m_names)));
 }
 
 ScheduleEditorWindow::~ScheduleEditorWindow() = default;

@@ -85,6 +85,17 @@ public:
     static QImage DayTypeIcon(int number);
 
 private:
+    // The parts of the constructor, in the order it runs them: the names and
+    // icons a suite host would supply (and a first, empty schedule), then the
+    // controls. Tab passes the controls in the order they are created.
+    void FillHostTables();
+    void CreateScheduleFrame();
+    void CreatePeriodTexts();
+    void CreatePopupMenu();
+    void PlaceControls();
+    void ConnectControls();
+    void ConnectPopupMenu();
+
     void Report(const Status& status);
     Status Repaint();
     void OnPress(int button, int shift, float x, float y);

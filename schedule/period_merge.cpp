@@ -47,6 +47,106 @@ private:
     std::vector<std::uint32_t> m_nodes;
 };
 
+// Starts never change while merging: the periods are ordered by start once.
+// rankOf[p] is the place of position p in that order (ties in list order);
+// FirstRank(v) the first place whose start is v or more.
+struct StartOrder {
+    std::int32_t low = 0;
+    std::int32_t high = 0;
+    // Counting places of each start value: firstOfValue[v - low] is the first
+    // place of value v, firstOfValue[high - low + 1] = n.
+    std::vector<std::uint32_t> firstOfValue;
+    std::vector<std::uint32_t> byStart;
+    std::vector<std::uint32_t> rankOf;
+
+    std::size_t FirstRank(std::int32_t v) const
+    {
+        if (v <= low) return 0;
+        if (v > high) return byStart.size();
+        return firstOfValue[static_cast<std::size_t>(v - low)];
+    }
+};
+
+// A counting sort: the range of start minutes is small, so this is linear.
+StartOrder OrderByStart(const std::vector<std::int16_t>& startOf)
+{
+    const std::size_t n = startOf.size();
+    StartOrder order;
+    const auto [lowest, highest] = std::minmax_element(startOf.begin(), startOf.end());
+    order.low = *lowest;
+    order.high = *highest;
+    const std::int32_t low = order.low;
+    std::vector<std::uint32_t>& firstOfValue = order.firstOfValue;
+    firstOfValue.assign(static_cast<std::size_t>(order.high - low) + 2, 0);
+    for (const std::int16_t v : startOf) ++firstOfValue[static_cast<std::size_t>(v - low) + 1];
+    for (std::size_t i = 1; i < firstOfValue.size(); ++i) firstOfValue[i] += firstOfValue[i - 1];
+    order.byStart.resize(n);
+    order.rankOf.resize(n);
+    std::vector<std::uint32_t> next(firstOfValue.begin(), firstOfValue.end() - 1);
+    for (std::uint32_t p = 0; p < n; ++p) {
+        const std::uint32_t r = next[static_cast<std::size_t>(startOf[p] - low)]++;
+        order.byStart[r] = p;
+        order.rankOf[p] = r;
+    }
+    return order;
+}
+
+// The first period in list order, other than p, with a start in
+// [p.start, p.stop].
+std::uint32_t FirstToTakeIn(std::uint32_t p, std::int16_t start, std::int16_t stop, const StartOrder& order,
+                            const FirstInList& inList)
+{
+    if (stop < start) return NoPosition;
+    const std::size_t from = order.FirstRank(start);
+    const std::size_t to = order.FirstRank(std::int32_t{stop} + 1);
+    const std::size_t self = order.rankOf[p];
+    return std::min(inList.Min(from, self), inList.Min(self + 1, to));
+}
+
+// The passes over the list until one merges nothing. plan.holder[q] becomes
+// the period that took q in (q itself while q stays).
+void RunPasses(const std::vector<std::int16_t>& startOf, const StartOrder& order, FirstInList& inList, MergePlan& plan)
+{
+    std::vector<std::int16_t>& stopOf = plan.stops;
+    std::vector<std::uint32_t>& takenBy = plan.holder;
+    // The periods a pass visits, in list order: those that may still take
+    // one in.
+    std::vector<std::uint32_t> visit(startOf.size());
+    std::iota(visit.begin(), visit.end(), std::uint32_t{0});
+    std::vector<std::uint32_t> again;
+    while (!visit.empty()) {
+        again.clear();
+        for (const std::uint32_t p : visit) {
+            if (takenBy[p] != p) continue;
+            const std::uint32_t q = FirstToTakeIn(p, startOf[p], stopOf[p], order, inList);
+            if (q == NoPosition) continue;
+            if (stopOf[q] > stopOf[p]) stopOf[p] = stopOf[q];
+            takenBy[q] = p;
+            inList.Remove(order.rankOf[q]);
+            plan.merged = true;
+            again.push_back(p);
+        }
+        visit.swap(again);
+    }
+}
+
+// Who holds each period in the end: follow the takers to one that stays.
+// A taker is always taken in later than what it took, so each chain ends;
+// shortening the chains on the way keeps this linear.
+void PointToLastHolders(std::vector<std::uint32_t>& takenBy)
+{
+    const std::size_t n = takenBy.size();
+    for (std::uint32_t p = 0; p < n; ++p) {
+        std::uint32_t h = p;
+        while (takenBy[h] != h) h = takenBy[h];
+        for (std::uint32_t q = p; takenBy[q] != q;) {
+            const std::uint32_t up = takenBy[q];
+            takenBy[q] = h;
+            q = up;
+        }
+    }
+}
+
 } // namespace
 
 PeriodMinutes PeriodMinutes::Of(const PeriodList& list)
@@ -70,79 +170,11 @@ MergePlan PlanMerge(const PeriodMinutes& minutes)
     plan.holder.resize(n);
     std::iota(plan.holder.begin(), plan.holder.end(), std::uint32_t{0});
     if (n < 2) return plan;
-    std::vector<std::int16_t>& stopOf = plan.stops;
 
-    // Starts never change while merging: order the periods by start once.
-    // rankOf[p] is the place of position p in that order (ties in list
-    // order); firstRank(v) the first place whose start is v or more.
-    const auto [lowest, highest] = std::minmax_element(startOf.begin(), startOf.end());
-    const std::int32_t low = *lowest;
-    const std::int32_t high = *highest;
-    // Counting places of each start value: firstOfValue[v - low] is the first
-    // place of value v, firstOfValue[high - low + 1] = n.
-    std::vector<std::uint32_t> firstOfValue(static_cast<std::size_t>(high - low) + 2, 0);
-    for (const std::int16_t v : startOf) ++firstOfValue[static_cast<std::size_t>(v - low) + 1];
-    for (std::size_t i = 1; i < firstOfValue.size(); ++i) firstOfValue[i] += firstOfValue[i - 1];
-    std::vector<std::uint32_t> byStart(n);
-    std::vector<std::uint32_t> rankOf(n);
-    {
-        std::vector<std::uint32_t> next(firstOfValue.begin(), firstOfValue.end() - 1);
-        for (std::uint32_t p = 0; p < n; ++p) {
-            const std::uint32_t r = next[static_cast<std::size_t>(startOf[p] - low)]++;
-            byStart[r] = p;
-            rankOf[p] = r;
-        }
-    }
-    auto firstRank = [&](std::int32_t v) -> std::size_t {
-        if (v <= low) return 0;
-        if (v > high) return n;
-        return firstOfValue[static_cast<std::size_t>(v - low)];
-    };
-    FirstInList inList(byStart);
-
-    // The first period in list order, other than P, with a start in
-    // [P.start, P.stop].
-    auto firstToTakeIn = [&](std::uint32_t p) -> std::uint32_t {
-        if (stopOf[p] < startOf[p]) return NoPosition;
-        const std::size_t from = firstRank(startOf[p]);
-        const std::size_t to = firstRank(std::int32_t{stopOf[p]} + 1);
-        const std::size_t self = rankOf[p];
-        return std::min(inList.Min(from, self), inList.Min(self + 1, to));
-    };
-
-    // takenBy[q]: the period that took q in (q itself while q stays).
-    std::vector<std::uint32_t>& takenBy = plan.holder;
-    // The periods a pass visits, in list order: those that may still take
-    // one in.
-    std::vector<std::uint32_t> visit(n);
-    std::iota(visit.begin(), visit.end(), std::uint32_t{0});
-    std::vector<std::uint32_t> again;
-    while (!visit.empty()) {
-        again.clear();
-        for (const std::uint32_t p : visit) {
-            if (takenBy[p] != p) continue;
-            const std::uint32_t q = firstToTakeIn(p);
-            if (q == NoPosition) continue;
-            if (stopOf[q] > stopOf[p]) stopOf[p] = stopOf[q];
-            takenBy[q] = p;
-            inList.Remove(rankOf[q]);
-            plan.merged = true;
-            again.push_back(p);
-        }
-        visit.swap(again);
-    }
-    // Who holds each period in the end: follow the takers to one that stays.
-    // A taker is always taken in later than what it took, so each chain
-    // ends; shortening the chains on the way keeps this linear.
-    for (std::uint32_t p = 0; p < n; ++p) {
-        std::uint32_t h = p;
-        while (takenBy[h] != h) h = takenBy[h];
-        for (std::uint32_t q = p; takenBy[q] != q;) {
-            const std::uint32_t up = takenBy[q];
-            takenBy[q] = h;
-            q = up;
-        }
-    }
+    const StartOrder order = OrderByStart(startOf);
+    FirstInList inList(order.byStart);
+    RunPasses(startOf, order, inList, plan);
+    PointToLastHolders(plan.holder);
     return plan;
 }
 

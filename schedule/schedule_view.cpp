@@ -103,6 +103,100 @@ std::uint8_t Level(int v)
     return static_cast<std::uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
 }
 
+// The axis band of a day type below `top`: its line at 24:00 and the empty
+// bar's grey lines.
+void PaintAxisBand(DrawingSurface& surface, int top)
+{
+    surface.DrawLineBy(AxisRight, top, 0, AxisPitch, HourLineColour);
+    for (int j = 0; j < BarLines; ++j)
+        surface.DrawLine(AxisLeft, top + BarTop + j, AxisRight, top + BarTop + j, Grey(220 - 7 * j));
+}
+
+// The runs of the periods' bars that are seen, at the given scale.
+std::vector<BarRun> VisibleRuns(const PeriodList& list, float scale)
+{
+    if (list.empty()) return {};
+    auto endsOf = [scale, &list](std::size_t i) {
+        return BarEnds{static_cast<std::int32_t>(MinuteX(list[i]->m_StartMinute, scale)),
+                       static_cast<std::int32_t>(MinuteX(list[i]->m_StopMinute + 1, scale))};
+    };
+    // x follows the minute in one direction, so the outermost columns
+    // belong to the outermost minutes.
+    std::int32_t minMinute = list[0]->m_StartMinute;
+    std::int32_t maxMinute = minMinute;
+    for (const auto& p : list) {
+        minMinute = std::min({minMinute, std::int32_t{p->m_StartMinute}, p->m_StopMinute + 1});
+        maxMinute = std::max({maxMinute, std::int32_t{p->m_StartMinute}, p->m_StopMinute + 1});
+    }
+    const auto xMin = static_cast<std::int32_t>(MinuteX(minMinute, scale));
+    const auto xMax = static_cast<std::int32_t>(MinuteX(maxMinute, scale));
+    return VisibleBarRuns(list.size(), std::min(xMin, xMax), std::max(xMin, xMax), endsOf);
+}
+
+// One run of a bar, its green `shade` darker for the selected period.
+void PaintRun(DrawingSurface& surface, const BarRun& run, double barTop, int shade)
+{
+    auto colour = [shade](int j) { return Rgb{0, Level(240 - 7 * j - shade), 0}; };
+    if (run.whole) {
+        for (int j = 0; j < BarLines; ++j)
+            surface.DrawLine(run.ends.x1, barTop + j, run.ends.x2, barTop + j, colour(j));
+        surface.DrawLineBy(run.ends.x1, barTop, 0, BarLines, RgbBlack);
+        surface.DrawLineBy(run.ends.x2, barTop, 0, BarLines, RgbBlack);
+        return;
+    }
+    if (run.fillFirst <= run.fillLast) {
+        for (int j = 0; j < BarLines; ++j)
+            surface.DrawLine(run.fillFirst, barTop + j, run.fillLast + 1, barTop + j, colour(j));
+    }
+    if (run.leftEdge) surface.DrawLineBy(run.first, barTop, 0, BarLines, RgbBlack);
+    if (run.rightEdge) surface.DrawLineBy(run.last, barTop, 0, BarLines, RgbBlack);
+}
+
+// The short name of a weekday, right-aligned left of 00:00.
+void PaintShortName(DrawingSurface& surface, const AnsiText& label, double textY)
+{
+    surface.SetCurrentX(AxisLeft - surface.TextWidth(label) - 2);
+    surface.SetCurrentY(textY);
+    surface.Print(label);
+}
+
+// The icon of a day type after the weekdays, from the host's image list,
+// left of 00:00 and centred on the bar.
+Status PaintDayTypeIcon(HostContainer& host, DrawingSurface& surface, std::int32_t dayType, int top)
+{
+    auto iconWidth = GetInt(host, "Get_ImageList_ImageWidth");
+    VEL_TRY(iconWidth);
+    auto iconHeight = GetNumber(host, "Get_ImageList_ImageHeight");
+    VEL_TRY(iconHeight);
+    HostValue args[4] = {
+        HostValue{static_cast<std::int32_t>(dayType - 6)},
+        HostValue{surface.DeviceContext()},
+        HostValue{static_cast<std::int32_t>(AxisLeft - *iconWidth - 4)},
+        HostValue{static_cast<std::int32_t>(RoundHalfEven(top + BarTop + (BarLines - *iconHeight) / 2.0))},
+    };
+    VEL_TRY(host.Call("Draw_ImageList_ListImages", args));
+    return Status::Ok();
+}
+
+// The full name, centred on the axis, when the host's check box asks for it.
+Status PaintDayTypeName(HostContainer& host, DrawingSurface& surface, const AnsiText& name, double textY)
+{
+    auto viewNames = GetInt(host, "Get_Check_TimeSchedule_ViewDayType");
+    VEL_TRY(viewNames);
+    if (*viewNames != 0) {
+        surface.SetCurrentX(AxisLeft + (AxisWidth - surface.TextWidth(name)) / 2.0);
+        surface.SetCurrentY(textY);
+        surface.Print(name);
+    }
+    return Status::Ok();
+}
+
+// The marker of a grouped day type: a small wedge left of 24:00.
+void PaintGroupMarker(DrawingSurface& surface, int top)
+{
+    for (int i = 0; i < 5; ++i) surface.DrawLineBy(AxisRight - 1, top + BarTop + i, -(5 - i), 0, GroupMarkerColours[i]);
+}
+
 } // namespace
 
 Status cTimeSchedule::RecalculateAndPrepareToPaint(HostContainer& m_ParentContainer,
@@ -178,84 +272,23 @@ Status cTimeSchedule::PaintDayTypeAxis(HostContainer& m_ParentContainer, Drawing
 
     const int top = AxisPitch * m_DayTypeAxis[d];
     const double t = RoundHalfEven(surface->TextHeight("8"));
-
-    surface->DrawLineBy(AxisRight, top, 0, AxisPitch, HourLineColour);
-    for (int j = 0; j < BarLines; ++j)
-        surface->DrawLine(AxisLeft, top + BarTop + j, AxisRight, top + BarTop + j, Grey(220 - 7 * j));
+    PaintAxisBand(*surface, top);
 
     // The bars, gathered into the runs of columns that each period is seen
     // in: the same pixels as drawing every period in list order.
     const PeriodList& list = m_Periods[d];
-    std::vector<BarRun> runs;
-    if (!list.empty()) {
-        auto endsOf = [this, &list](std::size_t i) {
-            return BarEnds{static_cast<std::int32_t>(MinuteX(list[i]->m_StartMinute, m_Scale)),
-                           static_cast<std::int32_t>(MinuteX(list[i]->m_StopMinute + 1, m_Scale))};
-        };
-        // x follows the minute in one direction, so the outermost columns
-        // belong to the outermost minutes.
-        std::int32_t minMinute = list[0]->m_StartMinute;
-        std::int32_t maxMinute = minMinute;
-        for (const auto& p : list) {
-            minMinute = std::min({minMinute, std::int32_t{p->m_StartMinute}, p->m_StopMinute + 1});
-            maxMinute = std::max({maxMinute, std::int32_t{p->m_StartMinute}, p->m_StopMinute + 1});
-        }
-        const auto xMin = static_cast<std::int32_t>(MinuteX(minMinute, m_Scale));
-        const auto xMax = static_cast<std::int32_t>(MinuteX(maxMinute, m_Scale));
-        runs = VisibleBarRuns(list.size(), std::min(xMin, xMax), std::max(xMin, xMax), endsOf);
-    }
     const double barTop = top + BarTop;
-    for (const BarRun& run : runs) {
-        const int shade = list[run.bar].get() == m_SelectedPeriod ? 64 : 0;
-        auto colour = [shade](int j) { return Rgb{0, Level(240 - 7 * j - shade), 0}; };
-        if (run.whole) {
-            for (int j = 0; j < BarLines; ++j)
-                surface->DrawLine(run.ends.x1, barTop + j, run.ends.x2, barTop + j, colour(j));
-            surface->DrawLineBy(run.ends.x1, barTop, 0, BarLines, RgbBlack);
-            surface->DrawLineBy(run.ends.x2, barTop, 0, BarLines, RgbBlack);
-            continue;
-        }
-        if (run.fillFirst <= run.fillLast) {
-            for (int j = 0; j < BarLines; ++j)
-                surface->DrawLine(run.fillFirst, barTop + j, run.fillLast + 1, barTop + j, colour(j));
-        }
-        if (run.leftEdge) surface->DrawLineBy(run.first, barTop, 0, BarLines, RgbBlack);
-        if (run.rightEdge) surface->DrawLineBy(run.last, barTop, 0, BarLines, RgbBlack);
-    }
+    for (const BarRun& run : VisibleRuns(list, m_Scale))
+        PaintRun(*surface, run, barTop, list[run.bar].get() == m_SelectedPeriod ? 64 : 0);
 
     const double textY = top + BarTop + (BarLines - t) / 2.0;
     if (DayType <= 6) {
-        const AnsiText& label = m_Names->DayTypeShortNames[d];
-        surface->SetCurrentX(AxisLeft - surface->TextWidth(label) - 2);
-        surface->SetCurrentY(textY);
-        surface->Print(label);
+        PaintShortName(*surface, m_Names->DayTypeShortNames[d], textY);
     } else {
-        auto iconWidth = GetInt(host, "Get_ImageList_ImageWidth");
-        VEL_TRY(iconWidth);
-        auto iconHeight = GetNumber(host, "Get_ImageList_ImageHeight");
-        VEL_TRY(iconHeight);
-        HostValue args[4] = {
-            HostValue{static_cast<std::int32_t>(DayType - 6)},
-            HostValue{surface->DeviceContext()},
-            HostValue{static_cast<std::int32_t>(AxisLeft - *iconWidth - 4)},
-            HostValue{static_cast<std::int32_t>(RoundHalfEven(top + BarTop + (BarLines - *iconHeight) / 2.0))},
-        };
-        VEL_TRY(host.Call("Draw_ImageList_ListImages", args));
+        VEL_TRY(PaintDayTypeIcon(host, *surface, DayType, top));
     }
-
-    auto viewNames = GetInt(host, "Get_Check_TimeSchedule_ViewDayType");
-    VEL_TRY(viewNames);
-    if (*viewNames != 0) {
-        const AnsiText& name = m_Names->DayTypeNames[d];
-        surface->SetCurrentX(AxisLeft + (AxisWidth - surface->TextWidth(name)) / 2.0);
-        surface->SetCurrentY(textY);
-        surface->Print(name);
-    }
-
-    if (m_DayTypeGrouped[d] != 0) {
-        for (int i = 0; i < 5; ++i)
-            surface->DrawLineBy(AxisRight - 1, top + BarTop + i, -(5 - i), 0, GroupMarkerColours[i]);
-    }
+    VEL_TRY(PaintDayTypeName(host, *surface, m_Names->DayTypeNames[d], textY));
+    if (m_DayTypeGrouped[d] != 0) PaintGroupMarker(*surface, top);
     return Status::Ok();
 }
 
