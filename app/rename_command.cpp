@@ -77,10 +77,9 @@ Result<RenamePreview> Rename(Suite& suite, bool profile, std::int16_t slot, cons
 {
     if (dryRun)
         return profile ? PreviewProfileRename(suite, slot, newName) : PreviewReceiverRename(suite, slot, newName);
-    auto outcome = profile ? RenameProfile(suite, slot, newName) : RenameReceiver(suite, slot, newName);
-    if (!outcome) return outcome.error();
     RenamePreview renamed;
-    renamed.outcome = std::move(*outcome);
+    VEL_TRY_ASSIGN(renamed.outcome,
+                   profile ? RenameProfile(suite, slot, newName) : RenameReceiver(suite, slot, newName));
     return renamed;
 }
 
@@ -160,9 +159,8 @@ Result<std::string> ReadRenameFile(const std::string& name, std::istream* in)
         if (from.bad()) return MakeError(ErrorCode::Io, "standard input cannot be read");
         return text;
     }
-    auto data = ReadNamedFile(RealFileSystem(), name, MaxRenameFileBytes);
-    if (!data) return data.error();
-    return std::string(data->begin(), data->end());
+    VEL_TRY_ASSIGN(const ByteBuffer data, ReadNamedFile(RealFileSystem(), name, MaxRenameFileBytes));
+    return std::string(data.begin(), data.end());
 }
 
 // Every refused line, named with its line number, in the order of the file.

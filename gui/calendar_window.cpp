@@ -177,12 +177,11 @@ void CalendarWindow::Report(const Status& status)
 
 Status CalendarWindow::OpenCalendar(const std::string& path)
 {
-    Result<bool> read = ReadCalendarFile(m_calendar, RealFileSystem(), path);
-    if (!read.ok()) return read.error();
+    VEL_TRY_ASSIGN(const bool read, ReadCalendarFile(m_calendar, RealFileSystem(), path));
     m_calendarFile = path;
     m_Command_Calendar_Save->setEnabled(true);
-    m_Label_Calendar_Status->setText(*read ? QStringLiteral("Read %1").arg(QString::fromStdString(path))
-                                           : QStringLiteral("New calendar %1").arg(QString::fromStdString(path)));
+    m_Label_Calendar_Status->setText(read ? QStringLiteral("Read %1").arg(QString::fromStdString(path))
+                                          : QStringLiteral("New calendar %1").arg(QString::fromStdString(path)));
     setWindowTitle(QStringLiteral("Calendar - %1").arg(QString::fromStdString(path)));
     return Repaint();
 }
@@ -252,8 +251,7 @@ Status CalendarWindow::Save()
 {
     if (m_calendarFile.empty())
         return MakeError(ErrorCode::InvalidArgument, "no calendar file was given (--calendar FILE)");
-    Result<bool> saved = m_calendar.SaveToDisk(m_calendarFile);
-    if (!saved.ok()) return saved.error();
+    VEL_TRY(m_calendar.SaveToDisk(m_calendarFile));
     m_Label_Calendar_Status->setText(QStringLiteral("Saved %1").arg(QString::fromStdString(m_calendarFile)));
     return Status::Ok();
 }

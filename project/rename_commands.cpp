@@ -195,9 +195,8 @@ Result<RenameOutcome> RenameProfile(Suite& suite, std::int16_t slot, std::string
 Result<RenameOutcome> RenameProfile(Suite& suite, std::int16_t slot, const NewName& newName)
 {
     RouteProfileStore& table = suite.ProfileTable;
-    auto index = TableIndex("RouteProfiles", slot, table.size());
-    if (!index) return index.error();
-    RouteProfile& profile = table.at(*index);
+    VEL_TRY_ASSIGN(const std::size_t index, TableIndex("RouteProfiles", slot, table.size()));
+    RouteProfile& profile = table.at(index);
 
     RenameOutcome outcome;
     if (RefuseNewName(newName, outcome)) return outcome;
@@ -205,7 +204,7 @@ Result<RenameOutcome> RenameProfile(Suite& suite, std::int16_t slot, const NewNa
         outcome.result = RenameResult::SameName;
         return outcome;
     }
-    if (const auto holder = OtherEntry(table, *index,
+    if (const auto holder = OtherEntry(table, index,
                                        [&](const RouteProfile& p) { return p.Name() == outcome.newName; })) {
         outcome.result = RenameResult::Duplicate;
         outcome.refusal = MakeError(ErrorCode::Exists, DuplicateProfileMessage);
@@ -227,19 +226,18 @@ Result<RenameOutcome> RenameReceiver(Suite& suite, std::int16_t slot, std::strin
 Result<RenameOutcome> RenameReceiver(Suite& suite, std::int16_t slot, const NewName& newName)
 {
     ReceiverStore& table = suite.ReceiverTable;
-    auto index = TableIndex("Receivers", slot, table.size());
-    if (!index) return index.error();
+    VEL_TRY_ASSIGN(const std::size_t index, TableIndex("Receivers", slot, table.size()));
 
     RenameOutcome outcome;
     if (RefuseNewName(newName, outcome)) return outcome;
-    const AnsiText oldName = table.at(*index).Name();
+    const AnsiText oldName = table.at(index).Name();
     if (outcome.newName == oldName) {
         outcome.result = RenameResult::SameName;
         return outcome;
     }
     // Profiles name their receivers without regard to case, so a name that
     // differs from another receiver's only in case would be one name to them.
-    const ReceiverTwins twins = FindTwins(table, *index, UpperCaseAnsi(oldName), UpperCaseAnsi(outcome.newName));
+    const ReceiverTwins twins = FindTwins(table, index, UpperCaseAnsi(oldName), UpperCaseAnsi(outcome.newName));
     const bool oldHasTwin = twins.oldHasTwin;
     if (const auto holder = twins.newHolder) {
         outcome.result = RenameResult::Duplicate;
@@ -254,7 +252,7 @@ Result<RenameOutcome> RenameReceiver(Suite& suite, std::int16_t slot, const NewN
     std::vector<RebuiltLists> rebuilt;
     if (!RebuildAllLists(profiles, oldName, oldHasTwin, outcome, rebuilt)) return outcome;
 
-    table.at(*index).Name() = outcome.newName;
+    table.at(index).Name() = outcome.newName;
     table.RecordRename(oldName, outcome.newName, outcome.itemsChanged);
     for (std::size_t j = 0; j < profiles.size(); ++j) {
         RouteProfile& p = profiles.at(j);
