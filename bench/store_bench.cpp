@@ -149,7 +149,7 @@ void Save(benchmark::State& state, bool profiles)
     for (auto _ : state) {
         const vel::SaveReport r = profiles ? suite.ProfileTable.SaveAllRouteProfiles(suite.Context)
                                            : suite.ReceiverTable.SaveAllReceivers(suite.Context);
-        if (!r.ok()) state.SkipWithError(r.written.error().message.c_str());
+        if (!r.ok()) state.SkipWithError((r.written ? r.notify : r.written).error().message.c_str());
         state.PauseTiming();
         fs::remove_all(vel::WorkFolder(Project()) + "/backup");
         state.ResumeTiming();

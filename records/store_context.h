@@ -81,10 +81,9 @@ struct LoadReport {
     bool complete() const { return passedOver.empty(); }
 };
 
-// The outcome of saving a whole kind: written says whether the new files are
-// on disk; notify says whether the server was told to reload.
 // What became of a save: two results, one for the files and one for the
 // server's reload, which is asked for only once the files are in place.
+// Both start out ok: every way a save can fail sets `written`.
 struct SaveReport {
     Status written;           // the new files are in place, or why nothing was written
     Status notify;            // the reload commands reached the server

@@ -22,6 +22,9 @@ public:
     }
     void CountReads(bool on) { m_countReads = on; }
     void OnOperation(std::function<void(long k, const std::string& what)> hook) { m_hook = std::move(hook); }
+    // Closing a folder and releasing a lock never fail and are not counted;
+    // this hook sees them, in their place among the counted operations.
+    void OnRelease(std::function<void(const std::string& what)> hook) { m_releaseHook = std::move(hook); }
     long operations() const { return m_count; }
     void Reset()
     {
@@ -33,7 +36,11 @@ public:
     Result<FolderHandle> OpenFolder(const std::string& path) override;
     Result<FolderHandle> OpenFolderAt(FolderHandle dir, const std::string& name, bool create,
                                       const FileAttributes& attributes) override;
-    void CloseFolder(FolderHandle dir) override { m_inner.CloseFolder(dir); }
+    void CloseFolder(FolderHandle dir) override
+    {
+        if (m_releaseHook) m_releaseHook("close folder");
+        m_inner.CloseFolder(dir);
+    }
     Status MakeFolderAt(FolderHandle dir, const std::string& name, const FileAttributes& attributes) override;
     Result<std::vector<DirEntry>> List(FolderHandle dir) override;
     Result<FileInfo> StatAt(FolderHandle dir, const std::string& name) override;
@@ -50,7 +57,11 @@ public:
     Status RemoveFolderAt(FolderHandle dir, const std::string& name) override;
     Status SyncFolder(FolderHandle dir) override;
     Result<int> LockAt(FolderHandle dir, const std::string& name, const FileAttributes& attributes) override;
-    void Unlock(int lock) override { m_inner.Unlock(lock); }
+    void Unlock(int lock) override
+    {
+        if (m_releaseHook) m_releaseHook("unlock");
+        m_inner.Unlock(lock);
+    }
     Result<std::string> ResolvePath(const std::string& path) override;
     bool TakeAttributesNotKept() override { return m_inner.TakeAttributesNotKept(); }
 
@@ -65,6 +76,7 @@ private:
     bool m_forever = false;
     bool m_countReads = false;
     std::function<void(long, const std::string&)> m_hook;
+    std::function<void(const std::string&)> m_releaseHook;
 };
 
 } // namespace vel
