@@ -180,7 +180,7 @@ Result<std::vector<std::string>> BackupsOf(FileSystem& fs, const Folder& backupR
     return names;
 }
 
-Status PruneBackups(WorkArea& area, const std::string& kind, std::size_t keep)
+Status PruneBackups(WorkArea& area, const std::string& kind, std::size_t keep, const std::string& justMade)
 {
     FileSystem& fs = *area.fs;
     keep = std::max(keep, DefaultKeptBackups);
@@ -189,8 +189,13 @@ Status PruneBackups(WorkArea& area, const std::string& kind, std::size_t keep)
     VEL_TRY_ASSIGN(const auto root, OpenFolderAt(fs, area.work, BackupFolderName));
     VEL_TRY_ASSIGN(const auto names, BackupsOf(fs, root, kind));
     FirstFailure failure;
-    for (std::size_t i = 0; i + keep < names.size(); ++i)
-        failure.Note(RemoveWorkFolder(fs, root, names[i], InBackups(names[i]), Holds::AnyFiles));
+    std::size_t left = names.size();
+    for (const std::string& name : names) {
+        if (left <= keep) break;
+        if (name == justMade) continue;
+        failure.Note(RemoveWorkFolder(fs, root, name, InBackups(name), Holds::AnyFiles));
+        --left;
+    }
     VEL_TRY(failure.status());
     return fs.SyncFolder(root.handle());
 }

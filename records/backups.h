@@ -36,8 +36,11 @@ std::optional<std::pair<std::string, int>> BackupKey(const std::string& name, co
 Result<std::vector<std::string>> BackupsOf(FileSystem& fs, const Folder& backupRoot, const std::string& kind);
 
 // Removes the oldest backups of a kind but the newest `keep` (never fewer
-// than the default).
-Status PruneBackups(WorkArea& area, const std::string& kind, std::size_t keep);
+// than the default). `justMade`, the backup of the save that prunes, always
+// stays: its name sorts oldest when the clock went back (the end of summer
+// time, a clock set right) or when a pruned name of the same second was
+// free again, and it is the one backup that holds the files just replaced.
+Status PruneBackups(WorkArea& area, const std::string& kind, std::size_t keep, const std::string& justMade = {});
 
 // A folder of the work area that a commit makes on first use: backup/ or
 // passed-over/.

@@ -354,8 +354,10 @@ public:
     // Old backups go, the newest of each kind kept.
     void Prune()
     {
-        for (const auto& k : m_s.kinds) {
-            Status pruned = PruneBackups(m_s.area, k.save.desc.kind, m_s.hooks.keepBackups);
+        for (std::size_t i = 0; i < m_s.kinds.size(); ++i) {
+            const auto& k = m_s.kinds[i];
+            const std::string justMade = m_backups[i] ? m_backups[i]->name : std::string();
+            Status pruned = PruneBackups(m_s.area, k.save.desc.kind, m_s.hooks.keepBackups, justMade);
             if (!pruned)
                 Tell(m_s.hooks, "Old backups of the " + k.save.desc.what +
                                     " could not all be removed: " + pruned.error().message + ".");

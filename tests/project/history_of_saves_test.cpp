@@ -196,6 +196,46 @@ TEST_F(HistoryOfSaves, BackupsAreNamedAfterTheClockAndPrunedOldestFirst)
     EXPECT_EQ(kept, newest);
 }
 
+// The backup a save has just made holds the only copy of the files it
+// replaced: pruning never takes it, even where its name sorts oldest, as
+// when the clock went back an hour at the end of summer time, or when a
+// name pruned within the same second was free again.
+TEST_F(HistoryOfSaves, TheBackupJustMadeIsNeverPruned)
+{
+    auto suite = Open();
+    auto backups = [this] {
+        std::set<std::string> kept;
+        for (const auto& name : test::Names(project / ".velnamechange/backup"))
+            if (name.starts_with("Profiles-")) kept.insert(name);
+        return kept;
+    };
+    std::vector<std::string> made;
+    for (std::size_t i = 0; i < DefaultKeptBackups + 2; ++i) {
+        const SaveReport saved = SaveProfiles(*suite);
+        ASSERT_TRUE(saved.written) << saved.written.error().message;
+        made.push_back(fsys::path(saved.backupFolder).filename().string());
+        EXPECT_EQ(backups().count(made.back()), 1U) << "save " << i + 1 << " lost its own backup";
+    }
+    EXPECT_EQ(backups().size(), DefaultKeptBackups);
+
+    // A full set of backups a second apart, then a save an hour back in time.
+    made.clear();
+    for (std::size_t i = 0; i < DefaultKeptBackups; ++i) {
+        clock.now += 1;
+        const SaveReport saved = SaveProfiles(*suite);
+        ASSERT_TRUE(saved.written) << saved.written.error().message;
+        made.push_back(fsys::path(saved.backupFolder).filename().string());
+    }
+    ASSERT_EQ(backups(), std::set<std::string>(made.begin(), made.end()));
+    clock.now -= 3600;
+    const SaveReport back = SaveProfiles(*suite);
+    ASSERT_TRUE(back.written) << back.written.error().message;
+    const std::string early = fsys::path(back.backupFolder).filename().string();
+    std::set<std::string> expected(made.begin() + 1, made.end());
+    expected.insert(early);
+    EXPECT_EQ(backups(), expected) << "the backup made an hour back in time stays, the oldest before it goes";
+}
+
 TEST_F(HistoryOfSaves, ARestoreAddsALineNamingTheBackupPutBack)
 {
     auto suite = Open();
