@@ -13,6 +13,7 @@
 namespace vel {
 namespace {
 
+using test::Lines;
 using test::Snapshot;
 using test::TempDir;
 using test::TestProject;
@@ -29,14 +30,6 @@ std::string ReadText(const std::string& path)
     if (!test::Exists(path)) return {};
     const ByteBuffer b = test::ReadBytes(path);
     return std::string(b.begin(), b.end());
-}
-
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
 }
 
 struct ProgramRun {

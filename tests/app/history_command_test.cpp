@@ -4,6 +4,7 @@
 #include "app/command_line.h"
 #include "records/history.h"
 #include "records/save_transaction.h"
+#include "tests/app/command_test_support.h"
 #include "tests/support/test_project.h"
 
 #include <QJsonArray>
@@ -20,30 +21,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+using test::Lines;
+using test::Outcome;
 using test::TestProject;
-
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-Outcome Vel(TestProject& project, std::vector<std::string> args)
-{
-    args.insert(args.begin(), {"--project", project.path()});
-    std::ostringstream out, err;
-    const int status = RunCommand(ParseCommandLine(args), out, err,
-                                  CommandServices{&RealFileSystem(), &project.server});
-    return {status, out.str(), err.str()};
-}
-
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
+using test::Vel;
 
 std::string HistoryFile(const TestProject& project)
 {

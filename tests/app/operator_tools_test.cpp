@@ -6,6 +6,7 @@
 #include "gui/main_window.h"
 #include "project/project_check.h"
 #include "gui/prompt.h"
+#include "tests/app/command_test_support.h"
 #include "tests/support/fault_injecting_file_system.h"
 #include "tests/support/test_project.h"
 #include "records/save_transaction.h"
@@ -29,37 +30,12 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+using test::Lines;
+using test::Nul;
+using test::Outcome;
 using test::TempDir;
 using test::TestProject;
-
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-Outcome Vel(TestProject& project, std::vector<std::string> args, FileSystem* fs = &RealFileSystem())
-{
-    args.insert(args.begin(), {"--project", project.path()});
-    std::ostringstream out, err;
-    const int status = RunCommand(ParseCommandLine(args), out, err, CommandServices{fs, &project.server});
-    return {status, out.str(), err.str()};
-}
-
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
-
-std::string Nul(std::initializer_list<std::string> items)
-{
-    std::string out;
-    for (const auto& i : items) out += i + '\0';
-    return out;
-}
+using test::Vel;
 
 QJsonObject Json(const std::string& text)
 {

@@ -4,6 +4,7 @@
 
 #include "app/command_line.h"
 #include "records/history.h"
+#include "tests/app/command_test_support.h"
 #include "tests/support/test_project.h"
 
 #include <gtest/gtest.h>
@@ -14,28 +15,10 @@
 namespace vel {
 namespace {
 
+using test::Lines;
+using test::Nul;
+using test::Outcome;
 using test::TestProject;
-
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
-
-std::string Nul(std::initializer_list<std::string> items)
-{
-    std::string out;
-    for (const auto& i : items) out += i + '\0';
-    return out;
-}
 
 class RenameManyCommand : public ::testing::Test {
 protected:
@@ -50,12 +33,8 @@ protected:
     // The program on the project with `input` as standard input.
     Outcome Vel(std::vector<std::string> args, const std::string& input = {})
     {
-        args.insert(args.begin(), {"--project", project.path()});
-        std::ostringstream out, err;
         std::istringstream in(input);
-        const int status = RunCommand(ParseCommandLine(args), out, err,
-                                      CommandServices{&RealFileSystem(), &project.server, &in});
-        return {status, out.str(), err.str()};
+        return test::Vel(project, std::move(args), &RealFileSystem(), &in);
     }
     std::vector<std::string> Listed(const char* command) { return Lines(Vel({command}).out); }
     std::vector<AnsiText> Lists()

@@ -7,6 +7,7 @@
 #include "gui/status_line.h"
 #include "project/rename_commands.h"
 #include "records/desk_lock.h"
+#include "tests/gui/window_test_support.h"
 #include "tests/support/test_project.h"
 
 #include <QAction>
@@ -20,7 +21,6 @@
 #include <QWindow>
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <filesystem>
 
 namespace vel {
@@ -29,24 +29,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+using test::Nul;
+using test::QueuePrompt;
+using test::RowNamed;
+using test::Rows;
 using test::TestProject;
-
-class FakePrompt final : public Prompt {
-public:
-    QString AskText(const QString&, const QString&) override
-    {
-        if (answers.empty()) return {};
-        QString a = answers.front();
-        answers.pop_front();
-        return a;
-    }
-    void Tell(const QString& message) override { told.push_back(message); }
-    CloseAnswer AskUnsavedOnClose(SavedKind) override { return CloseAnswer::Cancel; }
-    TiedSaveAnswer AskSaveTied(SavedKind) override { return TiedSaveAnswer::Both; }
-
-    std::deque<QString> answers;
-    std::vector<QString> told;
-};
 
 class FakeReapplyPrompt final : public ReapplyPrompt {
 public:
@@ -58,27 +45,6 @@ public:
     bool answer = true;
     std::vector<std::pair<QString, QStringList>> asked;
 };
-
-std::string Nul(std::initializer_list<std::string> items)
-{
-    std::string out;
-    for (const auto& i : items) out += i + '\0';
-    return out;
-}
-
-QTreeWidgetItem* RowNamed(QTreeWidget* list, const QString& text)
-{
-    for (int r = 0; r < list->topLevelItemCount(); ++r)
-        if (list->topLevelItem(r)->text(0) == text) return list->topLevelItem(r);
-    return nullptr;
-}
-
-QStringList Rows(QTreeWidget* list)
-{
-    QStringList out;
-    for (int r = 0; r < list->topLevelItemCount(); ++r) out << list->topLevelItem(r)->text(0);
-    return out;
-}
 
 std::size_t Tag(const QTreeWidgetItem* row)
 {
@@ -103,6 +69,7 @@ class MainWindowFolderTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        prompt.tiedAnswer = TiedSaveAnswer::Both; // a save of one table saves both
         project.AddReceiver(0, "Siren");
         project.AddReceiver(1, "Bell");
         project.AddProfile(1, "Alpha", -1, Nul({"Siren", "Bell"}));
@@ -135,7 +102,7 @@ protected:
     }
 
     TestProject project;
-    FakePrompt prompt;
+    QueuePrompt prompt;
     FakeReapplyPrompt reapply;
     std::unique_ptr<Suite> suite;
     std::unique_ptr<MainWindow> window;

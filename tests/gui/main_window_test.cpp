@@ -2,9 +2,9 @@
 
 #include "gui/prompt.h"
 #include "project/rename_commands.h"
+#include "tests/gui/window_test_support.h"
 #include "tests/support/fault_injecting_file_system.h"
 #include "tests/support/test_project.h"
-#include "base/codepage.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -20,83 +20,19 @@
 #include <QWindow>
 #include <gtest/gtest.h>
 
-#include <deque>
-
 namespace vel {
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
+using test::ExpectTagsInStep;
+using test::Nul;
+using test::QueuePrompt;
+using test::RowNamed;
+using test::Rows;
+using test::Tag;
 using test::TestProject;
-
-// Answers the window's questions from a queue and keeps what it was told.
-class FakePrompt final : public Prompt {
-public:
-    QString AskText(const QString& prompt, const QString& proposed) override
-    {
-        asked.push_back({prompt, proposed});
-        if (answers.empty()) return {};
-        QString a = answers.front();
-        answers.pop_front();
-        return a;
-    }
-    void Tell(const QString& message) override { told.push_back(message); }
-    CloseAnswer AskUnsavedOnClose(SavedKind unsaved) override
-    {
-        closeAsked.push_back(unsaved);
-        return closeAnswer;
-    }
-    TiedSaveAnswer AskSaveTied(SavedKind pressed) override
-    {
-        tiedAsked.push_back(pressed);
-        return tiedAnswer;
-    }
-
-    CloseAnswer closeAnswer = CloseAnswer::Cancel;
-    TiedSaveAnswer tiedAnswer = TiedSaveAnswer::Cancel;
-    std::vector<SavedKind> closeAsked;
-    std::vector<SavedKind> tiedAsked;
-    std::deque<QString> answers;
-    std::vector<std::pair<QString, QString>> asked;
-    std::vector<QString> told;
-};
-
-std::string Nul(std::initializer_list<std::string> items)
-{
-    std::string out;
-    for (const auto& i : items) out += i + '\0';
-    return out;
-}
-
-QTreeWidgetItem* RowNamed(QTreeWidget* list, const QString& text)
-{
-    for (int r = 0; r < list->topLevelItemCount(); ++r) {
-        if (list->topLevelItem(r)->text(0) == text) return list->topLevelItem(r);
-    }
-    return nullptr;
-}
-
-QStringList Rows(QTreeWidget* list)
-{
-    QStringList out;
-    for (int r = 0; r < list->topLevelItemCount(); ++r) out << list->topLevelItem(r)->text(0);
-    return out;
-}
-
-int Tag(const QTreeWidgetItem* row)
-{
-    return row->data(0, Qt::UserRole).toInt();
-}
-
-// Every row's tag names the table entry that bears the row's text.
-void ExpectTagsInStep(QTreeWidget* list, const std::function<AnsiText(int)>& nameAt)
-{
-    for (int r = 0; r < list->topLevelItemCount(); ++r) {
-        const QTreeWidgetItem* row = list->topLevelItem(r);
-        EXPECT_EQ(QString::fromStdString(Cp1252ToUtf8(nameAt(Tag(row)))), row->text(0)) << "row " << r;
-    }
-}
 
 void DoubleClick(QTreeWidget* list, QTreeWidgetItem* row)
 {
@@ -143,7 +79,7 @@ protected:
     bool oneCommit = false;
 
     TestProject project;
-    FakePrompt prompt;
+    QueuePrompt prompt;
     std::unique_ptr<Suite> suite;
     std::unique_ptr<MainWindow> window;
     LoadReport report;
@@ -616,7 +552,7 @@ TEST_F(MainWindowTest, IncompleteLoadIsToldOnceNamingTheFiles)
     TestProject clean;
     clean.AddReceiver(1, "Siren");
     auto cleanSuite = clean.Open(false);
-    FakePrompt quiet;
+    QueuePrompt quiet;
     MainWindow other(*cleanSuite, quiet);
     other.ReportIncompleteLoad(other.StartUp());
     EXPECT_TRUE(quiet.told.empty());

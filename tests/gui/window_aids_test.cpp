@@ -11,9 +11,9 @@
 #include "gui/used_by_dialog.h"
 #include "project/project_check.h"
 #include "project/rename_commands.h"
+#include "tests/gui/window_test_support.h"
 #include "tests/support/fault_injecting_file_system.h"
 #include "tests/support/test_project.h"
-#include "base/codepage.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -28,72 +28,18 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
-#include <deque>
-
-// Failures show the text, not its code units.
-static void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-
 namespace vel {
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
+using test::ExpectTagsInStep;
+using test::Nul;
+using test::QueuePrompt;
+using test::RowNamed;
+using test::Tag;
 using test::TestProject;
-
-// Answers from a queue; keeps what was asked and told.
-class QueuePrompt final : public Prompt {
-public:
-    QString AskText(const QString& prompt, const QString& proposed) override
-    {
-        asked.push_back({prompt, proposed});
-        if (answers.empty()) return {};
-        QString a = answers.front();
-        answers.pop_front();
-        return a;
-    }
-    QString AskNewName(const QString& prompt, const QString& entry, const QString& proposed) override
-    {
-        entries.push_back(entry);
-        return AskText(prompt, proposed);
-    }
-    void Tell(const QString& message) override { told.push_back(message); }
-    CloseAnswer AskUnsavedOnClose(SavedKind unsaved) override
-    {
-        closeAsked.push_back(unsaved);
-        return closeAnswer;
-    }
-    TiedSaveAnswer AskSaveTied(SavedKind pressed) override
-    {
-        tiedAsked.push_back(pressed);
-        return TiedSaveAnswer::Cancel;
-    }
-
-    CloseAnswer closeAnswer = CloseAnswer::Cancel;
-    std::deque<QString> answers;
-    std::vector<std::pair<QString, QString>> asked;
-    std::vector<QString> entries;
-    std::vector<QString> told;
-    std::vector<SavedKind> closeAsked;
-    std::vector<SavedKind> tiedAsked;
-};
-
-std::string Nul(std::initializer_list<std::string> items)
-{
-    std::string out;
-    for (const auto& i : items) out += i + '\0';
-    return out;
-}
-
-QTreeWidgetItem* RowNamed(QTreeWidget* list, const QString& text)
-{
-    for (int r = 0; r < list->topLevelItemCount(); ++r)
-        if (list->topLevelItem(r)->text(0) == text) return list->topLevelItem(r);
-    return nullptr;
-}
 
 QStringList ShownRows(QTreeWidget* list)
 {
@@ -101,11 +47,6 @@ QStringList ShownRows(QTreeWidget* list)
     for (int r = 0; r < list->topLevelItemCount(); ++r)
         if (!list->topLevelItem(r)->isHidden()) out << list->topLevelItem(r)->text(0);
     return out;
-}
-
-int Tag(const QTreeWidgetItem* row)
-{
-    return row->data(0, Qt::UserRole).toInt();
 }
 
 class WindowAidsTest : public ::testing::Test {
@@ -137,13 +78,6 @@ protected:
             window->RenameSelectedProfile();
         else
             window->RenameSelectedReceiver();
-    }
-    void ExpectTagsInStep(QTreeWidget* list, const std::function<AnsiText(int)>& nameAt)
-    {
-        for (int r = 0; r < list->topLevelItemCount(); ++r) {
-            const QTreeWidgetItem* row = list->topLevelItem(r);
-            EXPECT_EQ(QString::fromStdString(Cp1252ToUtf8(nameAt(Tag(row)))), row->text(0)) << "row " << r;
-        }
     }
     QString Status() { return window->Status()->isHidden() ? QString() : window->Status()->Text(); }
     void Key(QWidget* to, Qt::Key key, Qt::KeyboardModifiers modifiers = {}) { QTest::keyClick(to, key, modifiers); }

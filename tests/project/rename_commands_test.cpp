@@ -12,15 +12,9 @@
 namespace vel {
 namespace {
 
+using test::Nul;
 using test::Snapshot;
 using test::TestProject;
-
-std::string Nul(std::initializer_list<std::string> items)
-{
-    std::string out;
-    for (const auto& i : items) out += i + '\0';
-    return out;
-}
 
 const RouteProfile& ProfileNamed(const Suite& s, const AnsiText& name)
 {

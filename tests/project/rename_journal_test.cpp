@@ -11,14 +11,8 @@
 namespace vel {
 namespace {
 
+using test::Nul;
 using test::TestProject;
-
-std::string Nul(std::initializer_list<std::string> items)
-{
-    std::string out;
-    for (const auto& i : items) out += i + '\0';
-    return out;
-}
 
 std::size_t ReceiverSlot(const Suite& s, const AnsiText& name)
 {

@@ -10,15 +10,9 @@
 namespace vel {
 namespace {
 
+using test::Nul;
 using test::TestProject;
 using Kind = RenameRequest::Kind;
-
-std::string Nul(std::initializer_list<std::string> items)
-{
-    std::string out;
-    for (const auto& i : items) out += i + '\0';
-    return out;
-}
 
 RenameRequest Receiver(int line, const std::string& oldName, const std::string& newName)
 {

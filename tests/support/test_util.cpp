@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <stdlib.h>
 #include <grp.h>
@@ -151,6 +152,21 @@ ByteBuffer Text(const std::string& s)
     ByteBuffer b = I16(static_cast<int>(s.size()));
     b.insert(b.end(), s.begin(), s.end());
     return b;
+}
+
+std::string Nul(std::initializer_list<std::string> items)
+{
+    std::string out;
+    for (const auto& i : items) out += i + '\0';
+    return out;
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
 }
 
 } // namespace vel::test

@@ -95,4 +95,9 @@ ByteBuffer Concat(std::initializer_list<ByteBuffer> parts);
 ByteBuffer I16(int v);
 ByteBuffer Text(const std::string& s);
 
+// The items each ended by a NUL, as a profile's receiver lists hold them.
+std::string Nul(std::initializer_list<std::string> items);
+// The lines of `text`, without their line ends.
+std::vector<std::string> Lines(const std::string& text);
+
 } // namespace vel::test
